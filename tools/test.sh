@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The project's test command: installs what is missing, builds the native, 32-bit and
+# 64-bit presets and runs every test (Windows tests under Wine on one virtual display).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+tools/setup.sh || exit 1
+jobs=$(nproc)
+
+for preset in native win32 win64; do
+  cmake --preset "$preset" >/dev/null || exit 1
+  cmake --build --preset "$preset" -j "$jobs" || exit 1
+done
+
+source tools/display.sh
+start_display || exit 1
+trap stop_display EXIT
+prepare_wine_prefix build/win64/wineprefix || exit 1
+
+status=0
+for preset in native win32 win64; do
+  ctest --preset "$preset" -j "$jobs" || status=1
+done
+exit $status
