@@ -1,0 +1,58 @@
+// Code-page conversions through Win32. A result shorter than 2000 units goes through a
+// fixed buffer; a longer one through exactly one heap buffer sized by the measuring call.
+#include "text/code_pages.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+constexpr int kFixedUnits = 2000;
+}
+
+WideString BytesToWide(const char* bytes, unsigned codePage) {
+  if (!bytes) return WideString();
+  const int length = static_cast<int>(std::strlen(bytes));
+  if (length == 0) return WideString();
+  const int count = MultiByteToWideChar(codePage, 0, bytes, length, nullptr, 0);
+  if (count <= 0) return WideString();
+
+  wchar_t fixed[kFixedUnits];
+  std::unique_ptr<wchar_t[]> heap;
+  wchar_t* buffer = fixed;
+  if (count >= kFixedUnits) {
+    heap.reset(new (std::nothrow) wchar_t[count + 1]);
+    if (!heap) return WideString();
+    buffer = heap.get();
+  }
+  const int written = MultiByteToWideChar(codePage, 0, bytes, length, buffer, count);
+  if (written <= 0) return WideString();
+  buffer[written] = L'\0';
+  return WideFromPtr(buffer);
+}
+
+ByteString WideToBytes(const char16_t* text, unsigned codePage) {
+  if (!text) return ByteString();
+  const wchar_t* wide = reinterpret_cast<const wchar_t*>(text);
+  const int length = static_cast<int>(std::wcslen(wide));
+  if (length == 0) return ByteString();
+  const int count =
+      WideCharToMultiByte(codePage, 0, wide, length, nullptr, 0, nullptr, nullptr);
+  if (count <= 0) return ByteString();
+
+  char fixed[kFixedUnits];
+  std::unique_ptr<char[]> heap;
+  char* buffer = fixed;
+  if (count >= kFixedUnits) {
+    heap.reset(new (std::nothrow) char[count + 1]);
+    if (!heap) return ByteString();
+    buffer = heap.get();
+  }
+  const int written =
+      WideCharToMultiByte(codePage, 0, wide, length, buffer, count, nullptr, nullptr);
+  if (written <= 0) return ByteString();
+  buffer[written] = '\0';
+  return ByteString(buffer);
+}
