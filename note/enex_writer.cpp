@@ -1,0 +1,171 @@
+#include "note/enex_writer.h"
+
+#include <cstdio>
+
+#include "text/code_pages.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+constexpr char kExportDtd[] = "http://xml.evernote.com/pub/evernote-export2.dtd";
+constexpr char kNoteDtd[] = "http://xml.evernote.com/pub/enml2.dtd";
+constexpr char16_t kPlaceholder[] = u"$$$NOTE_CONTENT$$$";
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// Copies text without the code units XML 1.0 forbids (control characters other than
+// tab, line feed and carriage return, U+FFFE, U+FFFF and lone surrogates), passing each
+// kept unit to append.
+template <typename Append>
+void ForEachXmlUnit(WideView text, Append append) {
+  const size_t n = text.size();
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t unit = text[i];
+    if (unit < 0x20 && unit != u'\t' && unit != u'\n' && unit != u'\r') continue;
+    if (unit == 0xFFFE || unit == 0xFFFF) continue;
+    if (IsHighSurrogate(unit)) {
+      if (i + 1 < n && IsLowSurrogate(text[i + 1])) {
+        append(unit);
+        append(text[++i]);
+      }
+      continue;
+    }
+    if (IsLowSurrogate(unit)) continue;
+    append(unit);
+  }
+}
+
+// XML character data: "&", "<" and ">" as entities, forbidden characters left out.
+WideString XmlText(WideView text) {
+  WideString out;
+  out.reserve(text.size());
+  ForEachXmlUnit(text, [&](char16_t unit) {
+    switch (unit) {
+      case u'&': out += u"&amp;"; break;
+      case u'<': out += u"&lt;"; break;
+      case u'>': out += u"&gt;"; break;
+      default: out.push_back(unit);
+    }
+  });
+  return out;
+}
+
+// Text for a CDATA section: a "]]>" would end the section early, so the section is
+// closed after "]]" and a new one opened before ">".
+WideString CdataText(WideView text) {
+  static constexpr WideView kSplit = u"]]><![CDATA[";
+  WideString out;
+  out.reserve(text.size());
+  ForEachXmlUnit(text, [&](char16_t unit) {
+    if (unit == u'>' && out.size() >= 2 && out[out.size() - 1] == u']' &&
+        out[out.size() - 2] == u']') {
+      out += kSplit;
+    }
+    out.push_back(unit);
+  });
+  return out;
+}
+
+void AppendUtf8(ByteString& document, const WideString& piece) {
+  document += WideToUtf8(piece);
+}
+
+}  // namespace
+
+#ifdef _WIN32
+NoteTime NoteTimeFromSystemTime(const SYSTEMTIME& time) {
+  NoteTime result;
+  result.year = time.wYear;
+  result.month = time.wMonth;
+  result.day = time.wDay;
+  result.hour = time.wHour;
+  result.minute = time.wMinute;
+  result.second = time.wSecond;
+  result.milliseconds = time.wMilliseconds;
+  return result;
+}
+#endif
+
+WideString NoteTitle(WideView title) {
+  return title.empty() ? WideString(u"The Default Title ") : WideString(title);
+}
+
+WideString NoteContentElement(WideView content) {
+  WideString element =
+      u"<content><![CDATA[<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>"
+      u"<!DOCTYPE en-note SYSTEM \"" + WideFromAscii(kNoteDtd) +
+      u"\"><en-note style=\"word-wrap: break-word; -webkit-nbsp-mode: space; "
+      u"-webkit-line-break: after-white-space;\">" + kPlaceholder +
+      u"</en-note>]]></content>";
+  // The template holds the placeholder once, and the content is never searched for it.
+  ReplaceAll(element, kPlaceholder, CdataText(content));
+  return element;
+}
+
+WideString EnexTimestamp(const NoteTime& time) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.4d%.2d%.2dT%.2d%.2d%.2dZ", time.year, time.month,
+                time.day, time.hour, time.minute, time.second);
+  return WideFromAscii(text);
+}
+
+WideString TagElements(WideView tags) {
+  WideString kept;
+  ForEachXmlUnit(tags, [&](char16_t unit) { kept.push_back(unit); });
+  if (kept.empty()) return WideString();
+
+  TextList pieces;
+  int start = 0;
+  for (;;) {
+    const int comma = FindText(kept, u",", start);
+    WideString piece = comma < 0 ? RightText(kept, static_cast<int>(kept.size()) - start)
+                                 : MidText(kept, start, comma - start);
+    TrimLeadingChars(piece, u" ");
+    TrimTrailingChars(piece, u" ");
+    pieces.push_back(std::move(piece));
+    if (comma < 0) break;
+    start = comma + 1;
+  }
+
+  WideString elements;
+  for (const WideString& piece : pieces) {
+    elements += u"<tag>";
+    elements += XmlText(piece);
+    elements += u"</tag>\n";
+  }
+  return elements;
+}
+
+ByteString BuildEnexDocument(WideView title, WideView content, const NoteTime& created,
+                             const NoteTime& updated, WideView tags) {
+  const WideString contentElement = NoteContentElement(content);
+  const WideString tagElements = TagElements(tags);
+
+  ByteString document;
+  document.reserve(contentElement.size() + contentElement.size() / 2 + 1024);
+  document += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  document += "<!DOCTYPE en-export SYSTEM \"";
+  document += kExportDtd;
+  document += "\">\n";
+  document += "<en-export application=\"Yarrin/Yarrin2Evernote\">\n";
+  document += "<note>\n<title>\n";
+  AppendUtf8(document, XmlText(title));
+  document += "\n</title>\n";
+  AppendUtf8(document, contentElement);
+  document += "\n<created>\n";
+  AppendUtf8(document, EnexTimestamp(created));
+  document += "\n</created>\n<updated>\n";
+  AppendUtf8(document, EnexTimestamp(updated));
+  document += "\n</updated>\n";
+  if (!tagElements.empty()) {
+    document += "\n";
+    AppendUtf8(document, tagElements);
+    document += "\n";
+  }
+  document += "</note>\n</en-export>";
+  return document;
+}

@@ -1,0 +1,43 @@
+// Builds the ENEX file that ENScript imports: one en-export document with one note.
+//
+// Pure text work: no file access and no clock. The result is UTF-8 without a byte-order
+// mark, with single line feeds, and ends directly after "</en-export>". Title and tags
+// are escaped as XML text, a "]]>" inside the content is split over two CDATA sections,
+// and characters that XML 1.0 forbids are left out, so every document parses.
+#pragma once
+
+#include "note/text_ops.h"
+
+// A UTC time with the fields of Win32's SYSTEMTIME that the file uses.
+struct NoteTime {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int milliseconds = 0;
+};
+
+#ifdef _WIN32
+struct _SYSTEMTIME;
+NoteTime NoteTimeFromSystemTime(const _SYSTEMTIME& time);
+#endif
+
+// The whole file. title is used as given (settle it with NoteTitle first); an empty
+// tags text means no tags.
+ByteString BuildEnexDocument(WideView title, WideView content, const NoteTime& created,
+                             const NoteTime& updated, WideView tags);
+
+// The title, or "The Default Title " when it is empty.
+WideString NoteTitle(WideView title);
+
+// The content element: the content as an ENML document inside CDATA.
+WideString NoteContentElement(WideView content);
+
+// "yyyymmddThhmmssZ"; milliseconds are ignored and no time zone is applied.
+WideString EnexTimestamp(const NoteTime& time);
+
+// One "<tag>…</tag>\n" per comma-separated piece, each trimmed of blanks and escaped;
+// empty when the tag text is empty.
+WideString TagElements(WideView tags);

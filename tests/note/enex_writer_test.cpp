@@ -1,0 +1,192 @@
+// ENEX writer: exact bytes for the documented shapes, the mended inputs (escaping,
+// "]]>" in the content, characters XML forbids), and every document run through a real
+// XML parser (natively) and validated against the published DTDs where they are at hand.
+#include "note/enex_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "text/code_pages.h"
+#include "xml_check.h"
+
+namespace {
+
+const NoteTime kTime{2026, 12, 8, 5, 42, 9, 500};
+
+const char kHead[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!DOCTYPE en-export SYSTEM \"http://xml.evernote.com/pub/evernote-export2.dtd\">\n"
+    "<en-export application=\"Yarrin/Yarrin2Evernote\">\n"
+    "<note>\n<title>\n";
+
+std::string ContentElement(const std::string& body) {
+  return "<content><![CDATA[<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>"
+         "<!DOCTYPE en-note SYSTEM \"http://xml.evernote.com/pub/enml2.dtd\">"
+         "<en-note style=\"word-wrap: break-word; -webkit-nbsp-mode: space; "
+         "-webkit-line-break: after-white-space;\">" +
+         body + "</en-note>]]></content>";
+}
+
+std::string Times() {
+  return "\n<created>\n20261208T054209Z\n</created>\n<updated>\n20261208T054209Z\n</updated>\n";
+}
+
+// Parses the document and, where the DTDs are at hand, validates it. ENEX 2's DTD has
+// no public copy; version 3 declares the same note elements and adds only optional ones.
+void ExpectWellFormed(const ByteString& document) {
+  const XmlCheck parsed = CheckXml(document);
+  if (!parsed.ran) return;
+  EXPECT_TRUE(parsed.ok) << parsed.output << "\n" << document;
+  if (auto dtds = EnexDtdFolder()) {
+    const XmlCheck valid = CheckXml(document, *dtds + "/evernote-export3.dtd");
+    EXPECT_TRUE(valid.ok) << valid.output << "\n" << document;
+  }
+}
+
+ByteString Build(WideView title, WideView content, WideView tags) {
+  ByteString document = BuildEnexDocument(NoteTitle(title), content, kTime, kTime, tags);
+  ExpectWellFormed(document);
+  return document;
+}
+
+TEST(EnexDocument, WithTags) {
+  EXPECT_EQ(Build(u"Title", u"<div>Hi</div>", u"a, b"),
+            kHead + std::string("Title\n</title>\n") + ContentElement("<div>Hi</div>") +
+                Times() + "\n<tag>a</tag>\n<tag>b</tag>\n\n</note>\n</en-export>");
+}
+
+TEST(EnexDocument, WithoutTagsAndWithDefaultTitle) {
+  const std::string expected = kHead + std::string("The Default Title \n</title>\n") +
+                               ContentElement("") + Times() + "</note>\n</en-export>";
+  EXPECT_EQ(Build(u"", u"", u""), expected);
+  // Tag text of forbidden characters only holds no tag.
+  EXPECT_EQ(Build(u"", u"", u"\x01\x02"), expected);
+}
+
+TEST(EnexDocument, NonAsciiTitleIsUtf8AndFixedPartsAscii) {
+  const WideString title = u"\u041f\u0440\u0438\u0432\u0435\u0442 \u20ac \U0001F600";
+  const ByteString document = Build(title, u"x", u"");
+  const ByteString titleBytes = WideToUtf8(title);
+  const size_t at = document.find(titleBytes);
+  ASSERT_NE(at, ByteString::npos);
+  ByteString rest = document.substr(0, at) + document.substr(at + titleBytes.size());
+  for (char byte : rest) ASSERT_LT(static_cast<unsigned char>(byte), 0x80);
+  EXPECT_EQ(document.find('\r'), ByteString::npos);
+}
+
+TEST(EnexDocument, PlaceholderInsideContentIsInsertedOnce) {
+  const ByteString document = Build(u"t", u"a$$$NOTE_CONTENT$$$b", u"");
+  EXPECT_NE(document.find(ContentElement("a$$$NOTE_CONTENT$$$b")), ByteString::npos);
+}
+
+TEST(EnexDocument, TitleAndTagsAreEscaped) {
+  const ByteString document = Build(u"Q&A <b> \"x\"", u"", u"a<b, R&D");
+  EXPECT_NE(document.find("<title>\nQ&amp;A &lt;b&gt; \"x\"\n</title>"), ByteString::npos);
+  EXPECT_NE(document.find("<tag>a&lt;b</tag>\n<tag>R&amp;D</tag>\n"), ByteString::npos);
+}
+
+TEST(NoteContentElement, CdataEndInsideContentSurvives) {
+  EXPECT_EQ(WideToUtf8(NoteContentElement(u"x]]>y")),
+            ContentElement("x]]]]><![CDATA[>y"));
+  EXPECT_EQ(WideToUtf8(NoteContentElement(u"]]]>>]]")),
+            ContentElement("]]]]]><![CDATA[>>]]"));
+  // Dropping a forbidden character must not leave a "]]>" behind.
+  EXPECT_EQ(WideToUtf8(NoteContentElement(u"]]\x01>")), ContentElement("]]]]><![CDATA[>"));
+}
+
+TEST(EnexDocument, CharactersXmlForbidsAreLeftOut) {
+  const char16_t lone[] = {u'a', 0xD800, u'b', 0xDC00, u'c', 0xFFFE, u'd', 0};
+  const WideString bad = WideString(u"\x01\x1f\x0b") + lone + u"\U0001F600";
+  const ByteString document =
+      Build(bad, bad + u"\t\r\n<p/>", bad + u",x\x08y");
+  const std::string kept = "abcd\xF0\x9F\x98\x80";
+  EXPECT_NE(document.find("<title>\n" + kept + "\n</title>"), ByteString::npos);
+  EXPECT_NE(document.find(ContentElement(kept + "\t\r\n<p/>")), ByteString::npos);
+  EXPECT_NE(document.find("<tag>" + kept + "</tag>\n<tag>xy</tag>\n"), ByteString::npos);
+}
+
+TEST(TagElements, Splitting) {
+  EXPECT_EQ(TagElements(u""), u"");
+  EXPECT_EQ(TagElements(u"a,,b ,"), u"<tag>a</tag>\n<tag></tag>\n<tag>b</tag>\n<tag></tag>\n");
+  // A text beginning with a comma is split like any other.
+  EXPECT_EQ(TagElements(u",a"), u"<tag></tag>\n<tag>a</tag>\n");
+  EXPECT_EQ(TagElements(u"  one two  "), u"<tag>one two</tag>\n");
+  EXPECT_EQ(TagElements(u" \tx\t "), u"<tag>\tx\t</tag>\n");  // blanks only are trimmed
+}
+
+TEST(EnexTimestamp, Format) {
+  EXPECT_EQ(EnexTimestamp(kTime), u"20261208T054209Z");
+  EXPECT_EQ(EnexTimestamp(NoteTime{5, 1, 2, 3, 4, 5, 999}), u"00050102T030405Z");
+}
+
+TEST(NoteTitle, DefaultOnlyWhenEmpty) {
+  EXPECT_EQ(NoteTitle(u""), u"The Default Title ");
+  EXPECT_EQ(NoteTitle(u" "), u" ");
+}
+
+// A note body as the clean-up leaves it: valid ENML once inside the document.
+TEST(EnexDocument, ContentIsValidEnml) {
+  const ByteString document = Build(u"t", u"<div>Hello <b>world</b> &amp; you</div>", u"");
+  const XmlCheck content = XmlString(document, "string(/en-export/note/content)");
+  if (!content.ran) GTEST_SKIP() << "no xmllint here";
+  ASSERT_TRUE(content.ok) << content.output;
+  const XmlCheck parsed = CheckXml(content.output);
+  EXPECT_TRUE(parsed.ok) << parsed.output << "\n" << content.output;
+  if (auto dtds = EnexDtdFolder()) {
+    const XmlCheck valid =
+        CheckXml(content.output, *dtds + "/enml2-entities-inlined.libquentier.dtd");
+    EXPECT_TRUE(valid.ok) << valid.output << "\n" << content.output;
+  }
+}
+
+// Hostile random titles, contents and tags: the parser must read back exactly what was
+// given, less the characters XML forbids.
+TEST(EnexDocument, RandomHostileInputsParseBackWhole) {
+  if (!CheckXml("<a/>").ran) GTEST_SKIP() << "no xmllint here";
+  const std::vector<WideString> pieces = {
+      u"&", u"<", u">", u"]]>", u"]]", u"]", u"<![CDATA[", u"\x01", u"\x1f", u"\t",
+      u"\n", u"$$$NOTE_CONTENT$$$", u"\u00e9", u"\U0001F600", u"abc", u" ", u",",
+      WideString(1, char16_t(0xD800)), WideString(1, char16_t(0xDFFF)), u"&amp;"};
+  std::mt19937 rng(42);
+  std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
+  auto randomText = [&] {
+    WideString text;
+    for (int i = std::uniform_int_distribution<int>(1, 12)(rng); i > 0; --i) text += pieces[pick(rng)];
+    return text;
+  };
+  auto xmlKept = [](const WideString& text) {  // what XML may carry of text
+    WideString kept;
+    for (size_t i = 0; i < text.size(); ++i) {
+      char16_t c = text[i];
+      if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+          text[i + 1] <= 0xDFFF) {
+        kept += text.substr(i++, 2);
+      } else if ((c >= 0x20 || c == u'\t' || c == u'\n' || c == u'\r') &&
+                 !(c >= 0xD800 && c <= 0xDFFF)) {
+        kept.push_back(c);
+      }
+    }
+    return kept;
+  };
+  for (int round = 0; round < 25; ++round) {
+    const WideString title = randomText();
+    const WideString content = randomText();
+    const ByteString document = BuildEnexDocument(title, content, kTime, kTime, u"t");
+    ExpectWellFormed(document);
+    const XmlCheck readTitle = XmlString(document, "string(/en-export/note/title)");
+    ASSERT_TRUE(readTitle.ok) << readTitle.output;
+    EXPECT_EQ(readTitle.output, WideToUtf8(u"\n" + xmlKept(title) + u"\n")) << round;
+    const XmlCheck readContent = XmlString(document, "string(/en-export/note/content)");
+    ASSERT_TRUE(readContent.ok) << readContent.output;
+    const std::string inner = ContentElement(WideToUtf8(xmlKept(content)));
+    // The parser gives the CDATA text: the element without its markup around the ENML.
+    const std::string open = "<content><![CDATA[";
+    const std::string close = "]]></content>";
+    EXPECT_EQ(readContent.output,
+              inner.substr(open.size(), inner.size() - open.size() - close.size()))
+        << round;
+  }
+}
+
+}  // namespace
