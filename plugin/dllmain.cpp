@@ -1,0 +1,16 @@
+#include <windows.h>
+
+#include "plugin/module_state.h"
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  switch (reason) {
+    case DLL_PROCESS_ATTACH:
+      DisableThreadLibraryCalls(instance);
+      CreateModuleState(instance);
+      break;
+    case DLL_PROCESS_DETACH:
+      ReleaseModuleState();
+      break;
+  }
+  return TRUE;
+}

@@ -1,0 +1,89 @@
+// One guard shape for every Win32 handle: the handle type, its close function and its
+// empty value. Guards are move-only and release their handle on every way out.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+// The empty value is given as a number because INVALID_HANDLE_VALUE, the empty value of
+// file handles, is not a constant that a template argument may hold.
+template <typename Handle, auto Close, LONG_PTR kEmptyValue = 0>
+class UniqueHandle {
+  static inline const Handle kEmpty = reinterpret_cast<Handle>(kEmptyValue);
+
+ public:
+  UniqueHandle() = default;
+  explicit UniqueHandle(Handle handle) : handle_(handle) {}
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ~UniqueHandle() { reset(); }
+
+  Handle get() const { return handle_; }
+  explicit operator bool() const { return handle_ != kEmpty; }
+  Handle release() { return std::exchange(handle_, kEmpty); }
+  void reset(Handle handle = kEmpty) {
+    if (handle_ != kEmpty) Close(handle_);
+    handle_ = handle;
+  }
+  // For out-parameters of Win32 calls: the old handle is released first.
+  Handle* put() {
+    reset();
+    return &handle_;
+  }
+
+ private:
+  Handle handle_ = reinterpret_cast<Handle>(kEmptyValue);
+};
+
+inline void CloseKey(HKEY key) { RegCloseKey(key); }
+inline void CloseHandleChecked(HANDLE handle) { CloseHandle(handle); }
+inline void UnloadModule(HMODULE module) { FreeLibrary(module); }
+inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
+inline void FreeGlobalBlock(HGLOBAL block) { GlobalFree(block); }
+inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
+
+using UniqueKey = UniqueHandle<HKEY, CloseKey>;
+using UniqueProcess = UniqueHandle<HANDLE, CloseHandleChecked>;  // also threads, events
+using UniqueFile = UniqueHandle<HANDLE, CloseHandleChecked, -1>;
+using UniqueModule = UniqueHandle<HMODULE, UnloadModule>;
+using UniqueFont = UniqueHandle<HFONT, DeleteGdiObject>;
+using UniqueGlobal = UniqueHandle<HGLOBAL, FreeGlobalBlock>;
+using UniqueIcon = UniqueHandle<HICON, DestroyIconHandle>;
+
+// GlobalLock held for a scope.
+class GlobalLockGuard {
+ public:
+  explicit GlobalLockGuard(HGLOBAL block) : block_(block), data_(GlobalLock(block)) {}
+  GlobalLockGuard(const GlobalLockGuard&) = delete;
+  GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
+  ~GlobalLockGuard() {
+    if (data_) GlobalUnlock(block_);
+  }
+  void* data() const { return data_; }
+  explicit operator bool() const { return data_ != nullptr; }
+
+ private:
+  HGLOBAL block_;
+  void* data_;
+};
+
+// The clipboard, open for a scope.
+class ClipboardGuard {
+ public:
+  explicit ClipboardGuard(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+  ClipboardGuard(const ClipboardGuard&) = delete;
+  ClipboardGuard& operator=(const ClipboardGuard&) = delete;
+  ~ClipboardGuard() {
+    if (open_) CloseClipboard();
+  }
+  explicit operator bool() const { return open_; }
+
+ private:
+  bool open_;
+};

@@ -1,0 +1,25 @@
+#include "tests/registry_fixture.h"
+
+std::wstring ScopedAppPath::KeyOf(const std::wstring& exeName) {
+  return L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + exeName;
+}
+
+ScopedAppPath::ScopedAppPath(const std::wstring& exeName, const std::wstring& path)
+    : key_(KeyOf(exeName)) {
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, key_.c_str());
+  if (path.empty()) return;
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &key, nullptr) == ERROR_SUCCESS) {
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                   static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+}
+
+ScopedAppPath::~ScopedAppPath() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, key_.c_str()); }
+
+void RemoveEvernoteAppPaths() {
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, ScopedAppPath::KeyOf(L"Evernote.exe").c_str());
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, ScopedAppPath::KeyOf(L"ENScript.exe").c_str());
+}

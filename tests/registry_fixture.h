@@ -1,0 +1,25 @@
+// Scratch registry state for tests: App Paths keys written into the Wine registry and
+// removed again, whatever the test's outcome.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Registers (or, with an empty path, removes) the App Paths key of a program for the
+// lifetime of the object; the key is deleted on destruction.
+class ScopedAppPath {
+ public:
+  ScopedAppPath(const std::wstring& exeName, const std::wstring& path);
+  ScopedAppPath(const ScopedAppPath&) = delete;
+  ScopedAppPath& operator=(const ScopedAppPath&) = delete;
+  ~ScopedAppPath();
+
+  static std::wstring KeyOf(const std::wstring& exeName);
+
+ private:
+  std::wstring key_;
+};
+
+// Deletes both App Paths keys the plug-in reads.
+void RemoveEvernoteAppPaths();
