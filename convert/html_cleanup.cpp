@@ -1,0 +1,245 @@
+#include "convert/html_cleanup.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <rpc.h>
+#else
+#include <cstdint>
+#include <random>
+#endif
+
+namespace {
+
+constexpr WideView kBookmarkOpen = u"bookmark&lt;";
+constexpr WideView kBookmarkClose = u"&gt;";
+constexpr WideView kAnchorOpen = u"<A NAME=\"";
+constexpr WideView kAnchorClose = u"\"><FONT COLOR=\"orange\">&bull;</FONT></A>";
+// kAnchorClose up to its first blank: what a bookmark that starts inside an anchor name
+// takes as the rest of its own name.
+constexpr WideView kAnchorCloseHead = u"\"><FONT";
+constexpr int kOpenLength = static_cast<int>(kBookmarkOpen.size());
+constexpr int kCloseLength = static_cast<int>(kBookmarkClose.size());
+
+
+// Index of the next "http://" or "https://" at or after start, or -1.
+int FindAddressStart(WideView text, int start) {
+  for (int at = FindText(text, u"http", start); at >= 0; at = FindText(text, u"http", at + 1)) {
+    const WideView rest = text.substr(static_cast<size_t>(at) + 4);
+    if (rest.substr(0, 3) == u"://" || rest.substr(0, 4) == u"s://") return at;
+  }
+  return -1;
+}
+
+void AppendMakeUrlAnchor(WideString& out, WideView address) {
+  out += u"<A HREF=\"";
+  out += address;
+  out += u"\" TARGET=_blank>";
+  out += address;
+  out += u"</A>";
+}
+
+// LinkifyText appending to out. Addresses are found left to right in the original text:
+// each inserted anchor is skipped with the code unit that ended its address.
+void AppendLinkified(WideString& out, WideView text) {
+  size_t copied = 0;
+  int pos = 0;
+  for (;;) {
+    const int start = FindAddressStart(text, pos);
+    if (start < 0) break;
+    const size_t end = text.find_first_of(u" \r\n", static_cast<size_t>(start) + 7);
+    out += text.substr(copied, start - copied);
+    if (end == WideView::npos) {
+      AppendMakeUrlAnchor(out, text.substr(start));
+      copied = text.size();
+      break;
+    }
+    AppendMakeUrlAnchor(out, text.substr(start, end - start));
+    copied = end;
+    pos = static_cast<int>(end) + 1;
+  }
+  out += text.substr(copied);
+}
+
+}  // namespace
+
+void ReplaceConverterComment(WideString& html, WideView comment) {
+  if (FindText(html, ConverterMarkerComment, 0) < 0) return;
+  WideString replacement(comment);
+  if (replacement.size() >= 4 && LeftText(replacement, 4) != u"<!--") {
+    replacement = u"<!-- " + replacement;
+  }
+  if (replacement.size() >= 3 && RightText(replacement, 3) != u"-->") {
+    replacement += u" -->";
+  }
+  ReplaceAll(html, ConverterMarkerComment, replacement);
+}
+
+WideString BookmarkAnchorName(WideView bookmark, const AnchorNameSource& newName) {
+  const int blank = FindText(bookmark, u" ", kOpenLength);
+  if (blank >= 0) return MidText(bookmark, kOpenLength, blank - kOpenLength);
+  return newName();
+}
+
+WideString BookmarkAnchorName(WideView bookmark) {
+  return BookmarkAnchorName(bookmark, [] { return NewUuidText(true); });
+}
+
+void ConvertBookmarks(WideString& html) {
+  ConvertBookmarks(html, [] { return NewUuidText(true); });
+}
+
+// Done step by step, each bookmark would rebuild the text and the search start again
+// from its beginning. Everything before a converted bookmark holds no further bookmark,
+// so one left-to-right pass gives the same text, with one exception that needs care: a
+// name may itself hold "bookmark&lt;". That inner bookmark starts inside the anchor just
+// written, so its name is the rest of the outer name plus kAnchorCloseHead (the text up
+// to the first blank that follows), its "&gt;" is the next one in the text after the
+// outer bookmark, and the anchor markup between them is dropped and written once more.
+void ConvertBookmarks(WideString& html, const AnchorNameSource& newName) {
+  const WideView text = html;
+  WideString out;
+  int read = 0;  // the original text before this index is done
+  bool changed = false;
+  for (;;) {
+    const int open = FindText(text, kBookmarkOpen, read);
+    if (open < 0) break;
+    const int close = FindText(text, kBookmarkClose, open + kOpenLength);
+    if (close < 0) break;
+    if (!changed) out.reserve(text.size() + text.size() / 4);
+    changed = true;
+
+    WideString generated;
+    WideView name;
+    // Only a blank before the "&gt;" belongs to this bookmark.
+    const int blank = FindText(text.substr(0, close), u" ", open + kOpenLength);
+    if (blank >= 0) {
+      name = text.substr(open + kOpenLength, blank - open - kOpenLength);
+    } else {
+      generated = newName();
+      name = generated;
+    }
+    out += text.substr(read, open - read);
+    out += kAnchorOpen;
+    read = close + kCloseLength;
+
+    int namePos = 0;
+    int nested = 0;
+    bool unclosed = false;
+    for (;;) {
+      const int inner = FindText(name, kBookmarkOpen, namePos);
+      if (inner < 0) break;
+      const int innerClose = FindText(text, kBookmarkClose, read);
+      if (innerClose < 0) {
+        unclosed = true;
+        break;
+      }
+      out += name.substr(namePos, inner - namePos);
+      out += kAnchorOpen;
+      namePos = inner + kOpenLength;
+      read = innerClose + kCloseLength;
+      ++nested;
+    }
+    out += name.substr(namePos);
+    for (int i = 0; i < nested; ++i) out += kAnchorCloseHead;
+    out += kAnchorClose;
+    // An inner bookmark without its "&gt;" ends the work, as at the top level.
+    if (unclosed) break;
+  }
+  if (!changed) return;
+  out += text.substr(read);
+  html.swap(out);
+}
+
+WideString NewUuidText(bool removePunctuation) {
+  WideString text;
+#ifdef _WIN32
+  UUID uuid;
+  UuidCreate(&uuid);
+  RPC_WSTR system = nullptr;
+  if (UuidToStringW(&uuid, &system) == RPC_S_OK && system) {
+    text = WideFromPtr(reinterpret_cast<const wchar_t*>(system));
+    RpcStringFreeW(&system);
+  }
+#else
+  // Version 4 (random) UUID in the same text form as UuidToStringW gives.
+  static thread_local std::mt19937_64 generator{std::random_device{}() ^
+                                                (uint64_t{std::random_device{}()} << 32)};
+  unsigned char bytes[16];
+  for (int i = 0; i < 16; i += 8) {
+    uint64_t word = generator();
+    for (int k = 0; k < 8; ++k) bytes[i + k] = static_cast<unsigned char>(word >> (8 * k));
+  }
+  bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
+  bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
+  static constexpr char16_t kHex[] = u"0123456789abcdef";
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) text.push_back(u'-');
+    text.push_back(kHex[bytes[i] >> 4]);
+    text.push_back(kHex[bytes[i] & 0x0F]);
+  }
+#endif
+  if (removePunctuation) {
+    ReplaceAll(text, u"-", u"");
+    ReplaceAll(text, u"{", u"");
+    ReplaceAll(text, u"}", u"");
+  }
+  return text;
+}
+
+void LinkifyUrls(WideString& html) {
+  if (html.empty()) return;
+  const WideView text = html;
+  WideString out;
+  out.reserve(text.size() + text.size() / 8);
+  int pos = 0;
+  for (;;) {
+    const int lt = FindText(text, u"<", pos);
+    if (lt < 0) {
+      AppendLinkified(out, text.substr(pos));
+      break;
+    }
+    AppendLinkified(out, text.substr(pos, lt - pos));
+    const int gt = FindText(text, u">", lt + 1);
+    if (gt < 0) {
+      // A stray "<": what follows is text of the note and must not be lost.
+      AppendLinkified(out, text.substr(lt));
+      break;
+    }
+    out += text.substr(lt, gt - lt + 1);
+    pos = gt + 1;
+  }
+  html.swap(out);
+}
+
+WideString LinkifyText(WideView text) {
+  WideString out;
+  AppendLinkified(out, text);
+  return out;
+}
+
+int FindFirstOf(WideView text, int start, const std::vector<WideView>& patterns) {
+  int first = -1;
+  for (WideView pattern : patterns) {
+    // Only the part before the best hit so far can hold a better one.
+    const WideView scope = first < 0 ? text : text.substr(0, first + pattern.size());
+    const int at = FindText(scope, pattern, start);
+    if (at >= 0 && (first < 0 || at < first)) first = at;
+  }
+  return first;
+}
+
+WideString MakeUrlAnchor(WideView address) {
+  WideString anchor;
+  AppendMakeUrlAnchor(anchor, address);
+  return anchor;
+}
+
+void ExtractBodyContent(WideString& html) {
+  const int bodyTag = FindText(html, u"<body ", 0);
+  if (bodyTag < 0) return;
+  const int tagEnd = FindText(html, u">", bodyTag + 6);
+  if (tagEnd < 0) return;
+  const int bodyEnd = FindText(html, u"</body", tagEnd + 1);
+  if (bodyEnd < 0) return;
+  html = MidText(html, tagEnd + 1, bodyEnd - tagEnd - 1);
+}

@@ -1,0 +1,57 @@
+// The clean-up that turns the converter's HTML document into a note body.
+//
+// Applied in this order, each to the whole text and in place: ReplaceConverterComment,
+// ConvertBookmarks, LinkifyUrls, ExtractBodyContent. All of it is plain text surgery with
+// exact-case matching; where its patterns are missing an operation changes nothing.
+// Every operation runs in time and memory linear in the text, also with many thousands
+// of bookmarks and addresses.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "irun/irun_marker.h"
+#include "note/text_ops.h"
+
+// The comment the project's converter writes into each document it makes.
+inline constexpr WideView ConverterMarkerComment = u"" IRUN_CONVERTER_MARKER_COMMENT;
+
+// Puts comment in place of every converter marker comment. A comment without "<!--" in
+// front or "-->" at the end gets them (with a blank) when it is long enough to be checked:
+// 'note' becomes '<!-- note -->', 'abc' becomes 'abc -->', 'x' stays 'x'.
+void ReplaceConverterComment(WideString& html, WideView comment);
+
+// Gives the anchor name of a bookmark that has none of its own.
+using AnchorNameSource = std::function<WideString()>;
+
+// Turns each "bookmark&lt;name more words&gt;" into a named anchor with an orange bullet.
+// The name ends at the first blank; a bookmark without a blank is named by a fresh UUID
+// (from newName where given, for tests).
+void ConvertBookmarks(WideString& html);
+void ConvertBookmarks(WideString& html, const AnchorNameSource& newName);
+
+// The anchor name of one bookmark text ("bookmark&lt;" through "&gt;").
+WideString BookmarkAnchorName(WideView bookmark);
+WideString BookmarkAnchorName(WideView bookmark, const AnchorNameSource& newName);
+
+// A new random UUID in lower-case hexadecimal: 36 characters with its dashes, or the 32
+// digits alone when removePunctuation is set.
+WideString NewUuidText(bool removePunctuation);
+
+// Links every "http://" and "https://" address found in the text between tags. Text
+// after a "<" that no ">" follows is kept and treated as text.
+void LinkifyUrls(WideString& html);
+
+// Links the addresses of one piece of text. An address runs to the next blank, carriage
+// return or line feed, or to the end of the text.
+WideString LinkifyText(WideView text);
+
+// The smallest index at or after start where any of patterns occurs, or -1.
+int FindFirstOf(WideView text, int start, const std::vector<WideView>& patterns);
+
+// '<A HREF="address" TARGET=_blank>address</A>', the address unchanged in both places.
+WideString MakeUrlAnchor(WideView address);
+
+// Keeps only what lies between the body start tag ("<body " with its blank) and the body
+// end tag.
+void ExtractBodyContent(WideString& html);

@@ -1,0 +1,244 @@
+// HTML clean-up: the edge cases of each step, and the linear operations against the
+// plain step-by-step versions on many random texts made of the patterns involved.
+#include "convert/html_cleanup.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+#include "cleanup_reference.h"
+
+namespace {
+
+const WideString kMarker(ConverterMarkerComment);
+const WideString kBullet = u"\"><FONT COLOR=\"orange\">&bull;</FONT></A>";
+
+// Names bookmarks without a blank deterministically, so both versions can be compared.
+struct CountingNames {
+  int next = 0;
+  WideString operator()() { return u"uuid" + WideNumber(next++); }
+};
+
+WideString Replaced(WideString html, WideView comment) {
+  ReplaceConverterComment(html, comment);
+  return html;
+}
+
+TEST(ReplaceConverterComment, CommentTextRules) {
+  const WideString html = u"<html>" + kMarker + u"<body " + kMarker + u">";
+  EXPECT_EQ(Replaced(html, u"x"), u"<html>x<body x>");
+  EXPECT_EQ(Replaced(html, u"ab"), u"<html>ab<body ab>");
+  EXPECT_EQ(Replaced(html, u"abc"), u"<html>abc --><body abc -->>");
+  EXPECT_EQ(Replaced(html, u"note"), u"<html><!-- note --><body <!-- note -->>");
+  EXPECT_EQ(Replaced(html, u"<!--x"), u"<html><!--x --><body <!--x -->>");
+  EXPECT_EQ(Replaced(html, u"<!-- mine -->"), u"<html><!-- mine --><body <!-- mine -->>");
+  EXPECT_EQ(Replaced(html, u""), u"<html><body >");
+  // Without the marker the comment is not used at all.
+  EXPECT_EQ(Replaced(u"<html><!-- other --></html>", u"note"), u"<html><!-- other --></html>");
+}
+
+WideString Bookmarks(WideString html) {
+  CountingNames names;
+  ConvertBookmarks(html, std::ref(names));
+  return html;
+}
+
+TEST(ConvertBookmarks, NamesAndLeftovers) {
+  EXPECT_EQ(Bookmarks(u"a bookmark&lt;Intro Chapter one&gt; b"),
+            u"a <A NAME=\"Intro" + kBullet + u" b");
+  EXPECT_EQ(Bookmarks(u"bookmark&lt;Intro&gt;"), u"<A NAME=\"uuid0" + kBullet);
+  EXPECT_EQ(Bookmarks(u"bookmark&lt; x&gt;"), u"<A NAME=\"" + kBullet);
+  EXPECT_EQ(Bookmarks(u"bookmark&lt;a&gt;bookmark&lt;b c&gt;bookmark&lt;d&gt;"),
+            u"<A NAME=\"uuid0" + kBullet + u"<A NAME=\"b" + kBullet + u"<A NAME=\"uuid1" +
+                kBullet);
+  // A blank after the "&gt;" does not belong to the bookmark.
+  EXPECT_EQ(Bookmarks(u"bookmark&lt;a&gt; x"), u"<A NAME=\"uuid0" + kBullet + u" x");
+  for (const WideString& untouched :
+       {WideString(u"BOOKMARK&lt;a b&gt;"), WideString(u"bookmark<a b>"),
+        WideString(u"x bookmark&lt;a b"), WideString(u"bookmark&lt;&gt")}) {
+    EXPECT_EQ(Bookmarks(untouched), untouched);
+  }
+  // A second bookmark without "&gt;" stops the work after the first.
+  EXPECT_EQ(Bookmarks(u"bookmark&lt;a b&gt; bookmark&lt;c d"),
+            u"<A NAME=\"a" + kBullet + u" bookmark&lt;c d");
+}
+
+// A name holding "bookmark&lt;" starts a bookmark inside the anchor just written; its
+// end is the next "&gt;" of the text and its name runs to the blank in "<FONT COLOR".
+TEST(ConvertBookmarks, BookmarkInsideAName) {
+  EXPECT_EQ(Bookmarks(u"bookmark&lt;bookmark&lt;x y&gt; z&gt;!"),
+            u"<A NAME=\"<A NAME=\"x\"><FONT" + kBullet + u"!");
+  // Without a later "&gt;" the inner one stays as written.
+  EXPECT_EQ(Bookmarks(u"bookmark&lt;qbookmark&lt;x y&gt;"),
+            u"<A NAME=\"qbookmark&lt;x" + kBullet);
+}
+
+TEST(ConvertBookmarks, FreshUuidNames) {
+  WideString first = u"bookmark&lt;Intro&gt;";
+  WideString second = first;
+  ConvertBookmarks(first);
+  ConvertBookmarks(second);
+  const WideString head = u"<A NAME=\"";
+  ASSERT_EQ(first.size(), head.size() + 32 + kBullet.size());
+  const WideString name = first.substr(head.size(), 32);
+  EXPECT_EQ(name.find_first_not_of(u"0123456789abcdef"), WideString::npos) << name.size();
+  EXPECT_NE(first, second);
+}
+
+TEST(NewUuidText, Forms) {
+  const WideString dashed = NewUuidText(false);
+  ASSERT_EQ(dashed.size(), 36u);
+  for (size_t i : {8u, 13u, 18u, 23u}) EXPECT_EQ(dashed[i], u'-');
+  std::set<WideString> seen;
+  for (int i = 0; i < 100; ++i) {
+    const WideString bare = NewUuidText(true);
+    ASSERT_EQ(bare.size(), 32u);
+    EXPECT_EQ(bare.find_first_not_of(u"0123456789abcdef"), WideString::npos);
+    seen.insert(bare);
+  }
+  EXPECT_EQ(seen.size(), 100u);
+}
+
+WideString Anchor(const WideString& address) {
+  return u"<A HREF=\"" + address + u"\" TARGET=_blank>" + address + u"</A>";
+}
+
+WideString Linked(WideString html) {
+  LinkifyUrls(html);
+  return html;
+}
+
+TEST(LinkifyUrls, AddressEnds) {
+  EXPECT_EQ(MakeUrlAnchor(u"http://x/y"), u"<A HREF=\"http://x/y\" TARGET=_blank>http://x/y</A>");
+  EXPECT_EQ(Linked(u"see http://x/y."), u"see " + Anchor(u"http://x/y."));
+  EXPECT_EQ(Linked(u"http://a b"), Anchor(u"http://a") + u" b");
+  EXPECT_EQ(Linked(u"http://a\r\nb"), Anchor(u"http://a") + u"\r\nb");
+  EXPECT_EQ(Linked(u"http://a\rb https://c\nd"),
+            Anchor(u"http://a") + u"\rb " + Anchor(u"https://c") + u"\nd");
+  EXPECT_EQ(Linked(u"http://a&nbsp;(b)<br>c"), Anchor(u"http://a&nbsp;(b)") + u"<br>c");
+  EXPECT_EQ(Linked(u"http://x http://y"), Anchor(u"http://x") + u" " + Anchor(u"http://y"));
+  EXPECT_EQ(Linked(u"zhttp://x"), u"z" + Anchor(u"http://x"));
+  EXPECT_EQ(Linked(u"HTTP://X http:/x https:x"), u"HTTP://X http:/x https:x");
+  EXPECT_EQ(Linked(u"http://"), Anchor(u"http://"));
+  // Split by a tag: only the part before it is linked.
+  EXPECT_EQ(Linked(u"http://a<b>/c</b>"), Anchor(u"http://a") + u"<b>/c</b>");
+}
+
+TEST(LinkifyUrls, TagsAreNotTouched) {
+  const WideString tags =
+      u"<a href=\"http://x\"><!-- http://y --><A NAME=\"http://z\"><FONT COLOR=\"orange\">";
+  EXPECT_EQ(Linked(tags), tags);
+  // An address that already is an anchor's text is wrapped once more, inside it.
+  EXPECT_EQ(Linked(u"<a href=\"http://x\">http://x</a>"),
+            u"<a href=\"http://x\">" + Anchor(u"http://x") + u"</a>");
+  // A stray "<" keeps everything after it, treated as text.
+  EXPECT_EQ(Linked(u"a < b http://x"), u"a < b " + Anchor(u"http://x"));
+  EXPECT_EQ(Linked(u"<p>x</p> <"), u"<p>x</p> <");
+  EXPECT_EQ(Linked(u""), u"");
+}
+
+TEST(FindFirstOf, SmallestIndexWins) {
+  EXPECT_EQ(FindFirstOf(u"a\r\nb c", 0, {u" ", u"\r\n", u"\r", u"\n"}), 1);
+  EXPECT_EQ(FindFirstOf(u"ab https://x http://y", 4, {u"http://", u"https://"}), 13);
+  EXPECT_EQ(FindFirstOf(u"ab https://x http://y", 0, {u"http://", u"https://"}), 3);
+  EXPECT_EQ(FindFirstOf(u"abc", 0, {u"x", u"y"}), -1);
+  EXPECT_EQ(FindFirstOf(u"abc", 0, {}), -1);
+}
+
+WideString Body(WideString html) {
+  ExtractBodyContent(html);
+  return html;
+}
+
+TEST(ExtractBodyContent, OnlyBetweenTheBodyTags) {
+  EXPECT_EQ(Body(u"<html><body topmargin=5>Hi</body></html>"), u"Hi");
+  EXPECT_EQ(Body(u"<body >Hi</body >"), u"Hi");
+  EXPECT_EQ(Body(u"<body ></body>"), u"");
+  for (const WideString& whole :
+       {WideString(u"<body>Hi</body>"), WideString(u"<BODY x>Hi</BODY>"),
+        WideString(u"<body x"), WideString(u"<body x>Hi")}) {
+    EXPECT_EQ(Body(whole), whole);
+  }
+}
+
+TEST(CleanUp, FailureMessagePassesUnchanged) {
+  WideString html = u"Cannot load irun dll";
+  ReplaceConverterComment(html, u"<!-- c -->");
+  ConvertBookmarks(html);
+  LinkifyUrls(html);
+  ExtractBodyContent(html);
+  EXPECT_EQ(html, u"Cannot load irun dll");
+}
+
+// The pieces that matter to the algorithms, so that random texts hit their corners.
+const std::vector<WideString> kPieces = {
+    u"bookmark&lt;", u"&gt;", u"bookmark&lt;Intro&gt;", u"bookmark&lt;a b&gt;",
+    u"bookmark&lt; x&gt;", u"bookmark&lt;bookmark&lt;", u"BOOKMARK&lt;", u"bookmark<",
+    u"&lt;", u"&g", u"t;", u"&amp;", u" ", u" ", u"x", u"Ab", u".", u"http://", u"https://",
+    u"http://x/y.", u"zhttp://q", u"HTTP://X", u"https:/", u"http", u"\r\n", u"\r", u"\n",
+    u"<", u">", u"<br>", u"<font color=red>", u"<A HREF=\"http://h\">", u"</A>", u"<body ",
+    u"<body>", u"<body topmargin=5>", u"</body>", u"</body", u"$$$NOTE_CONTENT$$$",
+    kMarker, u"<!--", u"-->", u"\"", u"\u00e9"};
+
+WideString RandomHtml(std::mt19937& rng, int maxPieces) {
+  std::uniform_int_distribution<size_t> pick(0, kPieces.size() - 1);
+  WideString html;
+  for (int i = std::uniform_int_distribution<int>(0, maxPieces)(rng); i > 0; --i) {
+    html += kPieces[pick(rng)];
+  }
+  return html;
+}
+
+TEST(CleanUp, MatchesPlainStepsOnRandomTexts) {
+  std::mt19937 rng(1234);
+  for (int round = 0; round < 30000; ++round) {
+    const WideString input = RandomHtml(rng, round % 3 == 0 ? 60 : 16);
+
+    WideString fast = input;
+    WideString plain = input;
+    CountingNames fastNames;
+    CountingNames plainNames;
+    ConvertBookmarks(fast, std::ref(fastNames));
+    PlainConvertBookmarks(plain, std::ref(plainNames));
+    ASSERT_EQ(fast, plain) << "bookmarks, round " << round;
+    ASSERT_EQ(fastNames.next, plainNames.next);
+
+    ASSERT_EQ(LinkifyText(input), PlainLinkifyText(input)) << "text, round " << round;
+
+    WideString fastLinked = input;
+    WideString plainLinked = input;
+    LinkifyUrls(fastLinked);
+    PlainLinkifyUrls(plainLinked);
+    ASSERT_EQ(fastLinked, plainLinked) << "addresses, round " << round;
+
+    // The whole clean-up in its order.
+    ReplaceConverterComment(fast, u"<!-- mine -->");
+    ReplaceConverterComment(plain, u"<!-- mine -->");
+    LinkifyUrls(fast);
+    PlainLinkifyUrls(plain);
+    ExtractBodyContent(fast);
+    ExtractBodyContent(plain);
+    ASSERT_EQ(fast, plain) << "clean-up, round " << round;
+  }
+}
+
+TEST(FindFirstOf, MatchesPlainVersion) {
+  std::mt19937 rng(99);
+  const std::vector<WideString> patterns = {u"http://", u"https://", u" ", u"\r\n", u"\r", u"x"};
+  for (int round = 0; round < 3000; ++round) {
+    const WideString text = RandomHtml(rng, 10);
+    TextList chosen;
+    std::vector<WideView> views;
+    for (const WideString& p : patterns) {
+      if (rng() % 2) {
+        chosen.push_back(p);
+        views.push_back(p);
+      }
+    }
+    const int start = static_cast<int>(rng() % (text.size() + 2));
+    ASSERT_EQ(FindFirstOf(text, start, views), PlainFindFirstOf(text, start, chosen));
+  }
+}
+
+}  // namespace
