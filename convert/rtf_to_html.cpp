@@ -1,0 +1,162 @@
+#include "convert/rtf_to_html.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "irun/irun.h"
+#include "note/text_ops.h"
+#include "text/code_pages.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace {
+
+constexpr wchar_t kLibraryName[] = L"irun.dll";
+
+class LibraryGuard {
+ public:
+  explicit LibraryGuard(HMODULE module) : module_(module) {}
+  ~LibraryGuard() {
+    if (module_) FreeLibrary(module_);
+  }
+  LibraryGuard(const LibraryGuard&) = delete;
+  LibraryGuard& operator=(const LibraryGuard&) = delete;
+  explicit operator bool() const { return module_ != nullptr; }
+
+  template <typename Proc>
+  Proc Find(const char* name) const {
+    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+  }
+
+ private:
+  HMODULE module_;
+};
+
+// Closes the converter session on every way out; a library without
+// EXBufferCloseSession has nothing to close.
+class SessionGuard {
+ public:
+  SessionGuard(const LibraryGuard& library, IrunSession session)
+      : close_(library.Find<EXBufferCloseSessionProc>("EXBufferCloseSession")),
+        session_(session) {}
+  ~SessionGuard() {
+    if (close_) close_(session_);
+  }
+  SessionGuard(const SessionGuard&) = delete;
+  SessionGuard& operator=(const SessionGuard&) = delete;
+
+ private:
+  EXBufferCloseSessionProc close_;
+  IrunSession session_;
+};
+
+// The folder of the module this code is linked into (the plug-in DLL), with its
+// trailing backslash; empty if it cannot be told.
+std::wstring OwnFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(reinterpret_cast<HMODULE>(&__ImageBase),
+                                            path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return std::wstring();
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    if (path.size() >= 32768) return std::wstring();
+    path.resize(path.size() * 2);
+  }
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+// A file named irun.dll in the host's current folder or on PATH must never run inside
+// the host: look in the plug-in's own folder first, then only in the safe default
+// folders (the host's folder and the system folder).
+HMODULE LoadConverterLibrary() {
+  const std::wstring folder = OwnFolder();
+  if (!folder.empty()) {
+    const std::wstring own = folder + kLibraryName;
+    // Dependencies of the converter come from its own folder too.
+    if (HMODULE module = LoadLibraryExW(own.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
+      return module;
+    }
+  }
+  if (HMODULE module = LoadLibraryExW(kLibraryName, nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) {
+    return module;
+  }
+  // Windows 7 without KB2533623 refuses the search flags: fall back to the full path in
+  // the system folder, which searches nowhere else.
+  if (GetLastError() == ERROR_INVALID_PARAMETER) {
+    wchar_t systemFolder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(systemFolder, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+      const std::wstring path = std::wstring(systemFolder, length) + L"\\" + kLibraryName;
+      return LoadLibraryExW(path.c_str(), nullptr, 0);
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool ConvertRtfToHtml(const ByteString& rtf, WideString& html) {
+  LibraryGuard library(LoadConverterLibrary());
+  if (!library) {
+    html = u"Cannot load irun dll";
+    return false;
+  }
+  const auto open = library.Find<EXBufferOpenSessionProc>("EXBufferOpenSession");
+  if (!open) return false;
+  const IrunSession session = open();
+  SessionGuard closer(library, session);
+
+  // A library without EXBufferConvert cannot convert: a failed conversion.
+  const auto convert = library.Find<EXBufferConvertProc>("EXBufferConvert");
+  if (!convert) return false;
+  int32_t bodySize = 0;
+  int32_t objectCount = 0;
+  const ByteString color = WideToThreadAnsi(ColorToHexText(0xFFFFFF));
+  const int32_t length = static_cast<int32_t>(std::strlen(rtf.c_str()));
+  if (convert(session, rtf.c_str(), length, &bodySize, &objectCount, 16, color.c_str(), 0,
+              96) != 0) {
+    return false;
+  }
+
+  if (bodySize < 0) return false;
+  std::unique_ptr<char[]> body(new (std::nothrow) char[static_cast<size_t>(bodySize) + 1]());
+  if (!body) return false;
+  const auto getBody = library.Find<EXBufferGetBodyProc>("EXBufferGetBody");
+  if (!getBody) return false;
+  getBody(session, body.get());
+  html = BytesToWide(body.get(), kCodePageAnsi);
+  AddBodyMargins(html);
+  return true;
+}
+
+void AddBodyMargins(WideString& html) {
+  const int start = FindText(html, u"<body", 0);
+  if (start < 0) return;
+  const int end = FindText(html, u">", start + 5);
+  if (end < 0) return;
+  WideString tag = MidText(html, start, end - start);
+  for (const char16_t* name : {u"topmargin", u"bottommargin", u"leftmargin", u"rightmargin",
+                               u"marginwidth", u"marginheight"}) {
+    tag += u" ";
+    tag += name;
+    tag += u"=5";
+  }
+  tag += u">";
+  html.replace(static_cast<size_t>(start), static_cast<size_t>(end - start + 1), tag);
+}
+
+WideString ColorToHexText(uint32_t color) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%.2X%.2X%.2X", static_cast<unsigned>(color & 0xFF),
+                static_cast<unsigned>((color >> 8) & 0xFF),
+                static_cast<unsigned>((color >> 16) & 0xFF));
+  return WideFromAscii(text);
+}

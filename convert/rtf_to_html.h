@@ -1,0 +1,22 @@
+// RTF to HTML through the converter library irun.dll, loaded for each conversion.
+// Windows only; the header itself needs no <windows.h>.
+#pragma once
+
+#include <cstdint>
+
+#include "text/wide_string.h"
+
+// Converts rtf (taken up to its first zero byte) and puts the document, with margins
+// added to its body start tag, in place of html. Returns true once the body was
+// fetched. When the library cannot be loaded, html becomes "Cannot load irun dll";
+// on every other failure html keeps its old content. Every session opened is closed
+// and the library is freed again before returning.
+bool ConvertRtfToHtml(const ByteString& rtf, WideString& html);
+
+// Appends topmargin, bottommargin, leftmargin, rightmargin, marginwidth and marginheight
+// (each =5) to the first "<body" start tag; without "<body" and a later ">" nothing
+// changes.
+void AddBodyMargins(WideString& html);
+
+// A Windows colour value 0x00BBGGRR as six upper-case hexadecimal digits RRGGBB.
+WideString ColorToHexText(uint32_t color);

@@ -1,0 +1,50 @@
+// The binding with the project's own converter (irun.dll copied beside this program):
+// RTF through the converter and the four clean-up steps to a note body, and on to ENEX.
+// The converter ends its lines with CR LF.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "convert/html_cleanup.h"
+#include "convert/rtf_to_html.h"
+#include "note/enex_writer.h"
+#include "text/code_pages.h"
+
+namespace {
+
+const char kRtf[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0 Caf\\'e9 bookmark<Intro Part> "
+    "see http://x.y/z\\par Q&A}";
+
+TEST(IrunBinding, RtfBecomesNoteBody) {
+  WideString html;
+  ASSERT_TRUE(ConvertRtfToHtml(kRtf, html));
+  EXPECT_NE(html.find(ConverterMarkerComment), WideString::npos);
+  EXPECT_NE(html.find(u" topmargin=5 bottommargin=5 leftmargin=5 rightmargin=5 marginwidth=5 "
+                      u"marginheight=5>"),
+            WideString::npos);
+
+  ReplaceConverterComment(html, u"<!-- Created by Yarrin2Evernote -->");
+  ConvertBookmarks(html);
+  LinkifyUrls(html);
+  ExtractBodyContent(html);
+  EXPECT_EQ(html,
+            u"\r\n<div>Caf&#233; <A NAME=\"Intro\"><FONT COLOR=\"orange\">&bull;</FONT></A> see "
+            u"<A HREF=\"http://x.y/z\" TARGET=_blank>http://x.y/z</A></div>\r\n"
+            u"<div>Q&amp;A</div>\r\n");
+  EXPECT_EQ(GetModuleHandleW(L"irun.dll"), nullptr);
+
+  const NoteTime time{2026, 12, 8, 5, 42, 9, 0};
+  const ByteString enex =
+      BuildEnexDocument(NoteTitle(u"Caf\u00e9 & more"), u"<P>" + html + u"</P>", time, time, u"rtf");
+  EXPECT_NE(enex.find("<title>\nCaf\xC3\xA9 &amp; more\n</title>"), ByteString::npos);
+  EXPECT_NE(enex.find(WideToUtf8(html)), ByteString::npos);
+}
+
+TEST(IrunBinding, EmptyRtfStillConverts) {
+  WideString html = u"old";
+  EXPECT_TRUE(ConvertRtfToHtml("", html));
+  EXPECT_NE(html.find(u"<body "), WideString::npos);
+}
+
+}  // namespace

@@ -1,0 +1,166 @@
+// The converter binding against stand-in DLLs, one per row of the failure table: the
+// HTML and the result, which calls were made, and that the library was freed each time.
+// The binding looks for irun.dll beside the module it is linked into, here this test
+// program, so each case copies its stand-in there as irun.dll.
+#include "convert/rtf_to_html.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::wstring ExeFolder() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, length);
+  return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+std::wstring FakePath(const wchar_t* variant) {
+  return ExeFolder() + L"..\\fakes\\fake_irun_" + variant + L".dll";
+}
+
+std::string Env(const char* name) {
+  char value[1024] = "";
+  const DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+  return std::string(value, length < sizeof value ? length : 0);
+}
+
+int Count(const char* name) { return std::atoi(Env(name).c_str()); }
+
+const char* const kRecords[] = {"FAKE_IRUN_LOADS", "FAKE_IRUN_UNLOADS", "FAKE_IRUN_OPENED",
+                                "FAKE_IRUN_CONVERT", "FAKE_IRUN_GETBODY", "FAKE_IRUN_CLOSED"};
+
+const WideString kConverted =
+    u"<html><body bgcolor=red topmargin=5 bottommargin=5 leftmargin=5 rightmargin=5 "
+    u"marginwidth=5 marginheight=5>caf\u00e9</body></html>";
+
+class ConvertRtfToHtmlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : kRecords) SetEnvironmentVariableA(name, nullptr);
+    DeleteFileW(Installed().c_str());
+  }
+  void TearDown() override { DeleteFileW(Installed().c_str()); }
+
+  static std::wstring Installed() { return ExeFolder() + L"irun.dll"; }
+  static void Install(const wchar_t* variant) {
+    ASSERT_TRUE(CopyFileW(FakePath(variant).c_str(), Installed().c_str(), FALSE))
+        << "no stand-in " << GetLastError();
+  }
+  // The library went away again: loaded and unloaded as often, and no longer mapped.
+  static void ExpectFreed(int loads) {
+    EXPECT_EQ(Count("FAKE_IRUN_LOADS"), loads);
+    EXPECT_EQ(Count("FAKE_IRUN_UNLOADS"), loads);
+    EXPECT_EQ(GetModuleHandleW(L"irun.dll"), nullptr);
+  }
+};
+
+struct Row {
+  const wchar_t* variant;
+  bool result;
+  WideString html;
+  int opened, getBody, closed;
+};
+
+TEST_F(ConvertRtfToHtmlTest, EachRowOfTheFailureTable) {
+  const WideString old = u"old";
+  const Row rows[] = {
+      {L"ok", true, kConverted, 1, 1, 1},
+      {L"no_open", false, old, 0, 0, 0},
+      {L"no_convert", false, old, 1, 0, 1},      // counted as a failed conversion
+      {L"convert_fails", false, old, 1, 0, 1},
+      {L"no_getbody", false, old, 1, 0, 1},
+      {L"no_close", true, kConverted, 1, 1, 0},  // nothing to close
+      {L"empty_body", true, u"", 1, 1, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "stand-in " << std::string(row.variant, row.variant + wcslen(row.variant)));
+    SetUp();
+    Install(row.variant);
+    WideString html = old;
+    EXPECT_EQ(ConvertRtfToHtml("{\\rtf1 x}", html), row.result);
+    EXPECT_EQ(html, row.html);
+    EXPECT_EQ(Count("FAKE_IRUN_OPENED"), row.opened);
+    EXPECT_EQ(Count("FAKE_IRUN_GETBODY"), row.getBody);
+    EXPECT_EQ(Count("FAKE_IRUN_CLOSED"), row.closed);
+    ExpectFreed(1);
+  }
+}
+
+TEST_F(ConvertRtfToHtmlTest, ConvertGetsTheDocumentedArguments) {
+  Install(L"ok");
+  WideString html;
+  // The RTF is counted up to its zero byte.
+  ASSERT_TRUE(ConvertRtfToHtml(ByteString("{\\rtf1 x}\0junk", 14), html));
+  EXPECT_EQ(Env("FAKE_IRUN_CONVERT"), "4711|{\\rtf1 x}|9|0|0|16|FFFFFF|0|96");
+  // An empty capture still goes to the converter, with length 0.
+  ASSERT_TRUE(ConvertRtfToHtml("", html));
+  EXPECT_EQ(Env("FAKE_IRUN_CONVERT"), "4711||0|0|0|16|FFFFFF|0|96");
+  ExpectFreed(2);
+}
+
+TEST_F(ConvertRtfToHtmlTest, MissingLibraryGivesTheMessage) {
+  WideString html = u"old";
+  EXPECT_FALSE(ConvertRtfToHtml("{\\rtf1 x}", html));
+  EXPECT_EQ(html, u"Cannot load irun dll");
+  ExpectFreed(0);
+}
+
+// An irun.dll planted in the current folder or on PATH must not be loaded.
+TEST_F(ConvertRtfToHtmlTest, PlantedLibraryIsNotLoaded) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring planted = std::wstring(temp) + L"y2e-planted-" +
+                               std::to_wstring(GetCurrentProcessId()) + L"\\";
+  ASSERT_TRUE(CreateDirectoryW(planted.c_str(), nullptr) ||
+              GetLastError() == ERROR_ALREADY_EXISTS);
+  ASSERT_TRUE(CopyFileW(FakePath(L"ok").c_str(), (planted + L"irun.dll").c_str(), FALSE));
+
+  wchar_t oldFolder[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, oldFolder);
+  std::wstring oldPath(32767, L'\0');
+  oldPath.resize(GetEnvironmentVariableW(L"PATH", oldPath.data(), 32767));
+  SetCurrentDirectoryW(planted.c_str());
+  SetEnvironmentVariableW(L"PATH", (planted + L";" + oldPath).c_str());
+
+  WideString html = u"old";
+  const bool converted = ConvertRtfToHtml("{\\rtf1 x}", html);
+
+  SetCurrentDirectoryW(oldFolder);
+  SetEnvironmentVariableW(L"PATH", oldPath.c_str());
+  DeleteFileW((planted + L"irun.dll").c_str());
+  RemoveDirectoryW(planted.c_str());
+
+  EXPECT_FALSE(converted);
+  EXPECT_EQ(html, u"Cannot load irun dll");
+  ExpectFreed(0);
+}
+
+WideString WithMargins(WideString html) {
+  AddBodyMargins(html);
+  return html;
+}
+
+TEST(AddBodyMargins, FirstBodyTagOnly) {
+  const WideString margins =
+      u" topmargin=5 bottommargin=5 leftmargin=5 rightmargin=5 marginwidth=5 marginheight=5";
+  EXPECT_EQ(WithMargins(u"<body>"), u"<body" + margins + u">");
+  EXPECT_EQ(WithMargins(u"a<body topmargin=1>b<body>"),
+            u"a<body topmargin=1" + margins + u">b<body>");
+  for (const WideString& same : {WideString(u""), WideString(u"<BODY>x"),
+                                 WideString(u"<html>no body</html>"), WideString(u"<body x")}) {
+    EXPECT_EQ(WithMargins(same), same);
+  }
+}
+
+TEST(ColorToHexText, RedGreenBlueOrder) {
+  EXPECT_EQ(ColorToHexText(0xFFFFFF), u"FFFFFF");
+  EXPECT_EQ(ColorToHexText(0x00C08001), u"0180C0");
+  EXPECT_EQ(ColorToHexText(0), u"000000");
+}
+
+}  // namespace
