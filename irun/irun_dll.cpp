@@ -1,0 +1,154 @@
+// irun.dll: the converter behind four __stdcall calls, with a table of sessions.
+#include <windows.h>
+
+#include <array>
+#include <climits>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <string>
+
+#include "irun.h"
+#include "irun_core.h"
+
+namespace {
+
+constexpr int kMaxSessions = 1024;  // keep in step with irun.h
+constexpr uint32_t kIndexBits = 10;
+// Mixed into the values so that small integers, which callers invent, are never valid.
+constexpr uint32_t kSessionMask = 0x5A3C0000u;
+
+struct Slot {
+  bool used = false;
+  uint32_t generation = 0;
+  std::string body;
+};
+
+struct SessionTable {
+  std::mutex lock;
+  std::array<Slot, kMaxSessions> slots;
+  uint32_t nextGeneration = 1;
+};
+
+SessionTable& Table() {
+  static SessionTable table;
+  return table;
+}
+
+IrunSession MakeSession(uint32_t index, uint32_t generation) {
+  const uint32_t raw = ((generation << kIndexBits) | index) ^ kSessionMask;
+  return static_cast<IrunSession>(raw & 0x7FFFFFFFu);
+}
+
+// The slot of a session value, or null for anything not handed out and still open.
+// The table's lock must be held.
+Slot* FindSlot(SessionTable& table, IrunSession session) {
+  if (session <= 0) return nullptr;
+  const uint32_t raw = static_cast<uint32_t>(session) ^ kSessionMask;
+  const uint32_t index = raw & ((1u << kIndexBits) - 1);
+  Slot& slot = table.slots[index];
+  if (!slot.used || MakeSession(index, slot.generation) != session) return nullptr;
+  return &slot;
+}
+
+bool SessionIsOpen(IrunSession session) {
+  SessionTable& table = Table();
+  std::lock_guard<std::mutex> guard(table.lock);
+  return FindSlot(table, session) != nullptr;
+}
+
+// The caller's colour text, read no further than its terminator or a sane length.
+std::string ColorText(const char* text) {
+  std::string color;
+  if (!text) return color;
+  for (int i = 0; i < 16 && text[i]; ++i) color.push_back(text[i]);
+  return color;
+}
+
+}  // namespace
+
+extern "C" IrunSession IRUN_CALL EXBufferOpenSession(void) {
+  try {
+    SessionTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    for (uint32_t index = 0; index < kMaxSessions; ++index) {
+      Slot& slot = table.slots[index];
+      if (slot.used) continue;
+      // The generation tells a reused slot's new session from its old one.
+      uint32_t generation = table.nextGeneration++ & 0x1FFFFF;
+      if (MakeSession(index, generation) == 0) generation = table.nextGeneration++ & 0x1FFFFF;
+      slot.used = true;
+      slot.generation = generation;
+      slot.body.clear();
+      return MakeSession(index, generation);
+    }
+    return 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+extern "C" int32_t IRUN_CALL EXBufferConvert(IrunSession session, const char* rtf,
+                                             int32_t rtfLength, int32_t* bodySize,
+                                             int32_t* objectCount, int32_t baseFontPixels,
+                                             const char* backgroundColor, int32_t flags,
+                                             int32_t dotsPerInch) {
+  if (bodySize) *bodySize = 0;
+  if (objectCount) *objectCount = 0;
+  try {
+    if (!SessionIsOpen(session)) return IRUN_ERROR_SESSION;
+    if (!bodySize || !objectCount || rtfLength < 0 || (!rtf && rtfLength > 0))
+      return IRUN_ERROR_ARGUMENT;
+    irun::ConvertOptions options;
+    options.baseFontPixels =
+        baseFontPixels >= 1 && baseFontPixels <= 1000 ? baseFontPixels : IRUN_BASE_FONT_PIXELS;
+    options.dotsPerInch =
+        dotsPerInch >= 24 && dotsPerInch <= 2400 ? dotsPerInch : IRUN_SCREEN_DPI;
+    options.backgroundColor = ColorText(backgroundColor);
+    options.flags = flags;
+    // Converted outside the lock so that sessions on other threads need not wait.
+    std::string html;
+    irun::ConvertStats stats;
+    if (!irun::ConvertRtfToString(rtf, static_cast<size_t>(rtfLength), options, html, &stats))
+      return IRUN_ERROR_MEMORY;
+    if (html.size() > static_cast<size_t>(INT32_MAX - 1)) return IRUN_ERROR_MEMORY;
+    SessionTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    Slot* slot = FindSlot(table, session);
+    if (!slot) return IRUN_ERROR_SESSION;  // closed meanwhile by another thread
+    slot->body.swap(html);
+    *bodySize = static_cast<int32_t>(slot->body.size());
+    *objectCount = stats.pictureCount;
+    return IRUN_OK;
+  } catch (...) {
+    return IRUN_ERROR_MEMORY;
+  }
+}
+
+extern "C" int32_t IRUN_CALL EXBufferGetBody(IrunSession session, char* body) {
+  try {
+    SessionTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    Slot* slot = FindSlot(table, session);
+    if (!slot) return IRUN_ERROR_SESSION;
+    if (!body) return IRUN_ERROR_ARGUMENT;
+    std::memcpy(body, slot->body.data(), slot->body.size());
+    return IRUN_OK;
+  } catch (...) {
+    return IRUN_ERROR_MEMORY;
+  }
+}
+
+extern "C" int32_t IRUN_CALL EXBufferCloseSession(IrunSession session) {
+  try {
+    SessionTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    Slot* slot = FindSlot(table, session);
+    if (!slot) return IRUN_ERROR_SESSION;
+    slot->used = false;
+    std::string().swap(slot->body);
+    return IRUN_OK;
+  } catch (...) {
+    return IRUN_ERROR_MEMORY;
+  }
+}

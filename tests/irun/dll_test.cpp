@@ -1,0 +1,193 @@
+// irun.dll's four calls, loaded and called the way the plug-in does.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "irun.h"
+#include "test_support.h"
+
+namespace {
+
+struct LibraryCloser {
+  void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using LibraryGuard = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryCloser>;
+
+class IrunDll : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string path = IRUN_DLL_PATH;
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;  // Unix path under Wine
+    library_.reset(LoadLibraryA(path.c_str()));
+    ASSERT_TRUE(library_) << "cannot load " << path;
+    // The undecorated names are the contract: look them up exactly.
+    open_ = reinterpret_cast<EXBufferOpenSessionProc>(
+        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferOpenSession")));
+    convert_ = reinterpret_cast<EXBufferConvertProc>(
+        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferConvert")));
+    getBody_ = reinterpret_cast<EXBufferGetBodyProc>(
+        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferGetBody")));
+    close_ = reinterpret_cast<EXBufferCloseSessionProc>(
+        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferCloseSession")));
+    ASSERT_TRUE(open_ && convert_ && getBody_ && close_);
+  }
+
+  // Converts with the plug-in's constants; the result and counts go to the out values.
+  int32_t Convert(IrunSession session, const std::string& rtf, int32_t& bodySize,
+                  int32_t& objects) {
+    bodySize = -7;
+    objects = -7;
+    return convert_(session, rtf.c_str(), static_cast<int32_t>(rtf.size()), &bodySize, &objects,
+                    16, "FFFFFF", 0, 96);
+  }
+
+  // Fetches the body into a buffer with guard bytes behind it and checks that exactly
+  // bodySize bytes were written.
+  std::string Body(IrunSession session, int32_t bodySize) {
+    std::vector<char> buffer(static_cast<size_t>(bodySize) + 1 + 64, '\x7F');
+    std::fill(buffer.begin(), buffer.begin() + bodySize + 1, '\0');
+    EXPECT_EQ(getBody_(session, buffer.data()), IRUN_OK);
+    for (size_t i = static_cast<size_t>(bodySize) + 1; i < buffer.size(); ++i) {
+      EXPECT_EQ(buffer[i], '\x7F') << "byte " << i << " behind the body was written";
+    }
+    EXPECT_EQ(buffer[static_cast<size_t>(bodySize)], '\0');
+    return std::string(buffer.data(), static_cast<size_t>(bodySize));
+  }
+
+  LibraryGuard library_;
+  EXBufferOpenSessionProc open_ = nullptr;
+  EXBufferConvertProc convert_ = nullptr;
+  EXBufferGetBodyProc getBody_ = nullptr;
+  EXBufferCloseSessionProc close_ = nullptr;
+};
+
+TEST_F(IrunDll, ConvertsAndHandsOutExactlyTheBody) {
+  const IrunSession session = open_();
+  ASSERT_NE(session, 0);
+  int32_t size = 0, objects = 0;
+  const std::string rtf = "{\\rtf1\\ansi H\\u233?llo {\\pict\\pngblip 00}{\\pict\\jpegblip 00}\\par}";
+  ASSERT_EQ(Convert(session, rtf, size, objects), IRUN_OK);
+  EXPECT_EQ(objects, 2);
+  const std::string html = Body(session, size);
+  EXPECT_EQ(html, ConvertForTest(rtf));
+  EXPECT_NE(html.find("<body bgcolor=\"#FFFFFF\">"), std::string::npos);
+  EXPECT_NE(html.find("H&#233;llo"), std::string::npos);
+  // The body can be fetched again until the next conversion.
+  EXPECT_EQ(Body(session, size), html);
+  EXPECT_EQ(close_(session), IRUN_OK);
+}
+
+TEST_F(IrunDll, TwoOpenSessionsKeepTheirOwnDocuments) {
+  const IrunSession first = open_();
+  const IrunSession second = open_();
+  ASSERT_NE(first, 0);
+  ASSERT_NE(second, 0);
+  ASSERT_NE(first, second);
+  int32_t firstSize = 0, secondSize = 0, objects = 0;
+  ASSERT_EQ(Convert(first, "{\\rtf1 first document\\par}", firstSize, objects), IRUN_OK);
+  ASSERT_EQ(Convert(second, "{\\rtf1 the second, longer document\\par}", secondSize, objects),
+            IRUN_OK);
+  EXPECT_NE(firstSize, secondSize);
+  EXPECT_NE(Body(first, firstSize).find("first document"), std::string::npos);
+  EXPECT_NE(Body(second, secondSize).find("the second, longer document"), std::string::npos);
+  EXPECT_EQ(close_(first), IRUN_OK);
+  // Closing one leaves the other usable.
+  EXPECT_NE(Body(second, secondSize).find("the second"), std::string::npos);
+  EXPECT_EQ(close_(second), IRUN_OK);
+}
+
+TEST_F(IrunDll, SessionsOnSeveralThreadsDoNotMix) {
+  std::vector<std::thread> threads;
+  std::vector<int> failures(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 25; ++round) {
+        const std::string word = "thread" + std::to_string(t) + "round" + std::to_string(round);
+        const std::string rtf = "{\\rtf1 " + word + "\\par}";
+        const IrunSession session = open_();
+        int32_t size = 0, objects = 0;
+        if (convert_(session, rtf.c_str(), static_cast<int32_t>(rtf.size()), &size, &objects, 16,
+                     "FFFFFF", 0, 96) != IRUN_OK) {
+          ++failures[static_cast<size_t>(t)];
+          continue;
+        }
+        std::string body(static_cast<size_t>(size) + 1, '\0');
+        getBody_(session, &body[0]);
+        if (body.find(word + "</div>") == std::string::npos) ++failures[static_cast<size_t>(t)];
+        close_(session);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures, std::vector<int>(4, 0));
+}
+
+TEST_F(IrunDll, RefusesSessionValuesItDidNotHandOut) {
+  const IrunSession open = open_();
+  ASSERT_NE(open, 0);
+  const IrunSession closed = open_();
+  ASSERT_EQ(close_(closed), IRUN_OK);
+  char buffer[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 0};
+  for (IrunSession bad : {0, -1, 1, 2, 1024, INT32_MAX, INT32_MIN, open + 1, open ^ 0x400, closed}) {
+    int32_t size = 0, objects = 0;
+    EXPECT_EQ(Convert(bad, "{\\rtf1 x}", size, objects), IRUN_ERROR_SESSION) << bad;
+    EXPECT_EQ(size, 0) << bad;
+    EXPECT_EQ(objects, 0) << bad;
+    EXPECT_EQ(getBody_(bad, buffer), IRUN_ERROR_SESSION) << bad;
+    EXPECT_STREQ(buffer, "xxxxxxx") << bad;
+    EXPECT_EQ(close_(bad), IRUN_ERROR_SESSION) << bad;
+  }
+  // A closed session stays closed even after its slot is used again.
+  const IrunSession reused = open_();
+  EXPECT_NE(reused, closed);
+  int32_t size = 0, objects = 0;
+  EXPECT_EQ(Convert(closed, "{\\rtf1 x}", size, objects), IRUN_ERROR_SESSION);
+  EXPECT_EQ(Convert(open, "{\\rtf1 x}", size, objects), IRUN_OK);
+  EXPECT_EQ(close_(reused), IRUN_OK);
+  EXPECT_EQ(close_(open), IRUN_OK);
+  EXPECT_EQ(close_(open), IRUN_ERROR_SESSION);
+}
+
+TEST_F(IrunDll, RefusesBadArgumentsAndConvertsEmptyInput) {
+  const IrunSession session = open_();
+  int32_t size = -1, objects = -1;
+  EXPECT_EQ(convert_(session, "x", -1, &size, &objects, 16, "FFFFFF", 0, 96), IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(size, 0);
+  EXPECT_EQ(convert_(session, nullptr, 5, &size, &objects, 16, "FFFFFF", 0, 96),
+            IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(convert_(session, "x", 1, nullptr, &objects, 16, "FFFFFF", 0, 96),
+            IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(convert_(session, "x", 1, &size, nullptr, 16, "FFFFFF", 0, 96), IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(getBody_(session, nullptr), IRUN_ERROR_ARGUMENT);
+  // Empty input (a capture that produced nothing) is a document without text.
+  ASSERT_EQ(convert_(session, "", 0, &size, &objects, 16, "FFFFFF", 0, 96), IRUN_OK);
+  EXPECT_EQ(BodyOf(Body(session, size)), "");
+  // Nonsense constants fall back to the plug-in's; no colour text means no background.
+  const std::string rtf = "{\\rtf1\\fs24 x}";
+  ASSERT_EQ(convert_(session, rtf.c_str(), static_cast<int32_t>(rtf.size()), &size, &objects, -5,
+                     nullptr, 12345, 0),
+            IRUN_OK);
+  EXPECT_NE(Body(session, size).find("<body>\r\n<div>x</div>"), std::string::npos);
+  EXPECT_EQ(close_(session), IRUN_OK);
+}
+
+TEST_F(IrunDll, RefusesNewSessionsWhenTheTableIsFull) {
+  std::vector<IrunSession> sessions;
+  for (int i = 0; i < 2000; ++i) {
+    const IrunSession session = open_();
+    if (session == 0) break;
+    sessions.push_back(session);
+  }
+  EXPECT_EQ(sessions.size(), 1024u);
+  for (IrunSession session : sessions) EXPECT_EQ(close_(session), IRUN_OK);
+  const IrunSession again = open_();
+  EXPECT_NE(again, 0);
+  close_(again);
+}
+
+}  // namespace

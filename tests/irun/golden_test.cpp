@@ -1,0 +1,146 @@
+// Golden cases: each file under golden/ holds examples of one feature, RTF in and the
+// expected body of the HTML out. Every document is also held to the output contract.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "irun_core.h"
+#include "irun_marker.h"
+#include "test_support.h"
+
+namespace {
+
+struct GoldenCase {
+  std::string file;
+  int line = 0;
+  std::string name;
+  std::string rtf;
+  std::string expected;
+};
+
+constexpr std::string_view kFence = "````````````````````````````````";
+
+// Reads the examples of one file: a fence line "```` example <name>", the RTF, a line
+// holding only ".", the expected body, and a closing fence.
+std::vector<GoldenCase> ReadCases(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<GoldenCase> cases;
+  std::string line;
+  int number = 0;
+  GoldenCase current;
+  enum { kOutside, kInput, kExpected } part = kOutside;
+  while (std::getline(in, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (part == kOutside) {
+      if (line.rfind(kFence, 0) == 0) {
+        current = GoldenCase();
+        current.file = path.filename().string();
+        current.line = number;
+        current.name = line.substr(kFence.size());
+        part = kInput;
+      }
+    } else if (part == kInput) {
+      if (line == ".") {
+        part = kExpected;
+      } else {
+        current.rtf += line + "\n";
+      }
+    } else if (line == kFence) {
+      if (!current.expected.empty()) current.expected.pop_back();
+      cases.push_back(current);
+      part = kOutside;
+    } else {
+      current.expected += line + "\n";
+    }
+  }
+  EXPECT_EQ(part, kOutside) << path << ": example not closed";
+  return cases;
+}
+
+std::vector<GoldenCase> AllCases() {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(TestDataPath("golden"))) {
+    if (entry.path().extension() == ".txt") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  std::vector<GoldenCase> cases;
+  for (const auto& file : files) {
+    std::vector<GoldenCase> some = ReadCases(file);
+    cases.insert(cases.end(), some.begin(), some.end());
+  }
+  return cases;
+}
+
+TEST(IrunGolden, EveryExampleGivesItsExpectedBody) {
+  const std::vector<GoldenCase> cases = AllCases();
+  ASSERT_GE(cases.size(), 60u) << "golden files not found under " << TestDataPath("golden");
+  for (const GoldenCase& c : cases) {
+    const std::string html = ConvertForTest(c.rtf);
+    EXPECT_EQ(BodyOf(html), c.expected) << c.file << ":" << c.line << " (" << c.name << ")";
+  }
+}
+
+TEST(IrunGolden, EveryDocumentKeepsTheOutputContract) {
+  for (const GoldenCase& c : AllCases()) {
+    const std::string where = c.file + ":" + std::to_string(c.line);
+    const std::string html = ConvertForTest(c.rtf);
+    EXPECT_TRUE(std::all_of(html.begin(), html.end(),
+                            [](char ch) { return ch > 0 && ch < 0x7F; }))
+        << where << ": output is not printable ASCII";
+    EXPECT_NE(html.find(IRUN_CONVERTER_MARKER_COMMENT), std::string::npos) << where;
+    const size_t body = html.find("<body");
+    ASSERT_NE(body, std::string::npos) << where;
+    EXPECT_EQ(html.find("<body", body + 1), std::string::npos) << where;
+    EXPECT_NE(html.find("</body>", body), std::string::npos) << where;
+    EXPECT_EQ(html.find("<span></span>"), std::string::npos) << where;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(IrunOptions, TheCallersConstantsShapeTheDocument) {
+  const std::string rtf =
+      "{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1 Courier;}}\\li1440\\fs24 a\\fs32 b\\f1 c\\par}";
+  irun::ConvertOptions options;  // 16 px, "FFFFFF", no flags, 96 dpi
+  std::string html = ConvertForTest(rtf, options);
+  EXPECT_NE(html.find("<body bgcolor=\"#FFFFFF\">"), std::string::npos);
+  EXPECT_EQ(BodyOf(html),
+            "<div style=\"margin-left:96px\">a<span style=\"font-size:16pt\">b</span>"
+            "<span style=\"font-family:Courier;font-size:16pt\">c</span></div>");
+
+  options.baseFontPixels = 21;  // 16 pt at 96 dpi is normal now, 12 pt is not
+  options.dotsPerInch = 192;    // 16 pt is 43 px here: the size is written again
+  options.backgroundColor = "1a2B3c";
+  options.flags = irun::kOmitFontFaces;
+  html = ConvertForTest(rtf, options);
+  EXPECT_NE(html.find("<body bgcolor=\"#1a2B3c\">"), std::string::npos);
+  EXPECT_EQ(BodyOf(html),
+            "<div style=\"margin-left:192px\"><span style=\"font-size:12pt\">a</span>"
+            "<span style=\"font-size:16pt\">bc</span></div>");
+}
+
+TEST(IrunOptions, ABackgroundThatIsNotSixHexDigitsIsLeftOut) {
+  for (const char* color : {"", "FFFFF", "FFFFFFF", "GGGGGG", "FF\"> x"}) {
+    irun::ConvertOptions options;
+    options.backgroundColor = color;
+    EXPECT_NE(ConvertForTest("{\\rtf1 x}", options).find("<body>"), std::string::npos) << color;
+  }
+}
+
+TEST(IrunOptions, PicturesAreCounted) {
+  irun::ConvertStats stats;
+  ConvertForTest("{\\rtf1{\\pict\\pngblip 00}{\\*\\shppict{\\pict 00}}{\\nonshppict{\\pict 00}}"
+                 "{\\v{\\pict 00}}}",
+                 irun::ConvertOptions(), &stats);
+  EXPECT_EQ(stats.pictureCount, 2);
+}
+
+}  // namespace
