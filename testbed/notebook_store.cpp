@@ -1,0 +1,169 @@
+#include "testbed/notebook_store.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "plugin/win_guards.h"
+#include "text/code_pages.h"
+
+namespace {
+
+constexpr char16_t kNotePrefix[] = u"note-";
+constexpr char16_t kNoteSuffix[] = u".txt";
+
+ByteString HeaderValue(const WideString& value) {
+  ByteString line = WideToUtf8(value);
+  std::replace(line.begin(), line.end(), '\r', ' ');
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  return line;
+}
+
+void AppendHeaderLine(ByteString& file, const char* key, const WideString& value) {
+  file += key;
+  file += ": ";
+  file += HeaderValue(value);
+  file += '\n';
+}
+
+// The number of a store file name such as note-0012.txt; nothing for other names.
+std::optional<unsigned long> NoteNumber(const WideString& fileName) {
+  WideView name(fileName);
+  WideView prefix(kNotePrefix), suffix(kNoteSuffix);
+  if (name.size() <= prefix.size() + suffix.size() || name.substr(0, prefix.size()) != prefix ||
+      name.substr(name.size() - suffix.size()) != suffix)
+    return std::nullopt;
+  WideView digits = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  unsigned long number = 0;
+  for (char16_t c : digits) {
+    if (c < u'0' || c > u'9' || number > 99999999) return std::nullopt;
+    number = number * 10 + (c - u'0');
+  }
+  return number;
+}
+
+WideString NoteFileName(unsigned long number) {
+  WideString digits = WideNumber(static_cast<long long>(number));
+  if (digits.size() < 4) digits.insert(0, 4 - digits.size(), u'0');
+  return kNotePrefix + digits + kNoteSuffix;
+}
+
+WideString Joined(const WideString& folder, const WideString& name) {
+  if (folder.empty() || folder.back() == u'\\') return folder + name;
+  return folder + u"\\" + name;
+}
+
+// The store's files, as (number, name), in arrival order.
+std::vector<std::pair<unsigned long, WideString>> NoteFiles(const WideString& folder) {
+  std::vector<std::pair<unsigned long, WideString>> files;
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW(WidePtr(Joined(folder, u"note-*.txt")), &found);
+  if (search == INVALID_HANDLE_VALUE) return files;
+  do {
+    WideString name = WideFromPtr(found.cFileName);
+    if (auto number = NoteNumber(name)) files.emplace_back(*number, name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::optional<ByteString> ReadWholeFile(const WideString& path) {
+  UniqueFile file(CreateFileW(WidePtr(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024) return std::nullopt;
+  ByteString bytes(static_cast<size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!bytes.empty() &&
+      (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+       read != bytes.size()))
+    return std::nullopt;
+  return bytes;
+}
+
+}  // namespace
+
+ByteString FormatNoteFile(const StoredNote& note) {
+  ByteString file;
+  AppendHeaderLine(file, "title", note.title);
+  for (const WideString& tag : note.tags) AppendHeaderLine(file, "tag", tag);
+  AppendHeaderLine(file, "created", note.created);
+  AppendHeaderLine(file, "updated", note.updated);
+  file += '\n';
+  file += WideToUtf8(note.content);
+  return file;
+}
+
+std::optional<StoredNote> ParseNoteFile(const ByteString& bytes) {
+  StoredNote note;
+  size_t at = 0;
+  while (true) {
+    size_t end = bytes.find('\n', at);
+    if (end == ByteString::npos) return std::nullopt;  // the header never ended
+    ByteString line = bytes.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) break;
+    size_t colon = line.find(": ");
+    if (colon == ByteString::npos) continue;
+    ByteString key = line.substr(0, colon);
+    WideString value = BytesToWide(line.substr(colon + 2), kCodePageUtf8);
+    if (key == "title") note.title = value;
+    else if (key == "tag") note.tags.push_back(value);
+    else if (key == "created") note.created = value;
+    else if (key == "updated") note.updated = value;
+  }
+  note.content = BytesToWide(bytes.substr(at), kCodePageUtf8);
+  return note;
+}
+
+WideString NotebookFolder() {
+  wchar_t path[MAX_PATH] = {};
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  WideString folder = WideFromPtr(path, length);
+  folder.erase(folder.find_last_of(u'\\') + 1);
+  return folder + u"notebook";
+}
+
+std::vector<StoredNote> ReadNotebook(const WideString& folder) {
+  std::vector<StoredNote> notes;
+  for (const auto& file : NoteFiles(folder)) {
+    auto bytes = ReadWholeFile(Joined(folder, file.second));
+    if (!bytes) continue;
+    if (auto note = ParseNoteFile(*bytes)) notes.push_back(std::move(*note));
+  }
+  return notes;
+}
+
+std::optional<WideString> AppendNote(const WideString& folder, const StoredNote& note) {
+  CreateDirectoryW(WidePtr(folder), nullptr);  // usually there already
+  auto files = NoteFiles(folder);
+  unsigned long next = files.empty() ? 1 : files.back().first + 1;
+  ByteString bytes = FormatNoteFile(note);
+  // Another importer may take the same number at the same time: CREATE_NEW tells, and
+  // the next number is tried.
+  for (int attempt = 0; attempt < 100; ++attempt, ++next) {
+    WideString path = Joined(folder, NoteFileName(next));
+    UniqueFile file(CreateFileW(WidePtr(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+      if (GetLastError() == ERROR_FILE_EXISTS) continue;
+      return std::nullopt;
+    }
+    DWORD written = 0;
+    bool complete = bytes.empty() || (WriteFile(file.get(), bytes.data(),
+                                                static_cast<DWORD>(bytes.size()), &written,
+                                                nullptr) &&
+                                      written == bytes.size());
+    file.reset();
+    if (!complete) {
+      DeleteFileW(WidePtr(path));
+      return std::nullopt;
+    }
+    return path;
+  }
+  return std::nullopt;
+}
