@@ -30,12 +30,38 @@ int FindAddressStart(WideView text, int start) {
   return -1;
 }
 
+constexpr WideView kAnchorHead = u"<A HREF=\"";
+constexpr WideView kAnchorMiddle = u"\" TARGET=_blank>";
+constexpr WideView kAnchorTail = u"</A>";
+
 void AppendMakeUrlAnchor(WideString& out, WideView address) {
-  out += u"<A HREF=\"";
+  out += kAnchorHead;
   out += address;
-  out += u"\" TARGET=_blank>";
+  out += kAnchorMiddle;
   out += address;
-  out += u"</A>";
+  out += kAnchorTail;
+}
+
+struct AddressRange {
+  size_t start;
+  size_t end;
+};
+
+// The addresses that LinkifyText would link in text[from, to), as ranges of text.
+void CollectAddresses(WideView text, size_t from, size_t to, std::vector<AddressRange>& found) {
+  const WideView piece = text.substr(from, to - from);
+  int pos = 0;
+  for (;;) {
+    const int start = FindAddressStart(piece, pos);
+    if (start < 0) return;
+    const size_t end = piece.find_first_of(u" \r\n", static_cast<size_t>(start) + 7);
+    if (end == WideView::npos) {
+      found.push_back({from + start, to});
+      return;
+    }
+    found.push_back({from + start, from + end});
+    pos = static_cast<int>(end) + 1;
+  }
 }
 
 // LinkifyText appending to out. Addresses are found left to right in the original text:
@@ -105,7 +131,8 @@ void ConvertBookmarks(WideString& html, const AnchorNameSource& newName) {
     if (open < 0) break;
     const int close = FindText(text, kBookmarkClose, open + kOpenLength);
     if (close < 0) break;
-    if (!changed) out.reserve(text.size() + text.size() / 4);
+    // Reserved address space costs nothing until written; growing would copy it all.
+    if (!changed) out.reserve(text.size() + text.size() / 2);
     changed = true;
 
     WideString generated;
@@ -188,27 +215,56 @@ WideString NewUuidText(bool removePunctuation) {
 
 void LinkifyUrls(WideString& html) {
   if (html.empty()) return;
+  // First find every address of the text segments, then widen the text once and move
+  // its pieces back to front into place: the text only grows, and a document of many
+  // megabytes needs no second copy.
+  std::vector<AddressRange> found;
   const WideView text = html;
-  WideString out;
-  out.reserve(text.size() + text.size() / 8);
-  int pos = 0;
+  size_t pos = 0;
   for (;;) {
-    const int lt = FindText(text, u"<", pos);
-    if (lt < 0) {
-      AppendLinkified(out, text.substr(pos));
+    const size_t lt = text.find(u'<', pos);
+    if (lt == WideView::npos) {
+      CollectAddresses(text, pos, text.size(), found);
       break;
     }
-    AppendLinkified(out, text.substr(pos, lt - pos));
-    const int gt = FindText(text, u">", lt + 1);
-    if (gt < 0) {
+    CollectAddresses(text, pos, lt, found);
+    const size_t gt = text.find(u'>', lt + 1);
+    if (gt == WideView::npos) {
       // A stray "<": what follows is text of the note and must not be lost.
-      AppendLinkified(out, text.substr(lt));
+      CollectAddresses(text, lt, text.size(), found);
       break;
     }
-    out += text.substr(lt, gt - lt + 1);
     pos = gt + 1;
   }
-  html.swap(out);
+  if (found.empty()) return;
+
+  size_t growth = 0;
+  for (const AddressRange& address : found) {
+    growth += kAnchorHead.size() + kAnchorMiddle.size() + kAnchorTail.size() +
+              (address.end - address.start);
+  }
+  size_t read = html.size();
+  size_t write = read + growth;
+  html.resize(write);
+  char16_t* data = &html[0];
+  using Units = std::char_traits<char16_t>;
+  for (auto address = found.rbegin(); address != found.rend(); ++address) {
+    const size_t length = address->end - address->start;
+    write -= read - address->end;
+    Units::move(data + write, data + address->end, read - address->end);
+    // The anchor from its end, so that the address is read before anything covers it.
+    write -= kAnchorTail.size();
+    Units::copy(data + write, kAnchorTail.data(), kAnchorTail.size());
+    write -= length;
+    Units::move(data + write, data + address->start, length);
+    write -= kAnchorMiddle.size();
+    Units::copy(data + write, kAnchorMiddle.data(), kAnchorMiddle.size());
+    write -= length;
+    Units::move(data + write, data + address->start, length);
+    write -= kAnchorHead.size();
+    Units::copy(data + write, kAnchorHead.data(), kAnchorHead.size());
+    read = address->start;
+  }
 }
 
 WideString LinkifyText(WideView text) {
@@ -241,5 +297,7 @@ void ExtractBodyContent(WideString& html) {
   if (tagEnd < 0) return;
   const int bodyEnd = FindText(html, u"</body", tagEnd + 1);
   if (bodyEnd < 0) return;
-  html = MidText(html, tagEnd + 1, bodyEnd - tagEnd - 1);
+  // In place: the body is most of a large document.
+  html.erase(static_cast<size_t>(bodyEnd));
+  html.erase(0, static_cast<size_t>(tagEnd) + 1);
 }

@@ -70,8 +70,21 @@ WideString CdataText(WideView text) {
   return out;
 }
 
-void AppendUtf8(ByteString& document, const WideString& piece) {
-  document += WideToUtf8(piece);
+// True when CdataText would change text: a unit XML forbids, or a "]]>".
+bool NeedsCdataWork(WideView text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit < 0x20 && unit != u'\t' && unit != u'\n' && unit != u'\r') return true;
+    if (unit >= 0xD800) {
+      if (unit == 0xFFFE || unit == 0xFFFF || IsLowSurrogate(unit)) return true;
+      if (IsHighSurrogate(unit)) {
+        if (i + 1 >= text.size() || !IsLowSurrogate(text[i + 1])) return true;
+        ++i;
+      }
+    }
+    if (unit == u'>' && i >= 2 && text[i - 1] == u']' && text[i - 2] == u']') return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -94,13 +107,20 @@ WideString NoteTitle(WideView title) {
   return title.empty() ? WideString(u"The Default Title ") : WideString(title);
 }
 
+// The content element around the placeholder, ASCII only.
+static ByteString ContentElementHead() {
+  return ByteString(
+             "<content><![CDATA[<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>"
+             "<!DOCTYPE en-note SYSTEM \"") +
+         kNoteDtd +
+         "\"><en-note style=\"word-wrap: break-word; -webkit-nbsp-mode: space; "
+         "-webkit-line-break: after-white-space;\">";
+}
+static constexpr char kContentElementTail[] = "</en-note>]]></content>";
+
 WideString NoteContentElement(WideView content) {
-  WideString element =
-      u"<content><![CDATA[<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>"
-      u"<!DOCTYPE en-note SYSTEM \"" + WideFromAscii(kNoteDtd) +
-      u"\"><en-note style=\"word-wrap: break-word; -webkit-nbsp-mode: space; "
-      u"-webkit-line-break: after-white-space;\">" + kPlaceholder +
-      u"</en-note>]]></content>";
+  WideString element = WideFromAscii(ContentElementHead()) + kPlaceholder +
+                       WideFromAscii(kContentElementTail);
   // The template holds the placeholder once, and the content is never searched for it.
   ReplaceAll(element, kPlaceholder, CdataText(content));
   return element;
@@ -140,14 +160,26 @@ WideString TagElements(WideView tags) {
   return elements;
 }
 
-ByteString BuildEnexDocument(WideView title, WideView content, const NoteTime& created,
+ByteString BuildEnexDocument(WideView title, const WideString& content, const NoteTime& created,
                              const NoteTime& updated, WideView tags) {
-  const WideString contentElement = NoteContentElement(content);
+  // Everything after the content is small: made first, so that the document can be
+  // sized once around the content, which may be many megabytes and is converted
+  // straight into it (and copied beforehand only when it holds something to mend).
+  ByteString tail = kContentElementTail;
+  tail += "\n<created>\n";
+  AppendUtf8(tail, EnexTimestamp(created));
+  tail += "\n</created>\n<updated>\n";
+  AppendUtf8(tail, EnexTimestamp(updated));
+  tail += "\n</updated>\n";
   const WideString tagElements = TagElements(tags);
+  if (!tagElements.empty()) {
+    tail += "\n";
+    AppendUtf8(tail, tagElements);
+    tail += "\n";
+  }
+  tail += "</note>\n</en-export>";
 
-  ByteString document;
-  document.reserve(contentElement.size() + contentElement.size() / 2 + 1024);
-  document += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  ByteString document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   document += "<!DOCTYPE en-export SYSTEM \"";
   document += kExportDtd;
   document += "\">\n";
@@ -155,17 +187,12 @@ ByteString BuildEnexDocument(WideView title, WideView content, const NoteTime& c
   document += "<note>\n<title>\n";
   AppendUtf8(document, XmlText(title));
   document += "\n</title>\n";
-  AppendUtf8(document, contentElement);
-  document += "\n<created>\n";
-  AppendUtf8(document, EnexTimestamp(created));
-  document += "\n</created>\n<updated>\n";
-  AppendUtf8(document, EnexTimestamp(updated));
-  document += "\n</updated>\n";
-  if (!tagElements.empty()) {
-    document += "\n";
-    AppendUtf8(document, tagElements);
-    document += "\n";
+  document += ContentElementHead();
+  if (NeedsCdataWork(content)) {
+    AppendUtf8(document, CdataText(content), tail.size());
+  } else {
+    AppendUtf8(document, content, tail.size());
   }
-  document += "</note>\n</en-export>";
+  document += tail;
   return document;
 }

@@ -26,7 +26,7 @@ NoteTime NoteTimeFromSystemTime(const _SYSTEMTIME& time);
 
 // The whole file. title is used as given (settle it with NoteTitle first); an empty
 // tags text means no tags.
-ByteString BuildEnexDocument(WideView title, WideView content, const NoteTime& created,
+ByteString BuildEnexDocument(WideView title, const WideString& content, const NoteTime& created,
                              const NoteTime& updated, WideView tags);
 
 // The title, or "The Default Title " when it is empty.

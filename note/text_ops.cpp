@@ -98,6 +98,21 @@ int ReplaceAll(WideString& text, WideView pattern, WideView replacement) {
     std::vector<size_t> hits;
     ForEachOccurrence(text, pattern, [&](size_t at) { hits.push_back(at); });
     if (hits.empty()) return 0;
+    if (replacement.size() <= pattern.size()) {
+      // The text does not grow: compact it in place, without a second buffer.
+      size_t write = 0;
+      size_t read = 0;
+      for (size_t at : hits) {
+        std::char_traits<char16_t>::move(&text[write], text.data() + read, at - read);
+        write += at - read;
+        std::char_traits<char16_t>::copy(&text[write], replacement.data(), replacement.size());
+        write += replacement.size();
+        read = at + pattern.size();
+      }
+      std::char_traits<char16_t>::move(&text[write], text.data() + read, text.size() - read);
+      text.resize(write + text.size() - read);
+      return static_cast<int>(hits.size());
+    }
     WideString result;
     result.reserve(text.size() - hits.size() * pattern.size() +
                    hits.size() * replacement.size());

@@ -42,3 +42,8 @@ inline ByteString WideToThreadAnsi(const WideString& text) {
 inline ByteString WideToUtf8(const WideString& text) {
   return WideToBytes(text, kCodePageUtf8);
 }
+
+// WideToUtf8(text) appended to out, without a temporary copy, for texts of many
+// megabytes. out gets room for spareAfter more bytes as well, so that what the caller
+// appends next does not move it all again.
+void AppendUtf8(ByteString& out, const WideString& text, size_t spareAfter = 0);

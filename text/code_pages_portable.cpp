@@ -114,35 +114,51 @@ WideString Utf8ToWide(const unsigned char* bytes, size_t length) {
   return out;
 }
 
-ByteString WideToUtf8Bytes(const char16_t* text, size_t length) {
-  ByteString out;
-  out.reserve(length + length / 2);
-  for (size_t i = 0; i < length; ++i) {
-    char32_t point = text[i];
-    if (point >= 0xD800 && point <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      point = 0x10000 + ((point - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (point >= 0xD800 && point <= 0xDFFF) {
-      point = kReplacement;  // a lone surrogate
-    }
+// Code point at text[i] (a pair counts once; a lone surrogate is U+FFFD) and the
+// number of units it took.
+char32_t CodePointAt(const char16_t* text, size_t length, size_t i, size_t& units) {
+  char32_t point = text[i];
+  units = 1;
+  if (point >= 0xD800 && point <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
+      text[i + 1] <= 0xDFFF) {
+    units = 2;
+    return 0x10000 + ((point - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+  }
+  return (point >= 0xD800 && point <= 0xDFFF) ? kReplacement : point;
+}
+
+size_t Utf8Length(char32_t point) {
+  return point < 0x80 ? 1 : point < 0x800 ? 2 : point < 0x10000 ? 3 : 4;
+}
+
+// Appends length units of text as UTF-8, measuring first so that out grows once.
+void AppendUtf8Units(ByteString& out, const char16_t* text, size_t length, size_t spareAfter) {
+  size_t total = 0;
+  for (size_t i = 0, units = 0; i < length; i += units) {
+    total += Utf8Length(CodePointAt(text, length, i, units));
+  }
+  const size_t start = out.size();
+  out.reserve(start + total + spareAfter);
+  out.resize(start + total);
+  char* write = &out[start];
+  for (size_t i = 0, units = 0; i < length; i += units) {
+    const char32_t point = CodePointAt(text, length, i, units);
     if (point < 0x80) {
-      out.push_back(static_cast<char>(point));
+      *write++ = static_cast<char>(point);
     } else if (point < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (point >> 6)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+      *write++ = static_cast<char>(0xC0 | (point >> 6));
+      *write++ = static_cast<char>(0x80 | (point & 0x3F));
     } else if (point < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (point >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+      *write++ = static_cast<char>(0xE0 | (point >> 12));
+      *write++ = static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+      *write++ = static_cast<char>(0x80 | (point & 0x3F));
     } else {
-      out.push_back(static_cast<char>(0xF0 | (point >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+      *write++ = static_cast<char>(0xF0 | (point >> 18));
+      *write++ = static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+      *write++ = static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+      *write++ = static_cast<char>(0x80 | (point & 0x3F));
     }
   }
-  return out;
 }
 
 }  // namespace
@@ -162,7 +178,11 @@ WideString BytesToWide(const char* bytes, unsigned codePage) {
 ByteString WideToBytes(const char16_t* text, unsigned codePage) {
   if (!text) return ByteString();
   const size_t length = std::char_traits<char16_t>::length(text);
-  if (codePage == kCodePageUtf8) return WideToUtf8Bytes(text, length);
+  if (codePage == kCodePageUtf8) {
+    ByteString out;
+    AppendUtf8Units(out, text, length, 0);
+    return out;
+  }
   if (!IsAnsi(codePage)) return ByteString();
   const AnsiTables& tables = Ansi();
   ByteString out(length, '\0');
@@ -170,4 +190,9 @@ ByteString WideToBytes(const char16_t* text, unsigned codePage) {
   // a character outside the Basic Multilingual Plane gives two default characters.
   for (size_t i = 0; i < length; ++i) out[i] = tables.fromWide[text[i]];
   return out;
+}
+
+void AppendUtf8(ByteString& out, const WideString& text, size_t spareAfter) {
+  AppendUtf8Units(out, text.c_str(), std::char_traits<char16_t>::length(text.c_str()),
+                  spareAfter);
 }

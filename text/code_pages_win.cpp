@@ -56,3 +56,18 @@ ByteString WideToBytes(const char16_t* text, unsigned codePage) {
   buffer[written] = '\0';
   return ByteString(buffer);
 }
+
+void AppendUtf8(ByteString& out, const WideString& text, size_t spareAfter) {
+  const wchar_t* wide = WidePtr(text);
+  const int length = static_cast<int>(std::wcslen(wide));
+  if (length == 0) return;
+  const int count =
+      WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
+  if (count <= 0) return;
+  const size_t start = out.size();
+  out.reserve(start + static_cast<size_t>(count) + spareAfter);
+  out.resize(start + static_cast<size_t>(count));
+  const int written =
+      WideCharToMultiByte(CP_UTF8, 0, wide, length, &out[start], count, nullptr, nullptr);
+  out.resize(start + static_cast<size_t>(written > 0 ? written : 0));
+}

@@ -44,7 +44,7 @@ void ExpectWellFormed(const ByteString& document) {
   }
 }
 
-ByteString Build(WideView title, WideView content, WideView tags) {
+ByteString Build(WideView title, const WideString& content, WideView tags) {
   ByteString document = BuildEnexDocument(NoteTitle(title), content, kTime, kTime, tags);
   ExpectWellFormed(document);
   return document;

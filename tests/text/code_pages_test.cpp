@@ -95,6 +95,20 @@ TEST(Conversions, FixedBufferBoundary) {
   EXPECT_EQ(BytesToWide(twoByte, kCodePageUtf8), accents);
 }
 
+TEST(Utf8, AppendMatchesWholeConversion) {
+  for (size_t length : {0u, 1u, 1999u, 2000u, 70000u}) {
+    WideString text;
+    for (size_t i = 0; i < length; ++i) text += (i % 3) ? u'x' : u'\u00e9';
+    ByteString out = "head";
+    AppendUtf8(out, text, 10);
+    EXPECT_EQ(out, "head" + WideToUtf8(text)) << length;
+    EXPECT_GE(out.capacity(), out.size() + 10) << length;
+  }
+  ByteString out = "a";
+  AppendUtf8(out, WideString(u"b\0c", 3));
+  EXPECT_EQ(out, "ab");
+}
+
 TEST(Ansi, Windows1252BothWays) {
   RequireWesternAnsi();
   const ByteString ansi = Bytes({'A', 0x80, 0xE9, 0x9F, 0xFF});
