@@ -37,6 +37,8 @@ prepare_wine_prefix() {
   if [ ! -f "$Y2E_PREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $Y2E_PREFIX"
     "$Y2E_WINE" wineboot -i >/dev/null 2>&1 || true
+    # The registry files are written when the server ends.
+    "$Y2E_WINESERVER" -w 2>/dev/null || true
   fi
   "$Y2E_WINESERVER" -p 2>/dev/null || true
   [ -f "$Y2E_PREFIX/system.reg" ]

@@ -1,0 +1,335 @@
+// ENScript.exe stand-in: imports the notes of an ENEX file into the testbed's notebook,
+// the way Evernote's command-line tool would, so that tests read back what arrived.
+//
+//   ENScript.exe importNotes /s<file>      (also "/s <file>" and quoted paths)
+//
+// The file is parsed with MSXML, the XML parser that Windows itself provides. A
+// malformed file, a document that is not an en-export, or a note without title, content,
+// created and updated is refused with a message and a non-zero exit code. Each run
+// appends a line to notebook\import-log.txt (arguments and show mode) and keeps a copy of
+// the file exactly as received (notebook\received-NNNN.enex).
+//
+// Fault injection for tests, from enscript-fault.txt beside the program or the variable
+// ENSCRIPT_FAULT: "exit N" ends with code N after the import, "sleep MS" waits first.
+#include <windows.h>
+#include <msxml2.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "testbed/notebook_store.h"
+#include "text/code_pages.h"
+
+namespace {
+
+enum ExitCode : int {
+  kImported = 0,
+  kUsage = 2,
+  kUnreadable = 3,
+  kMalformed = 4,
+  kNotAnExport = 5,
+  kIncompleteNote = 6,
+  kStoreFailed = 7,
+};
+
+const IID kIidXmlDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
+
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ~ComPtr() {
+    if (p_) p_->Release();
+  }
+  T* operator->() const { return p_; }
+  T* get() const { return p_; }
+  T** put() {
+    if (p_) p_->Release();
+    p_ = nullptr;
+    return &p_;
+  }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+class Bstr {
+ public:
+  explicit Bstr(const wchar_t* text = nullptr) : s_(text ? SysAllocString(text) : nullptr) {}
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  ~Bstr() { SysFreeString(s_); }
+  BSTR get() const { return s_; }
+  BSTR* put() {
+    SysFreeString(s_);
+    s_ = nullptr;
+    return &s_;
+  }
+  std::wstring text() const { return s_ ? std::wstring(s_, SysStringLen(s_)) : std::wstring(); }
+
+ private:
+  BSTR s_;
+};
+
+std::wstring ProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path);
+  return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+void Say(const std::wstring& text) {
+  std::string bytes = WideToUtf8(reinterpret_cast<const char16_t*>(text.c_str()));
+  std::printf("%s\n", bytes.c_str());
+  std::fflush(stdout);
+}
+
+std::optional<std::string> ReadBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char chunk[65536];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+void AppendBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                            0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::wstring FaultSetting() {
+  wchar_t value[256] = {};
+  if (GetEnvironmentVariableW(L"ENSCRIPT_FAULT", value, 256) > 0) return value;
+  auto bytes = ReadBytes(ProgramFolder() + L"enscript-fault.txt");
+  if (!bytes) return {};
+  return std::wstring(bytes->begin(), bytes->end());
+}
+
+// The file name of "importNotes /s<file>", "/s <file>" or a quoted path; empty if the
+// command line is not an import.
+std::wstring ImportFileArgument(int count, wchar_t** arguments) {
+  if (count < 3 || lstrcmpiW(arguments[1], L"importNotes") != 0) return {};
+  std::wstring option = arguments[2];
+  if (option.rfind(L"/s", 0) != 0) return {};
+  if (option.size() > 2) return option.substr(2);
+  return count > 3 ? arguments[3] : std::wstring();
+}
+
+std::wstring ShowMode() {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  GetStartupInfoW(&startup);
+  if (!(startup.dwFlags & STARTF_USESHOWWINDOW)) return L"default";
+  return startup.wShowWindow == SW_HIDE ? L"hidden" : L"shown " + std::to_wstring(startup.wShowWindow);
+}
+
+// Text of an element exactly as in the file: its text and CDATA children joined.
+std::wstring ElementText(IXMLDOMNode* element) {
+  std::wstring text;
+  ComPtr<IXMLDOMNodeList> children;
+  if (FAILED(element->get_childNodes(children.put())) || !children) return text;
+  long count = 0;
+  children->get_length(&count);
+  for (long i = 0; i < count; ++i) {
+    ComPtr<IXMLDOMNode> child;
+    if (FAILED(children->get_item(i, child.put())) || !child) continue;
+    DOMNodeType type;
+    child->get_nodeType(&type);
+    if (type != NODE_TEXT && type != NODE_CDATA_SECTION) continue;
+    VARIANT value;
+    VariantInit(&value);
+    if (SUCCEEDED(child->get_nodeValue(&value)) && value.vt == VT_BSTR && value.bstrVal)
+      text.append(value.bstrVal, SysStringLen(value.bstrVal));
+    VariantClear(&value);
+  }
+  return text;
+}
+
+std::optional<std::wstring> ChildText(IXMLDOMNode* note, const wchar_t* name) {
+  ComPtr<IXMLDOMNode> child;
+  Bstr query(name);
+  if (note->selectSingleNode(query.get(), child.put()) != S_OK || !child) return std::nullopt;
+  return ElementText(child.get());
+}
+
+// The writer puts the title and times on lines of their own: those line feeds go, and
+// nothing else (a title may end in a blank).
+std::wstring WithoutLineBreaksAround(std::wstring text) {
+  size_t first = text.find_first_not_of(L"\r\n");
+  if (first == std::wstring::npos) return {};
+  size_t last = text.find_last_not_of(L"\r\n");
+  return text.substr(first, last - first + 1);
+}
+
+std::wstring EnNoteElement(const std::wstring& content) {
+  size_t start = content.find(L"<en-note");
+  size_t end = content.rfind(L"</en-note>");
+  if (start == std::wstring::npos || end == std::wstring::npos || end < start) return content;
+  return content.substr(start, end + 10 - start);
+}
+
+WideString Wide(const std::wstring& text) {
+  return WideString(reinterpret_cast<const char16_t*>(text.data()), text.size());
+}
+
+int ImportNotes(IXMLDOMDocument* document, const std::wstring& notebook) {
+  ComPtr<IXMLDOMElement> root;
+  Bstr rootName;
+  if (document->get_documentElement(root.put()) != S_OK || !root ||
+      FAILED(root->get_nodeName(rootName.put())) || rootName.text() != L"en-export") {
+    Say(L"Import failed: the file is not an Evernote export (en-export) document.");
+    return kNotAnExport;
+  }
+  ComPtr<IXMLDOMNodeList> notes;
+  Bstr noteQuery(L"note");
+  long count = 0;
+  if (FAILED(root->selectNodes(noteQuery.get(), notes.put())) || !notes ||
+      FAILED(notes->get_length(&count))) {
+    Say(L"Import failed: cannot read the notes.");
+    return kNotAnExport;
+  }
+  std::vector<StoredNote> imported;
+  for (long i = 0; i < count; ++i) {
+    ComPtr<IXMLDOMNode> note;
+    notes->get_item(i, note.put());
+    auto title = ChildText(note.get(), L"title");
+    auto content = ChildText(note.get(), L"content");
+    auto created = ChildText(note.get(), L"created");
+    auto updated = ChildText(note.get(), L"updated");
+    if (!note || !title || !content || !created || !updated) {
+      Say(L"Import failed: note " + std::to_wstring(i + 1) +
+          L" lacks title, content, created or updated.");
+      return kIncompleteNote;
+    }
+    StoredNote stored;
+    stored.title = Wide(WithoutLineBreaksAround(*title));
+    stored.content = Wide(EnNoteElement(*content));
+    stored.created = Wide(WithoutLineBreaksAround(*created));
+    stored.updated = Wide(WithoutLineBreaksAround(*updated));
+    ComPtr<IXMLDOMNodeList> tags;
+    Bstr tagQuery(L"tag");
+    long tagCount = 0;
+    if (SUCCEEDED(note->selectNodes(tagQuery.get(), tags.put())) && tags) tags->get_length(&tagCount);
+    for (long t = 0; t < tagCount; ++t) {
+      ComPtr<IXMLDOMNode> tag;
+      if (SUCCEEDED(tags->get_item(t, tag.put())) && tag) stored.tags.push_back(Wide(ElementText(tag.get())));
+    }
+    imported.push_back(std::move(stored));
+  }
+  for (const StoredNote& note : imported) {
+    if (!AppendNote(Wide(notebook), note)) {
+      Say(L"Import failed: cannot write the notebook.");
+      return kStoreFailed;
+    }
+  }
+  Say(L"Imported " + std::to_wstring(imported.size()) + L" note(s).");
+  return kImported;
+}
+
+int LoadAndImport(const std::wstring& path, const std::wstring& notebook) {
+  CLSID documentClass;
+  ComPtr<IXMLDOMDocument2> document;
+  if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.6.0", &documentClass)) &&
+      FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &documentClass))) {
+    Say(L"Import failed: no XML parser.");
+    return kMalformed;
+  }
+  if (FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDocument2,
+                              reinterpret_cast<void**>(document.put())))) {
+    Say(L"Import failed: no XML parser.");
+    return kMalformed;
+  }
+  document->put_async(VARIANT_FALSE);
+  document->put_validateOnParse(VARIANT_FALSE);
+  document->put_resolveExternals(VARIANT_FALSE);
+  document->put_preserveWhiteSpace(VARIANT_TRUE);
+  VARIANT allowDtd;
+  VariantInit(&allowDtd);
+  allowDtd.vt = VT_BOOL;
+  allowDtd.boolVal = VARIANT_FALSE;
+  Bstr prohibitDtd(L"ProhibitDTD");
+  document->setProperty(prohibitDtd.get(), allowDtd);  // the file names the ENEX DTD
+
+  Bstr pathText(path.c_str());
+  VARIANT source;
+  VariantInit(&source);
+  source.vt = VT_BSTR;
+  source.bstrVal = pathText.get();
+  VARIANT_BOOL loaded = VARIANT_FALSE;
+  if (FAILED(document->load(source, &loaded)) || loaded != VARIANT_TRUE) {
+    Say(L"Import failed: the file is not well-formed XML.");
+    return kMalformed;
+  }
+  return ImportNotes(document.get(), notebook);
+}
+
+std::wstring AbsolutePath(const std::wstring& path) {
+  wchar_t full[MAX_PATH * 4] = {};
+  DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
+  return length > 0 ? std::wstring(full, length) : path;
+}
+
+int Run() {
+  int count = 0;
+  wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::wstring file = arguments ? ImportFileArgument(count, arguments) : std::wstring();
+  std::wstring commandLine;
+  for (int i = 1; arguments && i < count; ++i) commandLine += (i > 1 ? L" " : L"") + std::wstring(arguments[i]);
+  if (arguments) LocalFree(arguments);
+
+  std::wstring notebook = ProgramFolder() + L"notebook";
+  CreateDirectoryW(notebook.c_str(), nullptr);
+  wchar_t workingFolder[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, workingFolder);
+  std::wstring logLine = L"args=" + commandLine + L"\tshow=" + ShowMode() + L"\tcwd=" + workingFolder + L"\n";
+  AppendBytes(notebook + L"\\import-log.txt", WideToUtf8(reinterpret_cast<const char16_t*>(logLine.c_str())));
+
+  std::wstring fault = FaultSetting();
+  if (fault.rfind(L"sleep ", 0) == 0) Sleep(static_cast<DWORD>(_wtoi(fault.c_str() + 6)));
+
+  if (file.empty()) {
+    Say(L"usage: ENScript importNotes /s<file>");
+    return kUsage;
+  }
+  auto bytes = ReadBytes(file);
+  if (!bytes) {
+    Say(L"Import failed: cannot read " + file);
+    return kUnreadable;
+  }
+  // A copy exactly as received, numbered in arrival order.
+  for (int n = 1; n < 100000; ++n) {
+    wchar_t name[64];
+    wsprintfW(name, L"\\received-%04d.enex", n);
+    std::wstring copy = notebook + name;
+    if (GetFileAttributesW(copy.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+    AppendBytes(copy, *bytes);
+    break;
+  }
+
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  int result = LoadAndImport(AbsolutePath(file), notebook);
+  CoUninitialize();
+  if (fault.rfind(L"exit ", 0) == 0) return _wtoi(fault.c_str() + 5);
+  return result;
+}
+
+}  // namespace
+
+int main() { return Run(); }

@@ -1,0 +1,92 @@
+#include "tests/enscript_fixture.h"
+
+#include <fstream>
+#include <sstream>
+
+std::wstring TestProgramFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path);
+  return folder.substr(0, folder.find_last_of(L'\\') + 1);
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes;
+  char chunk[65536];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+void RemoveFolderTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring path = folder + L"\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveFolderTree(path);
+      else
+        DeleteFileW(path.c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+namespace {
+std::wstring FreshFolder(const std::wstring& name) {
+  std::wstring folder = TestProgramFolder() + L"enscript-" + name;
+  RemoveFolderTree(folder);
+  CreateDirectoryW(folder.c_str(), nullptr);
+  CopyFileW((TestProgramFolder() + L"ENScript.exe").c_str(), (folder + L"\\ENScript.exe").c_str(),
+            FALSE);
+  return folder + L"\\";
+}
+}  // namespace
+
+ScopedEnscript::ScopedEnscript(const std::wstring& name)
+    : folder_(FreshFolder(name)), appPath_(L"ENScript.exe", folder_ + L"ENScript.exe") {}
+
+ScopedEnscript::~ScopedEnscript() { RemoveFolderTree(folder_.substr(0, folder_.size() - 1)); }
+
+std::vector<StoredNote> ScopedEnscript::Notes() const {
+  std::wstring notebook = folder_ + L"notebook";
+  return ReadNotebook(WideString(notebook.begin(), notebook.end()));
+}
+
+std::vector<std::string> ScopedEnscript::ImportLog() const {
+  std::istringstream log(ReadFileBytes(folder_ + L"notebook\\import-log.txt"));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(log, line);) lines.push_back(line);
+  return lines;
+}
+
+void ScopedEnscript::SetFault(const std::string& fault) const {
+  WriteFileBytes(folder_ + L"enscript-fault.txt", fault);
+}
+
+std::vector<std::wstring> ScopedEnscript::NoteFilesLeft() const {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder_ + L"*.enex").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(found.cFileName);
+  while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}

@@ -1,0 +1,39 @@
+// An ENScript stand-in of the test's own: ENScript.exe copied into a fresh folder under
+// the test program's folder, registered under its App Paths key for the lifetime of the
+// object, with its notebook read back from there.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "testbed/notebook_store.h"
+#include "tests/registry_fixture.h"
+
+class ScopedEnscript {
+ public:
+  explicit ScopedEnscript(const std::wstring& name);
+  ScopedEnscript(const ScopedEnscript&) = delete;
+  ScopedEnscript& operator=(const ScopedEnscript&) = delete;
+  ~ScopedEnscript();
+
+  const std::wstring& folder() const { return folder_; }  // ends in a backslash
+  std::wstring exePath() const { return folder_ + L"ENScript.exe"; }
+  std::vector<StoredNote> Notes() const;
+  // Lines of notebook\import-log.txt, one per run.
+  std::vector<std::string> ImportLog() const;
+  // "exit N" or "sleep MS", read by the stand-in from enscript-fault.txt.
+  void SetFault(const std::string& fault) const;
+  // Files in the folder whose names end in .enex (note files left behind).
+  std::vector<std::wstring> NoteFilesLeft() const;
+
+ private:
+  std::wstring folder_;
+  ScopedAppPath appPath_;
+};
+
+std::string ReadFileBytes(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::wstring TestProgramFolder();
+void RemoveFolderTree(const std::wstring& folder);

@@ -1,0 +1,80 @@
+// The ENScript stand-in itself: the command-line forms it accepts and the files it
+// refuses, so that the runner's tests can trust what it stores.
+#include <gtest/gtest.h>
+
+#include "tests/enscript_fixture.h"
+
+namespace {
+
+const char kNote[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!DOCTYPE en-export SYSTEM \"http://xml.evernote.com/pub/evernote-export2.dtd\">\n"
+    "<en-export application=\"test\">\n<note>\n<title>\nQ&amp;A \xD0\x96\n</title>\n"
+    "<content><![CDATA[<?xml version=\"1.0\"?><en-note>a]]]]><![CDATA[>b</en-note>]]></content>\n"
+    "<created>\n20261208T054209Z\n</created>\n<updated>\n20261208T054210Z\n</updated>\n"
+    "<tag>x&lt;y</tag>\n</note>\n</en-export>";
+
+// Runs the stand-in in its folder with the given arguments; returns its exit code.
+DWORD RunStandin(const ScopedEnscript& enscript, const std::wstring& arguments) {
+  std::wstring commandLine = L"\"" + enscript.exePath() + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                      nullptr, enscript.folder().c_str(), &startup, &process))
+    return 0xFFFFFFFF;
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = 0xFFFFFFFF;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+TEST(EnscriptStandinTest, AcceptsTheThreeCommandLineForms) {
+  ScopedEnscript enscript(L"forms");
+  CreateDirectoryW((enscript.folder() + L"with blank").c_str(), nullptr);
+  WriteFileBytes(enscript.folder() + L"a.enex", kNote);
+  WriteFileBytes(enscript.folder() + L"with blank\\b.enex", kNote);
+  EXPECT_EQ(RunStandin(enscript, L"importNotes /sa.enex"), 0u);
+  EXPECT_EQ(RunStandin(enscript, L"importNotes /s a.enex"), 0u);
+  EXPECT_EQ(RunStandin(enscript, L"importNotes /s\"" + enscript.folder() + L"with blank\\b.enex\""), 0u);
+  auto notes = enscript.Notes();
+  ASSERT_EQ(notes.size(), 3u);
+  EXPECT_EQ(notes[0].title, u"Q&A \u0416");
+  EXPECT_EQ(notes[0].tags, std::vector<WideString>{u"x<y"});
+  EXPECT_EQ(notes[0].content, u"<en-note>a]]>b</en-note>");
+  EXPECT_EQ(notes[0].created, u"20261208T054209Z");
+  EXPECT_EQ(notes[0].updated, u"20261208T054210Z");
+  EXPECT_EQ(ReadFileBytes(enscript.folder() + L"notebook\\received-0001.enex"), kNote);
+}
+
+TEST(EnscriptStandinTest, RefusesWhatEvernoteWouldRefuse) {
+  ScopedEnscript enscript(L"refuse");
+  struct Case {
+    const char* bytes;
+    DWORD exitCode;
+  } cases[] = {
+      {"<en-export><note><title>x</title>", 4},                      // malformed
+      {"<en-export><note><title>A & B</title></note></en-export>", 4},  // bare ampersand
+      {"<notes><note/></notes>", 5},                                  // not an export
+      {"<en-export><note><title>t</title><content/><created>1</created></note></en-export>", 6},
+  };
+  for (const Case& c : cases) {
+    WriteFileBytes(enscript.folder() + L"bad.enex", c.bytes);
+    EXPECT_EQ(RunStandin(enscript, L"importNotes /sbad.enex"), c.exitCode) << c.bytes;
+  }
+  EXPECT_NE(RunStandin(enscript, L"importNotes /smissing.enex"), 0u);
+  EXPECT_NE(RunStandin(enscript, L"exportNotes /sbad.enex"), 0u);
+  EXPECT_TRUE(enscript.Notes().empty());
+}
+
+TEST(EnscriptStandinTest, FaultFileSetsTheExitCodeAfterImporting) {
+  ScopedEnscript enscript(L"fault");
+  WriteFileBytes(enscript.folder() + L"a.enex", kNote);
+  enscript.SetFault("exit 9");
+  EXPECT_EQ(RunStandin(enscript, L"importNotes /sa.enex"), 9u);
+  EXPECT_EQ(enscript.Notes().size(), 1u);
+}
+
+}  // namespace
