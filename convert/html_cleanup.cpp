@@ -19,7 +19,9 @@ constexpr WideView kAnchorClose = u"\"><FONT COLOR=\"orange\">&bull;</FONT></A>"
 constexpr WideView kAnchorCloseHead = u"\"><FONT";
 constexpr int kOpenLength = static_cast<int>(kBookmarkOpen.size());
 constexpr int kCloseLength = static_cast<int>(kBookmarkClose.size());
-
+constexpr WideView kAnchorHead = u"<A HREF=\"";
+constexpr WideView kAnchorMiddle = u"\" TARGET=_blank>";
+constexpr WideView kAnchorTail = u"</A>";
 
 // Index of the next "http://" or "https://" at or after start, or -1.
 int FindAddressStart(WideView text, int start) {
@@ -29,10 +31,6 @@ int FindAddressStart(WideView text, int start) {
   }
   return -1;
 }
-
-constexpr WideView kAnchorHead = u"<A HREF=\"";
-constexpr WideView kAnchorMiddle = u"\" TARGET=_blank>";
-constexpr WideView kAnchorTail = u"</A>";
 
 void AppendMakeUrlAnchor(WideString& out, WideView address) {
   out += kAnchorHead;
