@@ -37,9 +37,17 @@ class HtmlOutput {
     } else if (codePoint == '"') {
       buffer_.append("&quot;");
     } else {
-      buffer_.append("&#");
-      buffer_.append(std::to_string(codePoint));
-      buffer_.push_back(';');
+      char reference[16];
+      char* end = reference + sizeof reference;
+      char* p = end;
+      *--p = ';';
+      do {
+        *--p = static_cast<char>('0' + codePoint % 10);
+        codePoint /= 10;
+      } while (codePoint != 0);
+      *--p = '#';
+      *--p = '&';
+      buffer_.append(p, static_cast<size_t>(end - p));
     }
     if (buffer_.size() >= kChunk) Flush();
   }

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace irun {
 
@@ -46,5 +47,17 @@ bool ConvertRtf(const char* rtf, size_t size, OutputSink sink, void* userData,
 // Convenience for callers that want the whole document in memory.
 bool ConvertRtfToString(const char* rtf, size_t size, const ConvertOptions& options,
                         std::string& html, ConvertStats* stats);
+
+// The document in memory as the pieces the converter wrote, so that a large one is
+// never copied into an ever larger buffer (which would need three times its size).
+struct HtmlChunks {
+  std::vector<std::string> pieces;
+  size_t size = 0;  // bytes in all pieces
+  // Copies exactly `size` bytes to `out`.
+  void CopyTo(char* out) const;
+};
+
+bool ConvertRtfToChunks(const char* rtf, size_t size, const ConvertOptions& options,
+                        HtmlChunks& html, ConvertStats* stats);
 
 }  // namespace irun

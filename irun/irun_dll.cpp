@@ -21,7 +21,7 @@ constexpr uint32_t kSessionMask = 0x5A3C0000u;
 struct Slot {
   bool used = false;
   uint32_t generation = 0;
-  std::string body;
+  irun::HtmlChunks body;
 };
 
 struct SessionTable {
@@ -79,7 +79,7 @@ extern "C" IrunSession IRUN_CALL EXBufferOpenSession(void) {
       if (MakeSession(index, generation) == 0) generation = table.nextGeneration++ & 0x1FFFFF;
       slot.used = true;
       slot.generation = generation;
-      slot.body.clear();
+      slot.body = irun::HtmlChunks();
       return MakeSession(index, generation);
     }
     return 0;
@@ -107,17 +107,17 @@ extern "C" int32_t IRUN_CALL EXBufferConvert(IrunSession session, const char* rt
     options.backgroundColor = ColorText(backgroundColor);
     options.flags = flags;
     // Converted outside the lock so that sessions on other threads need not wait.
-    std::string html;
+    irun::HtmlChunks html;
     irun::ConvertStats stats;
-    if (!irun::ConvertRtfToString(rtf, static_cast<size_t>(rtfLength), options, html, &stats))
+    if (!irun::ConvertRtfToChunks(rtf, static_cast<size_t>(rtfLength), options, html, &stats))
       return IRUN_ERROR_MEMORY;
-    if (html.size() > static_cast<size_t>(INT32_MAX - 1)) return IRUN_ERROR_MEMORY;
+    if (html.size > static_cast<size_t>(INT32_MAX - 1)) return IRUN_ERROR_MEMORY;
     SessionTable& table = Table();
     std::lock_guard<std::mutex> guard(table.lock);
     Slot* slot = FindSlot(table, session);
     if (!slot) return IRUN_ERROR_SESSION;  // closed meanwhile by another thread
-    slot->body.swap(html);
-    *bodySize = static_cast<int32_t>(slot->body.size());
+    std::swap(slot->body, html);
+    *bodySize = static_cast<int32_t>(slot->body.size);
     *objectCount = stats.pictureCount;
     return IRUN_OK;
   } catch (...) {
@@ -132,7 +132,7 @@ extern "C" int32_t IRUN_CALL EXBufferGetBody(IrunSession session, char* body) {
     Slot* slot = FindSlot(table, session);
     if (!slot) return IRUN_ERROR_SESSION;
     if (!body) return IRUN_ERROR_ARGUMENT;
-    std::memcpy(body, slot->body.data(), slot->body.size());
+    slot->body.CopyTo(body);
     return IRUN_OK;
   } catch (...) {
     return IRUN_ERROR_MEMORY;
@@ -146,7 +146,7 @@ extern "C" int32_t IRUN_CALL EXBufferCloseSession(IrunSession session) {
     Slot* slot = FindSlot(table, session);
     if (!slot) return IRUN_ERROR_SESSION;
     slot->used = false;
-    std::string().swap(slot->body);
+    slot->body = irun::HtmlChunks();
     return IRUN_OK;
   } catch (...) {
     return IRUN_ERROR_MEMORY;

@@ -184,6 +184,19 @@ bool IsDoubleByteCodePage(unsigned codePage) {
          codePage == 1361;
 }
 
+// Byte classes of the reading loops: RTF syntax and line ends stop a text run;
+// printable ASCII other than markup and spaces goes out as it is.
+enum ByteClass : uint8_t { kOther, kRun, kSpecial };
+constexpr std::array<uint8_t, 256> MakeByteClasses() {
+  std::array<uint8_t, 256> classes{};
+  for (int c = 0x21; c < 0x7F; ++c) classes[static_cast<size_t>(c)] = kRun;
+  for (int c : {int('<'), int('>'), int('&'), int('"')}) classes[static_cast<size_t>(c)] = kOther;
+  for (int c : {int('{'), int('}'), int('\\'), int('\r'), int('\n'), 0})
+    classes[static_cast<size_t>(c)] = kSpecial;
+  return classes;
+}
+constexpr std::array<uint8_t, 256> kByteClass = MakeByteClasses();
+
 class Converter {
  public:
   Converter(const char* data, size_t size, HtmlOutput& out, const ConvertOptions& options)
@@ -251,14 +264,7 @@ class Converter {
     FlushBytes();
   }
 
-  // Printable ASCII that goes out as it is: not markup, not RTF syntax, not a space.
-  static bool IsRunByte(unsigned char c) {
-    return c != ' ' && c != '{' && c != '}' && c != '\\' && HtmlOutput::IsPlain(c);
-  }
-
-  static bool IsSpecial(unsigned char c) {
-    return c == '{' || c == '}' || c == '\\' || c == '\r' || c == '\n' || c == 0;
-  }
+  static bool IsSpecial(unsigned char c) { return kByteClass[c] == kSpecial; }
 
   // Plain bytes up to the next brace, backslash or line end.
   void ReadTextRun() {
@@ -266,7 +272,14 @@ class Converter {
     if (overflow_ > 0 || (state.dest != Dest::kText && state.dest != Dest::kFontTable &&
                           state.dest != Dest::kColorTable && state.dest != Dest::kFieldInst &&
                           state.dest != Dest::kListMarker)) {
-      while (p_ < end_ && !IsSpecial(static_cast<unsigned char>(*p_))) ++p_;
+      // Skipped text (mostly picture data): line ends mean nothing here either.
+      const char* p = p_;
+      const char* const end = end_;
+      while (p < end && (kByteClass[static_cast<unsigned char>(*p)] != kSpecial || *p == '\r' ||
+                         *p == '\n' || *p == 0)) {
+        ++p;
+      }
+      p_ = p;
       return;
     }
     if (state.dest == Dest::kText && !state.chr.hidden && skip_ == 0 && !expectTrail_ &&
@@ -281,6 +294,7 @@ class Converter {
 
   // The hot path: printable ASCII straight through, the rest one by one.
   void WriteAsciiRun() {
+    bool begun = false;
     while (p_ < end_) {
       const unsigned char c = static_cast<unsigned char>(*p_);
       if (IsSpecial(c)) return;
@@ -290,11 +304,18 @@ class Converter {
         }
         return;
       }
-      BeginContent();
+      if (!begun) {
+        BeginContent();
+        begun = true;
+      }
+      // A local pointer: the member could alias the bytes and be reloaded each time.
       const char* start = p_;
-      while (p_ < end_ && IsRunByte(static_cast<unsigned char>(*p_))) ++p_;
-      if (p_ > start) {
-        out_.PlainAscii(start, static_cast<size_t>(p_ - start));
+      const char* p = p_;
+      const char* const end = end_;
+      while (p < end && kByteClass[static_cast<unsigned char>(*p)] == kRun) ++p;
+      p_ = p;
+      if (p > start) {
+        out_.PlainAscii(start, static_cast<size_t>(p - start));
         lastSpace_ = false;
         continue;
       }
@@ -872,7 +893,7 @@ class Converter {
     for (char16_t c : name) {
       // Quotes, markup and separators would break the style attribute.
       if (c == '"' || c == '\'' || c == '<' || c == '>' || c == '&' || c == ';' || c == ',' ||
-          c == '\\' || c < 0x20) {
+          c == '\\' || c < 0x20 || c == 0x7F) {
         continue;
       }
       if (c == ' ') needsQuotes = true;
@@ -1504,6 +1525,24 @@ bool ConvertRtfToString(const char* rtf, size_t size, const ConvertOptions& opti
   html.clear();
   auto append = [](const char* data, size_t length, void* userData) {
     static_cast<std::string*>(userData)->append(data, length);
+  };
+  return ConvertRtf(rtf, size, append, &html, options, stats);
+}
+
+void HtmlChunks::CopyTo(char* out) const {
+  for (const std::string& piece : pieces) {
+    std::memcpy(out, piece.data(), piece.size());
+    out += piece.size();
+  }
+}
+
+bool ConvertRtfToChunks(const char* rtf, size_t size, const ConvertOptions& options,
+                        HtmlChunks& html, ConvertStats* stats) {
+  html = HtmlChunks();
+  auto append = [](const char* data, size_t length, void* userData) {
+    HtmlChunks& chunks = *static_cast<HtmlChunks*>(userData);
+    chunks.pieces.emplace_back(data, length);
+    chunks.size += length;
   };
   return ConvertRtf(rtf, size, append, &html, options, stats);
 }

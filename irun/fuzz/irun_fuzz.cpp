@@ -1,0 +1,30 @@
+// libFuzzer target over the converter core: any bytes must convert without a crash,
+// a sanitizer report, a hang or output beyond the promised bound, and the output must
+// keep the contract (ASCII only, a closed body).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "irun_core.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string html;
+  irun::ConvertOptions options;
+  // The first byte, when there is one, also picks options, so odd values get run.
+  if (size > 0 && (data[0] & 0x80)) {
+    options.flags = data[0] & 1;
+    options.dotsPerInch = 24 + (data[0] & 0x3F) * 30;
+    options.baseFontPixels = 1 + (data[0] & 0x1F);
+  }
+  if (!irun::ConvertRtfToString(reinterpret_cast<const char*>(data), size, options, html,
+                                nullptr)) {
+    abort();
+  }
+  for (char c : html) {
+    if (!((c >= 0x20 && c < 0x7F) || c == '\r' || c == '\n')) abort();
+  }
+  if (html.size() > size * 64 + (1u << 20) + 4096) abort();
+  if (html.find("</body>\r\n</html>\r\n") != html.size() - 18) abort();
+  return 0;
+}
