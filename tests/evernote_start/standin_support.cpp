@@ -1,6 +1,5 @@
 #include "tests/evernote_start/standin_support.h"
 
-#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include "testbed/test_host.h"
@@ -55,20 +54,33 @@ ScratchFolder::ScratchFolder() {
   static int made = 0;
   wchar_t temp[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, temp);
-  path_ = std::wstring(temp) + L"y2e-start-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+  path_ = std::wstring(temp) + L"y2e-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
           std::to_wstring(++made) + L"\\";
   CreateDirectoryW(path_.c_str(), nullptr);
 }
 
-ScratchFolder::~ScratchFolder() {
-  // SHFileOperation wants a list ending in two NULs.
-  std::wstring from = path_.substr(0, path_.size() - 1) + L'\0';
-  SHFILEOPSTRUCTW operation{};
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from.c_str();
-  operation.fFlags = FOF_NO_UI;
-  SHFileOperationW(&operation);
+namespace {
+
+void DeleteTree(const std::wstring& folder) {  // folder ends in a backslash
+  WIN32_FIND_DATAW found{};
+  HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        DeleteTree(folder + name + L"\\");
+      else
+        DeleteFileW((folder + name).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
 }
+
+}  // namespace
+
+ScratchFolder::~ScratchFolder() { DeleteTree(path_); }
 
 HANDLE StartProgram(const std::wstring& path) {
   STARTUPINFOW startup{};
