@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "irun_core.h"
 
@@ -11,9 +12,10 @@ namespace irun {
 
 class HtmlOutput {
  public:
-  HtmlOutput(OutputSink sink, void* userData, size_t budget)
-      : sink_(sink), userData_(userData), budget_(budget) {
-    buffer_.reserve(kChunk * 2);
+  // Output goes to `sink`, or when `pieces` is given, each full buffer is moved there.
+  HtmlOutput(OutputSink sink, void* userData, std::vector<std::string>* pieces, size_t budget)
+      : sink_(sink), userData_(userData), pieces_(pieces), budget_(budget) {
+    buffer_.reserve(kChunk + kSlack);
   }
   HtmlOutput(const HtmlOutput&) = delete;
   HtmlOutput& operator=(const HtmlOutput&) = delete;
@@ -61,6 +63,12 @@ class HtmlOutput {
   void Flush() {
     if (buffer_.empty()) return;
     written_ += buffer_.size();
+    if (pieces_) {
+      pieces_->push_back(std::move(buffer_));
+      buffer_ = std::string();
+      buffer_.reserve(kChunk + kSlack);
+      return;
+    }
     sink_(buffer_.data(), buffer_.size(), userData_);
     buffer_.clear();
   }
@@ -70,6 +78,7 @@ class HtmlOutput {
 
  private:
   static constexpr size_t kChunk = 64 * 1024;
+  static constexpr size_t kSlack = 8 * 1024;  // room for the append that fills a chunk
   static constexpr bool kPlain[128] = {
       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // controls
       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
@@ -82,6 +91,7 @@ class HtmlOutput {
   };
   OutputSink sink_;
   void* userData_;
+  std::vector<std::string>* pieces_;
   size_t budget_;
   size_t written_ = 0;
   std::string buffer_;

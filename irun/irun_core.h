@@ -52,8 +52,8 @@ bool ConvertRtfToString(const char* rtf, size_t size, const ConvertOptions& opti
 // never copied into an ever larger buffer (which would need three times its size).
 struct HtmlChunks {
   std::vector<std::string> pieces;
-  size_t size = 0;  // bytes in all pieces
-  // Copies exactly `size` bytes to `out`.
+  size_t Size() const;  // bytes in all pieces
+  // Copies exactly Size() bytes to `out`.
   void CopyTo(char* out) const;
 };
 

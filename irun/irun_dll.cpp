@@ -111,13 +111,14 @@ extern "C" int32_t IRUN_CALL EXBufferConvert(IrunSession session, const char* rt
     irun::ConvertStats stats;
     if (!irun::ConvertRtfToChunks(rtf, static_cast<size_t>(rtfLength), options, html, &stats))
       return IRUN_ERROR_MEMORY;
-    if (html.size > static_cast<size_t>(INT32_MAX - 1)) return IRUN_ERROR_MEMORY;
+    const size_t htmlSize = html.Size();
+    if (htmlSize > static_cast<size_t>(INT32_MAX - 1)) return IRUN_ERROR_MEMORY;
     SessionTable& table = Table();
     std::lock_guard<std::mutex> guard(table.lock);
     Slot* slot = FindSlot(table, session);
     if (!slot) return IRUN_ERROR_SESSION;  // closed meanwhile by another thread
     std::swap(slot->body, html);
-    *bodySize = static_cast<int32_t>(slot->body.size);
+    *bodySize = static_cast<int32_t>(htmlSize);
     *objectCount = stats.pictureCount;
     return IRUN_OK;
   } catch (...) {

@@ -1382,11 +1382,11 @@ class Converter {
         std::string style;
         auto color = [&](const char* name, int rgb) {
           if (rgb < 0) return;
-          char text[16];
-          snprintf(text, sizeof text, "#%06X", static_cast<unsigned>(rgb) & 0xFFFFFFu);
+          static constexpr char kHex[] = "0123456789ABCDEF";
           style += name;
-          style += text;
-          style += ";";
+          style += '#';
+          for (int shift = 20; shift >= 0; shift -= 4) style += kHex[(rgb >> shift) & 0xF];
+          style += ';';
         };
         color("color:", f.color);
         color("background-color:", f.background);
@@ -1501,15 +1501,19 @@ class Converter {
 
 }  // namespace
 
-bool ConvertRtf(const char* rtf, size_t size, OutputSink sink, void* userData,
-                const ConvertOptions& options, ConvertStats* stats) {
+namespace {
+
+// Output goes to the sink, or (with `pieces`) its buffers are handed over whole.
+bool Convert(const char* rtf, size_t size, OutputSink sink, void* userData,
+             std::vector<std::string>* pieces, const ConvertOptions& options,
+             ConvertStats* stats) {
   if (!rtf) size = 0;
   static const char kEmpty = 0;
   // No document needs more than this; the limit keeps hostile input from growing
   // the output without bound.
   const size_t budget = size * 64 + (1 << 20);
   try {  // nothing may escape to the DLL's callers
-    HtmlOutput out(sink, userData, budget);
+    HtmlOutput out(sink, userData, pieces, budget);
     Converter converter(rtf ? rtf : &kEmpty, size, out, options);
     const int pictures = converter.Run(StartsWithRtf(rtf ? rtf : &kEmpty, size));
     out.Flush();
@@ -1520,6 +1524,13 @@ bool ConvertRtf(const char* rtf, size_t size, OutputSink sink, void* userData,
   }
 }
 
+}  // namespace
+
+bool ConvertRtf(const char* rtf, size_t size, OutputSink sink, void* userData,
+                const ConvertOptions& options, ConvertStats* stats) {
+  return Convert(rtf, size, sink, userData, nullptr, options, stats);
+}
+
 bool ConvertRtfToString(const char* rtf, size_t size, const ConvertOptions& options,
                         std::string& html, ConvertStats* stats) {
   html.clear();
@@ -1527,6 +1538,12 @@ bool ConvertRtfToString(const char* rtf, size_t size, const ConvertOptions& opti
     static_cast<std::string*>(userData)->append(data, length);
   };
   return ConvertRtf(rtf, size, append, &html, options, stats);
+}
+
+size_t HtmlChunks::Size() const {
+  size_t total = 0;
+  for (const std::string& piece : pieces) total += piece.size();
+  return total;
 }
 
 void HtmlChunks::CopyTo(char* out) const {
@@ -1539,12 +1556,7 @@ void HtmlChunks::CopyTo(char* out) const {
 bool ConvertRtfToChunks(const char* rtf, size_t size, const ConvertOptions& options,
                         HtmlChunks& html, ConvertStats* stats) {
   html = HtmlChunks();
-  auto append = [](const char* data, size_t length, void* userData) {
-    HtmlChunks& chunks = *static_cast<HtmlChunks*>(userData);
-    chunks.pieces.emplace_back(data, length);
-    chunks.size += length;
-  };
-  return ConvertRtf(rtf, size, append, &html, options, stats);
+  return Convert(rtf, size, nullptr, nullptr, &html.pieces, options, stats);
 }
 
 }  // namespace irun

@@ -1,11 +1,48 @@
 #include "rtf_keywords.h"
 
+#include <array>
 #include <unordered_map>
 
 namespace irun {
 namespace {
 
 using Map = std::unordered_map<std::string_view, KeywordEntry>;
+
+// FNV-1a: cheap for the short names of control words.
+uint32_t HashName(std::string_view name) {
+  uint32_t hash = 2166136261u;
+  for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  return hash;
+}
+
+// Open addressing over a power-of-two table, built once from the map: control words
+// are looked up once per few bytes of formatted RTF, so the lookup must be quick.
+class KeywordTable {
+ public:
+  explicit KeywordTable(const Map& map) {
+    for (const auto& [name, entry] : map) {
+      size_t i = HashName(name) & kMask;
+      while (!slots_[i].name.empty()) i = (i + 1) & kMask;
+      slots_[i] = Slot{name, entry};
+    }
+  }
+  KeywordEntry Find(std::string_view name) const {
+    for (size_t i = HashName(name) & kMask;; i = (i + 1) & kMask) {
+      const Slot& slot = slots_[i];
+      if (slot.name.empty()) return KeywordEntry{};
+      if (slot.name == name) return slot.entry;
+    }
+  }
+
+ private:
+  static constexpr size_t kSize = 1024;  // well over twice the keywords: short probes
+  static constexpr size_t kMask = kSize - 1;
+  struct Slot {
+    std::string_view name;
+    KeywordEntry entry;
+  };
+  std::array<Slot, kSize> slots_{};
+};
 
 Map MakeKeywordMap() {
   Map map;
@@ -162,9 +199,9 @@ Map MakeKeywordMap() {
 }  // namespace
 
 KeywordEntry FindKeyword(std::string_view name) {
-  static const Map map = MakeKeywordMap();
-  auto found = map.find(name);
-  return found == map.end() ? KeywordEntry{} : found->second;
+  static const KeywordTable table(MakeKeywordMap());
+  if (name.empty()) return KeywordEntry{};
+  return table.Find(name);
 }
 
 }  // namespace irun

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     const double start = CpuSeconds();
     irun::ConvertRtfToChunks(rtf.data(), rtf.size(), irun::ConvertOptions(), html, &stats);
     best = std::min(best, std::max(CpuSeconds() - start, 1e-6));
-    htmlSize = html.size;
+    htmlSize = html.Size();
     pictures = stats.pictureCount;
   }
   // The converter alone: output streamed through a sink that keeps nothing, as
