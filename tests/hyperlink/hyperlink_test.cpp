@@ -170,14 +170,18 @@ class HyperlinkTest : public ::testing::Test {
     WaitUntil([] { return ProcessesNamed(L"link_target.exe").empty(); }, 5000);
   }
 
-  // The dialog with both links set up the way the send dialog does it.
-  void OpenDialog() {
+  // The dialog with its two statics, not yet links.
+  void OpenPlainDialog() {
     dialog_ = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), template_.get(),
-                                         LastingTopLevelWindow(),
-                                         WhiteDialogProc, 0);
+                                         LastingTopLevelWindow(), WhiteDialogProc, 0);
     ASSERT_NE(dialog_, nullptr);
     left_ = GetDlgItem(dialog_, kLeftLinkId);
     right_ = GetDlgItem(dialog_, kRightLinkId);
+  }
+
+  // The dialog with both links set up the way the send dialog does it.
+  void OpenDialog() {
+    OpenPlainDialog();
     ASSERT_TRUE(leftLink_.Attach(left_));
     leftLink_.Initialise();
     leftLink_.SetLinkTarget(WideFromPtr(target_.c_str()));
@@ -390,20 +394,25 @@ TEST_F(HyperlinkTest, TooltipShowsTheCurrentTargetOverTheText) {
 }
 
 TEST_F(HyperlinkTest, StaticGetsItsOwnProcedureBack) {
-  OpenDialog();
-  HWND tooltip = leftLink_.tooltip;
+  OpenPlainDialog();
+  // The window goes first: the link lets go of it and its tooltip.
+  auto link = std::make_unique<HyperlinkControl>();
+  ASSERT_TRUE(link->Attach(left_));
+  link->Initialise();
+  HWND tooltip = link->tooltip;
+  ASSERT_TRUE(IsWindow(tooltip));
   DestroyWindow(left_);
-  EXPECT_EQ(leftLink_.window, nullptr);
+  EXPECT_EQ(link->window, nullptr);
   EXPECT_FALSE(IsWindow(tooltip));
+  link.reset();
 
-  // An object that goes first leaves a working plain static behind.
-  auto early = std::make_unique<HyperlinkControl>();
-  ASSERT_TRUE(early->Attach(right_));
-  early->Initialise();
+  // The link goes first: a plain static stays behind.
+  link = std::make_unique<HyperlinkControl>();
+  ASSERT_TRUE(link->Attach(right_));
+  link->Initialise();
+  link->SetLinkTarget(WideFromPtr(target_.c_str()));
   EXPECT_EQ(SendMessageW(right_, WM_GETDLGCODE, 0, 0), DLGC_WANTCHARS);
-  early.reset();
-  rightLink_.~HyperlinkControl();
-  new (&rightLink_) HyperlinkControl();
+  link.reset();
   EXPECT_NE(SendMessageW(right_, WM_GETDLGCODE, 0, 0), DLGC_WANTCHARS);
   SetFocus(right_);
   TypeToFocus(L' ');
