@@ -1,0 +1,111 @@
+// One send, timed: from the press of "Send To Evernote" until the import runner has
+// started ENScript, for pages of formatted text of growing size. Run under Wine:
+//
+//   bench/send/run.sh            (sizes 0.1, 1 and 10 MB)
+//
+// Prints the time per page and per MB, and the process's private memory at its peak
+// during the send beside the page's RTF size.
+#include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "testbed/test_host.h"
+#include "tests/enscript_fixture.h"
+
+namespace {
+
+// RTF of roughly the given size: paragraphs of mixed bold, italic, coloured text with a
+// web address now and then.
+std::string FormattedPage(size_t bytes) {
+  std::string rtf =
+      "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New Roman;}}"
+      "{\\colortbl ;\\red200\\green0\\blue0;\\red0\\green0\\blue160;}\\pard\\fs20 ";
+  const char* paragraph =
+      "Plain words lead the line, then {\\b bold words}, {\\i italic words}, {\\cf1 red "
+      "words}, {\\f1\\fs24 another font} and a link https://example.org/page too.\\par ";
+  while (rtf.size() < bytes) rtf += paragraph;
+  return rtf + "}";
+}
+
+unsigned long long NowIn100ns() {
+  FILETIME now;
+  GetSystemTimePreciseAsFileTime(&now);
+  return (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+SIZE_T PrivateBytes(bool peak) {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+  return peak ? counters.PeakPagefileUsage : counters.PagefileUsage;
+}
+
+// The moment the import runner reports that ENScript has started: the log row is
+// inserted right after the shell has started it.
+LRESULT CALLBACK RecordEnscriptStart(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
+                                     UINT_PTR, DWORD_PTR context) {
+  if (message == LVM_INSERTITEMW) {
+    auto* item = reinterpret_cast<const LVITEMW*>(lParam);
+    if (item && item->pszText && std::wstring(item->pszText).rfind(L"ENScript started ", 0) == 0)
+      *reinterpret_cast<unsigned long long*>(context) = NowIn100ns();
+  }
+  return DefSubclassProc(list, message, wParam, lParam);
+}
+
+struct Measurement {
+  double seconds = -1;
+  double peakMegabytes = 0;
+};
+
+Measurement TimeOneSend(size_t pageBytes) {
+  ResetHost();
+  SetEditorRtf(FormattedPage(pageBytes));
+  SelectInEditor(0, 0);
+  RegisterPluginWithHost();
+  Measurement result;
+  unsigned long long pressed = 0, started = 0;
+  SIZE_T before = 0;
+  auto watch = WhenWindowAppears(DialogCaptionStartingWith(L"Yarrin2Evernote "), [&](HWND dialog) {
+    PumpMessages(2200);  // let the Send button's blink end
+    SetWindowSubclass(GetDlgItem(dialog, 1003), RecordEnscriptStart, 1,
+                      reinterpret_cast<DWORD_PTR>(&started));
+    before = PrivateBytes(false);
+    pressed = NowIn100ns();
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  }, 120000);
+  RunPluginCommand(0);
+  CancelWindowWatch(watch);
+  SIZE_T peak = PrivateBytes(true);
+  result.peakMegabytes = peak > before ? (peak - before) / 1048576.0 : 0;
+  if (started == 0) return result;
+  result.seconds = (static_cast<double>(started) - static_cast<double>(pressed)) / 1e7;
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<double> sizes;
+  for (int i = 1; i < argc; ++i) sizes.push_back(std::atof(argv[i]));
+  if (sizes.empty()) sizes = {0.1, 1, 10};
+  ScopedEnscript enscript(L"bench");  // registered for the whole run
+  std::printf("%10s %12s %12s %14s\n", "page (MB)", "send (s)", "s per MB", "peak extra MB");
+  for (double megabytes : sizes) {
+    size_t bytes = static_cast<size_t>(megabytes * 1048576);
+    Measurement m = TimeOneSend(bytes);
+    if (m.seconds < 0) {
+      std::printf("%10.1f   the send did not start ENScript\n", megabytes);
+      return 1;
+    }
+    std::printf("%10.1f %12.3f %12.3f %14.1f\n", megabytes, m.seconds, m.seconds / megabytes,
+                m.peakMegabytes);
+    std::fflush(stdout);
+  }
+  return 0;
+}

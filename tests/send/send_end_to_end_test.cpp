@@ -1,0 +1,244 @@
+// A page typed into the host's editor, sent through the real send dialog, arrives in the
+// ENScript stand-in's notebook as one whole note.
+#include <gtest/gtest.h>
+#include <commctrl.h>
+
+#include "convert/richedit_stream.h"
+#include "convert/rtf_to_html.h"
+#include "note/send_note.h"
+#include "testbed/test_host.h"
+#include "tests/enscript_fixture.h"
+
+namespace {
+
+const char kPage[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}"
+    "\\pard Hello {\\b bold} world, see https://example.org/a and bookmark<Top of page>.\\par"
+    "Second \\u1046? line\\par}";
+
+std::wstring EnexNow() {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  wchar_t text[32];
+  wsprintfW(text, L"%04d%02d%02dT%02d%02d%02dZ", now.wYear, now.wMonth, now.wDay, now.wHour,
+            now.wMinute, now.wSecond);
+  return text;
+}
+
+std::vector<std::wstring> LogRows(HWND dialog) {
+  HWND list = GetDlgItem(dialog, 1003);
+  std::vector<std::wstring> rows;
+  int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    wchar_t text[4000] = {};
+    LVITEMW item{};
+    item.pszText = text;
+    item.cchTextMax = 4000;
+    SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
+    rows.push_back(text);
+  }
+  return rows;
+}
+
+// What one or more presses of "Send To Evernote" left behind.
+struct SendResult {
+  bool dialogOpened = false;
+  std::vector<std::wstring> logBefore;  // rows before the first press
+  std::vector<std::wstring> logAfter;
+  std::wstring linkField;
+  WideString expectedBody;  // the dialog's rich text converted and cleaned up
+  std::vector<bool> sendEnabledAfter;
+  std::wstring clockBefore, clockAfter;
+};
+
+// Opens the dialog through command 0 and presses Send `presses` times; prepare runs on
+// the open dialog before the first press.
+SendResult SendThroughDialog(int presses = 1, std::function<void(HWND)> prepare = {}) {
+  SendResult result;
+  auto watch = WhenWindowAppears(DialogCaptionStartingWith(L"Yarrin2Evernote"), [&](HWND dialog) {
+    result.dialogOpened = true;
+    if (prepare) prepare(dialog);
+    result.logBefore = LogRows(dialog);
+    result.linkField = WindowText(GetDlgItem(dialog, 1001));
+    ByteString rtf = CaptureRichEditRtf(GetDlgItem(dialog, 1007), RichEditPart::kWholeText);
+    ConvertRtfToHtml(rtf, result.expectedBody);
+    CleanConvertedHtml(result.expectedBody);
+    result.clockBefore = EnexNow();
+    for (int i = 0; i < presses; ++i) {
+      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+      result.sendEnabledAfter.push_back(IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE);
+    }
+    result.clockAfter = EnexNow();
+    result.logAfter = LogRows(dialog);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  }, 30000);
+  RunPluginCommand(0);
+  CancelWindowWatch(watch);
+  return result;
+}
+
+// The en-note element's inside.
+WideString NoteBody(const StoredNote& note) {
+  size_t open = note.content.find(u'>');
+  size_t close = note.content.rfind(u"</en-note>");
+  if (open == WideString::npos || close == WideString::npos) return note.content;
+  return note.content.substr(open + 1, close - open - 1);
+}
+
+std::vector<std::wstring> NewRows(const SendResult& result) {
+  return std::vector<std::wstring>(result.logAfter.begin() + result.logBefore.size(),
+                                   result.logAfter.end());
+}
+
+class SendEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RemoveEvernoteAppPaths();
+    ResetHost();
+    Host().nodeTitle = u"Notes";
+    Host().tags = u"work, home";
+    Host().documentPath = u"C:\\Docs\\notes.yar";
+    Host().nodeLink = u"yarrin://notes.yar?node=7";
+    SetEditorRtf(kPage);
+    SelectInEditor(0, 0);
+    ASSERT_NE(Plugin().module, nullptr);
+    RegisterPluginWithHost();
+  }
+  void TearDown() override { RemoveEvernoteAppPaths(); }
+};
+
+TEST_F(SendEndToEndTest, RichTextArrivesAsOneWholeNote) {
+  ScopedEnscript enscript(L"richtext");
+  SendResult sent = SendThroughDialog();
+  ASSERT_TRUE(sent.dialogOpened);
+  auto notes = enscript.Notes();
+  ASSERT_EQ(notes.size(), 1u);
+  const StoredNote& note = notes[0];
+  EXPECT_EQ(note.title, u"Notes");
+  EXPECT_EQ(note.tags, (std::vector<WideString>{u"work", u"home"}));
+  std::wstring created(note.created.begin(), note.created.end());
+  EXPECT_LE(sent.clockBefore, created);
+  EXPECT_GE(sent.clockAfter, created);
+  EXPECT_EQ(note.updated, note.created);
+
+  WideString body = NoteBody(note);
+  WideString linkStart = u"<P><A HREF=\"yarrin://notes.yar?node=7\" TITLE='C:\\Docs\\notes.yar [Notes]'>Notes (";
+  WideString linkEnd = u", Imported from Yarrin by Yarrin2Evernote)</A></P>";
+  ASSERT_EQ(body.rfind(linkStart, 0), 0u);
+  size_t paragraphEnd = body.find(linkEnd);
+  ASSERT_NE(paragraphEnd, WideString::npos);
+  WideString rest = body.substr(paragraphEnd + linkEnd.size());
+  // The bookmark's anchor name is made afresh for each send; the rest is identical.
+  EXPECT_EQ(rest, u"<P>" + sent.expectedBody + u"</P>");
+  EXPECT_NE(rest.find(u"<A HREF=\"https://example.org/a\" TARGET=_blank>"), WideString::npos);
+  EXPECT_NE(rest.find(u"<A NAME=\"Top\">"), WideString::npos);
+  EXPECT_NE(rest.find(u"Created by Yarrin2Evernote"), WideString::npos)
+      << "the converter's comment is replaced by the plug-in's";
+
+  std::vector<std::wstring> expectedLog = {
+      L"Convert text to HTML", L"==================", L"Start Yarrin2Evernote",
+      L"ENScript path: " + enscript.exePath(), L"ENScript started " + enscript.exePath(),
+      L"End of Yarrin2Evernote"};
+  EXPECT_EQ(NewRows(sent), expectedLog);
+  EXPECT_TRUE(enscript.NoteFilesLeft().empty());
+}
+
+TEST_F(SendEndToEndTest, WithoutLinkThereIsNoLinkParagraph) {
+  ScopedEnscript enscript(L"nolink");
+  Host().documentPath = u"Untitled";  // never saved: no backslash, no link
+  SendResult sent = SendThroughDialog();
+  EXPECT_EQ(sent.linkField, L"");
+  auto notes = enscript.Notes();
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(NoteBody(notes[0]), u"<P>" + sent.expectedBody + u"</P>");
+}
+
+TEST_F(SendEndToEndTest, LongLinkIsCutTo259Characters) {
+  ScopedEnscript enscript(L"longlink");
+  Host().nodeLink = u"yarrin://" + WideString(291, u'x');
+  ASSERT_EQ(Host().nodeLink.size(), 300u);
+  SendThroughDialog();
+  auto notes = enscript.Notes();
+  ASSERT_EQ(notes.size(), 1u);
+  WideString body = NoteBody(notes[0]);
+  WideString href = u"<P><A HREF=\"" + Host().nodeLink.substr(0, 259) + u"\" TITLE=";
+  EXPECT_EQ(body.rfind(href, 0), 0u);
+}
+
+TEST_F(SendEndToEndTest, TitleWithApostropheAndAmpersandArrivesIntact) {
+  ScopedEnscript enscript(L"title");
+  Host().nodeTitle = u"Tom's Q&A <draft>";
+  SendThroughDialog();
+  auto notes = enscript.Notes();
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].title, u"Tom's Q&A <draft>");
+  WideString body = NoteBody(notes[0]);
+  EXPECT_NE(body.find(u"TITLE='C:\\Docs\\notes.yar [Tom&#39;s Q&amp;A &lt;draft&gt;]'>"
+                      u"Tom&#39;s Q&amp;A &lt;draft&gt; ("),
+            WideString::npos);
+}
+
+TEST_F(SendEndToEndTest, HtmlCodeNodesSendTheHostsCode) {
+  for (int kind : {1, 3}) {
+    SCOPED_TRACE(kind);
+    ScopedEnscript enscript(L"html" + std::to_wstring(kind));
+    Host().nodeKind = kind;
+    Host().htmlCode = u"<b>Code</b> of the node";
+    Host().documentPath = u"Untitled";
+    SendResult sent = SendThroughDialog();
+    auto notes = enscript.Notes();
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(NoteBody(notes[0]), u"<P><b>Code</b> of the node</P>");
+    ASSERT_FALSE(NewRows(sent).empty());
+    EXPECT_EQ(NewRows(sent)[0], L"Send HTML code into Evernote");
+  }
+}
+
+TEST_F(SendEndToEndTest, EmptyHtmlCodeGivesAnEmptyParagraph) {
+  ScopedEnscript enscript(L"emptyhtml");
+  Host().nodeKind = 3;
+  Host().htmlCode = u"";
+  Host().documentPath = u"Untitled";
+  SendThroughDialog();
+  auto notes = enscript.Notes();
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(NoteBody(notes[0]), u"<P></P>");
+}
+
+TEST_F(SendEndToEndTest, WithoutEnscriptTheLogSaysSoAndNothingArrives) {
+  SendResult sent = SendThroughDialog();
+  std::vector<std::wstring> rows = NewRows(sent);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back(), L"ERROR: Cannot get ENScript path");
+  EXPECT_TRUE(sent.sendEnabledAfter.at(0));
+}
+
+TEST_F(SendEndToEndTest, FailingEnscriptStillEndsTheSend) {
+  ScopedEnscript enscript(L"failing");
+  enscript.SetFault("exit 3");
+  SendResult sent = SendThroughDialog();
+  ASSERT_FALSE(NewRows(sent).empty());
+  EXPECT_EQ(NewRows(sent).back(), L"End of Yarrin2Evernote");
+  EXPECT_TRUE(enscript.NoteFilesLeft().empty());
+}
+
+TEST_F(SendEndToEndTest, ConsoleCheckBoxDecidesTheShowMode) {
+  ScopedEnscript enscript(L"console");
+  SendThroughDialog();
+  SendThroughDialog(1, [](HWND dialog) { CheckDlgButton(dialog, 1010, BST_CHECKED); });
+  auto log = enscript.ImportLog();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_NE(log[0].find("show=hidden"), std::string::npos) << log[0];
+  EXPECT_NE(log[1].find("show=shown 5"), std::string::npos) << log[1];
+}
+
+TEST_F(SendEndToEndTest, TwoPressesSendTwoNotes) {
+  ScopedEnscript enscript(L"twice");
+  SendResult sent = SendThroughDialog(2);
+  EXPECT_EQ(enscript.Notes().size(), 2u);
+  EXPECT_EQ(sent.sendEnabledAfter, (std::vector<bool>{true, true}));
+  EXPECT_EQ(NewRows(sent).size(), 12u);
+}
+
+}  // namespace
