@@ -1,4 +1,350 @@
 #include "dialog/send_dialog.h"
 
-// The dialog itself arrives with its own change; until then the command opens nothing.
-void OpenSendDialog(HWND, HWND, const WideString&, int) {}
+#include <windows.h>
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <richedit.h>
+
+#include <utility>
+
+#include "convert/richedit_stream.h"
+#include "dialog/log_list.h"
+#include "evernote/start_evernote.h"
+#include "plugin/about.h"
+#include "plugin/boundary.h"
+#include "plugin/host_callbacks.h"
+#include "plugin/module_state.h"
+#include "plugin/win_guards.h"
+#include "resources/resource_ids.h"
+#include "resources/web_addresses.h"
+
+namespace {
+
+// Build date and time of this release, shown in the caption.
+constexpr char16_t kReleaseStamp[] = u"Feb  7 2016 18:15:56";
+constexpr WORD kRussian = 1049;
+constexpr size_t kHostTextCapacity = 2000;
+constexpr int kRichEditMargin = 20;
+constexpr DWORD kWarningTimeoutMs = 5000;
+constexpr UINT kAnySound = 0xFFFFFFFF;
+constexpr WPARAM kMoveByCaption = SC_MOVE | HTCAPTION;  // 0xF012
+constexpr int kBlinkCount = 4;
+constexpr DWORD kBlinkStartMs = 150;
+constexpr DWORD kAlternateFontMs = 300;
+constexpr DWORD kUsualFontMs = 150;
+constexpr LONG kNormalWeight = FW_NORMAL;
+constexpr LONG kBoldWeight = FW_BOLD;
+
+// Made by the first dialog from its Send button's font and reused by every later one;
+// never deleted, because a blink thread may still hold it after its dialog is gone.
+HFONT sendButtonFont = nullptr;
+
+WideString PluginString(UINT id) {
+  const wchar_t* resource = nullptr;
+  int length = LoadStringW(Module().instanceHandle, id, reinterpret_cast<wchar_t*>(&resource), 0);
+  return length > 0 && resource ? WideFromPtr(resource, static_cast<size_t>(length)) : WideString();
+}
+
+// A host text written into a buffer of 2000 units that starts empty.
+struct HostTextBuffer {
+  wchar_t text[kHostTextCapacity] = {};
+  WideString Text() {
+    text[kHostTextCapacity - 1] = L'\0';
+    return WideFromPtr(text);
+  }
+};
+
+CHARRANGE SelectionOf(HWND richEdit) {
+  CHARRANGE range{0, 0};
+  SendMessageW(richEdit, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  return range;
+}
+
+HFONT CopyFontWithWeight(HFONT font, LONG (*weightOf)(LONG)) {
+  if (!font || GetObjectType(font) != OBJ_FONT) return nullptr;
+  LOGFONTW logFont{};
+  if (!GetObjectW(font, sizeof(logFont), &logFont)) return nullptr;
+  logFont.lfWeight = weightOf(logFont.lfWeight);
+  return CreateFontIndirectW(&logFont);
+}
+
+// The blink thread touches nothing but the button's handle, its own font and the
+// process-wide bold font; it never sees the dialog object, which may be gone any time.
+void BlinkSendButton(HWND button) {
+  auto usual = reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0));
+  UniqueFont alternate(ToggleBoldFont(usual));
+  Sleep(kBlinkStartMs);
+  for (int blink = 0; blink < kBlinkCount; ++blink) {
+    SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(alternate.get()), TRUE);
+    Sleep(kAlternateFontMs);
+    if (!IsWindow(button)) return;
+    SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(usual), TRUE);
+    Sleep(kUsualFontMs);
+    if (!IsWindow(button)) return;
+  }
+  PlayNotificationSound();
+}
+
+DWORD WINAPI SendButtonBlinkThread(void* button) {
+  AtBoundaryVoid([&] { BlinkSendButton(static_cast<HWND>(button)); });
+  // The thread holds a reference on this module, so that the host may unload the
+  // plug-in while a blink still runs.
+  FreeLibraryAndExitThread(ThisModule(), 0);
+  return 0;
+}
+
+}  // namespace
+
+SendDialog::SendDialog(HWND editor, const WideString& name, int kind)
+    : nodeKind(kind), displayName(name), hostEditorWindow(editor) {}
+
+SendDialog::~SendDialog() = default;
+
+INT_PTR SendDialog::Run(HWND owner) {
+  // The log list and the links' tooltips are common controls.
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+  return DialogBoxParamW(Module().instanceHandle, MAKEINTRESOURCEW(IDD_SEND_DIALOG), owner,
+                         SendDialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK SendDialog::SendDialogProc(HWND dialog, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
+  AtBoundaryVoid([&] {
+    if (message == WM_INITDIALOG) {
+      auto* self = reinterpret_cast<SendDialog*>(lParam);
+      SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      self->window = dialog;
+      self->OnInitDialog();
+      return;
+    }
+    auto* self = reinterpret_cast<SendDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (!self) return;
+    switch (message) {
+      case WM_COMMAND:     self->OnCommand(LOWORD(wParam)); break;
+      case WM_LBUTTONDOWN: self->OnLButtonDown(); break;
+      case WM_NCDESTROY:   self->OnNcDestroy(); break;
+      default:             break;
+    }
+  });
+  // Focus is set by OnInitDialog; everything else gets the dialog manager's handling.
+  return FALSE;
+}
+
+void SendDialog::OnInitDialog() {
+  CheckDlgButton(window, IDC_SHOW_CONSOLE, BST_UNCHECKED);
+  AttachLinks();
+  SetSendButtonFont();
+  SetDialogIcon();
+  WideString caption = BuildCaption();
+  SetWindowTextW(window, WidePtr(caption));
+  ApplyHostLook();
+  HWND richEdit = GetDlgItem(window, IDC_RICH_EDIT);
+  SendMessageW(richEdit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
+               MAKELPARAM(kRichEditMargin, kRichEditMargin));
+  ShowHostLink();
+  LoadHostText();
+  SendMessageW(richEdit, EM_AUTOURLDETECT, TRUE, 0);
+  if (!hostRtf.empty()) LoadRichEditRtf(richEdit, hostRtf);
+  SetFocus(GetDlgItem(window, IDOK));
+  PrepareLogList(GetDlgItem(window, IDC_LOG_LIST));
+  // The host's character positions, although the text here may start at its selection.
+  CHARRANGE hostSelection = SelectionOf(hostEditorWindow);
+  SendMessageW(richEdit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&hostSelection));
+  WriteOpeningLog(caption);
+  WarnIfNotTextNode();
+  StartSendButtonBlink();
+}
+
+void SendDialog::AttachLinks() {
+  if (pluginPageLink.Attach(GetDlgItem(window, IDC_PLUGIN_PAGE_LINK))) pluginPageLink.Initialise();
+  pluginPageLink.SetLinkTarget(PluginPageUrl());
+  pluginPageLink.SetLabel(PluginPageUrl());
+  if (supportLink.Attach(GetDlgItem(window, IDC_SUPPORT_LINK))) supportLink.Initialise();
+  supportLink.SetLinkTarget(SupportPageUrl());
+  supportLink.SetLabel(PluginString(IDS_TECHNICAL_SUPPORT));
+}
+
+void SendDialog::SetSendButtonFont() {
+  HWND button = GetDlgItem(window, IDOK);
+  if (!sendButtonFont)
+    sendButtonFont = MakeBoldFont(reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0)));
+  SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(sendButtonFont), FALSE);
+}
+
+void SendDialog::SetDialogIcon() {
+  HICON icon = LoadIconW(Module().instanceHandle, MAKEINTRESOURCEW(IDI_PLUGIN));
+  SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+}
+
+WideString SendDialog::BuildCaption() {
+  WideString caption = displayName + u", Released [" + kReleaseStamp + u"]";
+  HostTextBuffer title;
+  HostCommand(kHostNodeTitle, HostCurrentNode(), title.text);
+  nodeTitle = title.Text();
+  return caption + u" - " + nodeTitle;
+}
+
+void SendDialog::ApplyHostLook() {
+  HostOptions options{};
+  options.size = sizeof(HostOptions);
+  options.mask = 7;
+  options.charFormat.cbSize = sizeof(CHARFORMATW);
+  if (!HostGetOptions(options)) return;  // the controls keep the system colours
+  HWND richEdit = GetDlgItem(window, IDC_RICH_EDIT);
+  SendMessageW(richEdit, EM_SETBKGNDCOLOR, 0, options.backgroundColor);
+  SendMessageW(richEdit, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&options.charFormat));
+  HWND list = GetDlgItem(window, IDC_LOG_LIST);
+  SendMessageW(list, LVM_SETBKCOLOR, 0, options.backgroundColor);
+  SendMessageW(list, LVM_SETTEXTBKCOLOR, 0, options.backgroundColor);
+  SendMessageW(list, LVM_SETTEXTCOLOR, 0, options.textColor);
+}
+
+void SendDialog::WriteOpeningLog(const WideString& caption) {
+  for (const WideString& line : InstallInfoLines()) AddLogLine(window, line);
+  AddLogLine(window, caption);
+  WideString tags = GetNodeTags();
+  if (!tags.empty()) AddLogLine(window, u"Tags: " + tags);
+}
+
+void SendDialog::ShowHostLink() {
+  WideString link = GetHostPageLink();
+  if (link.empty()) {
+    MessageBeep(kAnySound);
+    return;
+  }
+  SetDlgItemTextW(window, IDC_LINK_FIELD, WidePtr(link));
+}
+
+WideString SendDialog::GetHostPageLink() {
+  HostTextBuffer path;
+  HostCommand(kHostDocumentPath, kHostTextCapacity, path.text);
+  WideString documentPath = path.Text();
+  // A document that was never saved has no file, so no link can lead back to it.
+  if (documentPath.find(u'\\') == WideString::npos) return WideString();
+  HostTextBuffer link;
+  NodeLinkRequest request{};
+  request.documentPath = WidePtr(documentPath);
+  request.node = HostCurrentNode();
+  request.zero = 0;
+  request.output = link.text;
+  request.capacity = static_cast<int32_t>(kHostTextCapacity - 1);
+  HostCommand(kHostNodeLink, 0, &request);
+  return link.Text();
+}
+
+void SendDialog::LoadHostText() {
+  if (nodeKind == 3) return;  // the host keeps this node as HTML code only
+  HostCommand(kHostBeforeEditorRead, 0, nullptr);
+  CHARRANGE selection = SelectionOf(hostEditorWindow);
+  hostRtf = CaptureRichEditRtf(hostEditorWindow, selection.cpMin == selection.cpMax
+                                                     ? RichEditPart::kWholeText
+                                                     : RichEditPart::kSelection);
+}
+
+void SendDialog::WarnIfNotTextNode() {
+  int kind = HostNodeKind(HostCurrentNode());
+  if (kind >= 0 && kind <= 3) return;
+  MessageBeep(kAnySound);
+  ShowTimedMessageBox(window, PluginString(IDS_CANNOT_SEND_FOLDER), kPluginCaption,
+                      MB_ICONWARNING, kWarningTimeoutMs);
+}
+
+void SendDialog::StartSendButtonBlink() {
+  // The thread's own reference on this module, released as the thread ends.
+  HMODULE self = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                          reinterpret_cast<LPCWSTR>(&SendButtonBlinkThread), &self))
+    return;
+  UniqueProcess thread(CreateThread(nullptr, 0, SendButtonBlinkThread, GetDlgItem(window, IDOK), 0,
+                                    nullptr));
+  if (!thread) FreeLibrary(self);
+}
+
+void SendDialog::OnCommand(int id) {
+  switch (id) {
+    case IDOK:               OnSend(); break;
+    case IDCANCEL:           EndDialog(window, IDCANCEL); break;
+    case IDC_COPY_LOG:       CopyLogToClipboard(window); break;
+    case IDC_START_EVERNOTE: StartEvernote(); break;
+    default:                 break;
+  }
+}
+
+void SendDialog::OnLButtonDown() { SendMessageW(window, WM_SYSCOMMAND, kMoveByCaption, 0); }
+
+void SendDialog::OnNcDestroy() {
+  SetWindowLongPtrW(window, DWLP_USER, 0);
+  window = nullptr;
+}
+
+void SendDialog::OnSend() {
+  HWND button = GetDlgItem(window, IDOK);
+  EnableWindow(button, FALSE);
+  // Whatever ends the send, the button comes back.
+  AtBoundaryVoid([&] { SendForNodeKind(); });
+  EnableWindow(button, TRUE);
+}
+
+void SendDialog::SendForNodeKind() {
+  switch (HostNodeKind(HostCurrentNode())) {
+    case 0:
+    case 2:
+      SendNote(nullptr);
+      break;
+    case 1:
+    case 3:
+      SendHtmlCode();
+      break;
+    default:
+      MessageBoxW(window, WidePtr(PluginString(IDS_CANNOT_SEND_FOLDER)),
+                  reinterpret_cast<const wchar_t*>(kPluginCaption), MB_ICONWARNING);
+      MessageBeep(kAnySound);
+      break;
+  }
+}
+
+void SendDialog::SendHtmlCode() {
+  WideString htmlCode;
+  if (!HostNodeItem(HostCurrentNode(), kNodeItemHtmlCode, htmlCode)) return;
+  SendNote(&htmlCode);
+}
+
+void SendDialog::SendNote(const WideString* htmlCode) {
+  // Converting and importing the note arrive with the send operation; until then a send
+  // writes only its first log line.
+  AddLogString(window, htmlCode ? IDS_SEND_HTML_CODE : IDS_CONVERT_TEXT);
+}
+
+INT_PTR OpenSendDialog(HWND owner, HWND hostEditorWindow, const WideString& displayName,
+                       int nodeKind) {
+  SendDialog dialog(hostEditorWindow, displayName, nodeKind);
+  return dialog.Run(owner);
+}
+
+WideString GetNodeTags() {
+  WideString tags;
+  if (!HostNodeItem(HostCurrentNode(), kNodeItemTags, tags)) return WideString();
+  return tags;
+}
+
+void PlayNotificationSound() { PlaySoundW(L"SystemNotification", nullptr, SND_ALIAS | SND_ASYNC); }
+
+WideString PluginPageUrl() {
+  return WideFromAscii(HostUiLanguage() == kRussian ? Y2E_PLUGIN_PAGE_URL_RU : Y2E_PLUGIN_PAGE_URL_EN);
+}
+
+WideString SupportPageUrl() {
+  return WideFromAscii(HostUiLanguage() == kRussian ? Y2E_SUPPORT_PAGE_URL_RU
+                                                    : Y2E_SUPPORT_PAGE_URL_EN);
+}
+
+HFONT MakeBoldFont(HFONT font) {
+  return CopyFontWithWeight(font, [](LONG) { return kBoldWeight; });
+}
+
+HFONT ToggleBoldFont(HFONT font) {
+  return CopyFontWithWeight(
+      font, [](LONG weight) { return weight == kBoldWeight ? kNormalWeight : kBoldWeight; });
+}

@@ -4,6 +4,7 @@
 #include <richedit.h>
 
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -24,6 +25,7 @@ void CopyToBuffer(const WideString& text, wchar_t* buffer, size_t capacity) {
 INT_PTR AnswerCommand(int code, INT_PTR value, void* pointer) {
   HostModel& host = Model();
   ++host.commandCalls[code];
+  if (code == host.throwingCommand) throw std::runtime_error("host command failed");
   switch (code) {
     case kHostCurrentNode:
       return host.currentNode;

@@ -37,6 +37,9 @@ struct HostModel {
   bool versionAvailable = true;
   ModuleVersionInfo version{sizeof(ModuleVersionInfo), 1, 0, 4, 19};
   bool mainWindowAvailable = true;
+  // A YHC_Command code whose answer raises a C++ exception instead (0: none), to show
+  // that the plug-in stops it before it reaches the host.
+  int throwingCommand = 0;
 
   // How often each YHC_Command code was asked for, and the last capacity of code 10.
   std::map<int, int> commandCalls;

@@ -1,0 +1,500 @@
+// The send dialog as the host opens it: menu command 0 of the real plug-in DLL, driven
+// while its modal loop runs, its controls read and closed again.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <richedit.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "convert/richedit_stream.h"
+#include "dialog/send_dialog.h"
+#include "resources/resource_ids.h"
+#include "testbed/test_host.h"
+#include "tests/registry_fixture.h"
+
+namespace {
+
+const std::wstring kCaptionPrefix = L"Yarrin2Evernote 1.04, Released [";
+const std::wstring kCaption = L"Yarrin2Evernote 1.04, Released [Feb  7 2016 18:15:56] - Notes";
+const std::wstring kFolderWarning = L"Cannot save folder into Evernote.\nSelect any node with text.";
+
+// A page with a font, a colour, a bold word and Cyrillic text. Wine's reader needs \plain
+// at the start, or it gives the first run the format of the second.
+const char kHostRtf[] =
+    "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}{\\f1 Courier New;}}"
+    "{\\colortbl;\\red255\\green0\\blue0;}\\pard\\plain "
+    "Plain {\\b bold} {\\f1\\cf1 \\u1055?\\u1088?\\u1080?\\u1074?\\u1077?\\u1090?} end\\par}";
+const std::wstring kHostText = L"Plain bold \u041f\u0440\u0438\u0432\u0435\u0442 end";
+
+std::wstring WithoutFinalBreak(std::wstring text) {
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n')) text.pop_back();
+  return text;
+}
+
+std::vector<std::wstring> LogRows(HWND dialog) {
+  HWND list = GetDlgItem(dialog, IDC_LOG_LIST);
+  std::vector<std::wstring> rows;
+  auto count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int row = 0; row < count; ++row) {
+    wchar_t text[4000] = {};
+    LVITEMW item{};
+    item.pszText = text;
+    item.cchTextMax = 4000;
+    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    rows.push_back(text);
+  }
+  return rows;
+}
+
+CHARRANGE SelectionOf(HWND richEdit) {
+  CHARRANGE range{-1, -1};
+  SendMessageW(richEdit, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  return range;
+}
+
+bool IsSendButtonEnabled(HWND dialog) { return IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE; }
+
+// Presses a button of the dialog and lets the dialog handle it before returning.
+void Press(HWND dialog, int id) {
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+  PumpMessages(100);
+}
+
+// Runs menu command 0; inspect runs once the dialog is shown, then the dialog is closed.
+// Returns whether the dialog was seen.
+bool WithOpenDialog(const std::function<void(HWND)>& inspect) {
+  bool seen = false;
+  UINT_PTR watch = WhenWindowAppears(DialogCaptionStartingWith(kCaptionPrefix), [&](HWND dialog) {
+    seen = true;
+    inspect(dialog);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  EXPECT_EQ(RunPluginCommand(0), 1);
+  CancelWindowWatch(watch);
+  return seen;
+}
+
+class SendDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RemoveEvernoteAppPaths();
+    ResetHost();
+    ASSERT_NE(Plugin().module, nullptr);
+    RegisterPluginWithHost();
+    SetEditorRtf(kHostRtf);
+    SelectInEditor(0, 0);
+  }
+  void TearDown() override {
+    SetCallbackMissing("YHC_GetOptions", false);
+    RemoveEvernoteAppPaths();
+  }
+};
+
+TEST_F(SendDialogTest, CaptionOwnerAndOpeningLogLines) {
+  ScopedAppPath evernote(L"Evernote.exe", L"C:\\EN\\Evernote.exe");
+  ScopedAppPath enscript(L"ENScript.exe", L"C:\\EN\\ENScript.exe");
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    EXPECT_EQ(WindowText(dialog), kCaption);
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), HostMainWindowHandle());
+    EXPECT_EQ(LogRows(dialog), (std::vector<std::wstring>{L"Evernote Path: C:\\EN\\Evernote.exe",
+                                                          L"ENScript Path: C:\\EN\\ENScript.exe",
+                                                          kCaption}));
+  }));
+
+  Host().tags = u"work, ideas";
+  Host().nodeTitle = u"Other page";
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    std::vector<std::wstring> rows = LogRows(dialog);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[2], L"Yarrin2Evernote 1.04, Released [Feb  7 2016 18:15:56] - Other page");
+    EXPECT_EQ(rows[3], L"Tags: work, ideas");
+  }));
+}
+
+TEST_F(SendDialogTest, WithoutMainWindowOrEditorTheDialogStillOpens) {
+  Host().mainWindowAvailable = false;
+  EventInfo noEditor{};
+  noEditor.eventCode = kEventEditorWindow;
+  noEditor.eventValue = nullptr;
+  Plugin().eventHandler(&noEditor);
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_RICH_EDIT)), L"");
+    EXPECT_EQ(LogRows(dialog).size(), 3u);
+  }));
+}
+
+TEST_F(SendDialogTest, ConsoleCheckBoxIsUncheckedAtEveryOpening) {
+  for (int opening = 0; opening < 2; ++opening) {
+    ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+      EXPECT_EQ(IsDlgButtonChecked(dialog, IDC_SHOW_CONSOLE), BST_UNCHECKED) << opening;
+      CheckDlgButton(dialog, IDC_SHOW_CONSOLE, BST_CHECKED);
+    }));
+  }
+}
+
+TEST_F(SendDialogTest, RichEditHoldsTheHostsSelectionAtTheHostsPositions) {
+  SelectInEditor(6, 17);  // "bold Привет"
+  Host().commandCalls.clear();
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    HWND richEdit = GetDlgItem(dialog, IDC_RICH_EDIT);
+    EXPECT_EQ(WithoutFinalBreak(WindowText(richEdit)), L"bold \u041f\u0440\u0438\u0432\u0435\u0442");
+    // Positions are the host's, although the text here starts at the selection.
+    EXPECT_EQ(SelectionOf(richEdit).cpMin, 6);
+    ByteString rtf = CaptureRichEditRtf(richEdit, RichEditPart::kWholeText);
+    EXPECT_NE(rtf.find("\\b"), ByteString::npos) << rtf;
+    EXPECT_NE(rtf.find("bold\\b0"), ByteString::npos) << rtf;
+    EXPECT_NE(rtf.find("Courier New"), ByteString::npos) << rtf;
+    EXPECT_NE(rtf.find("\\red255\\green0\\blue0"), ByteString::npos) << rtf;
+    EXPECT_EQ(rtf.find("Plain"), ByteString::npos) << rtf;
+  }));
+  EXPECT_EQ(Host().commandCalls[kHostBeforeEditorRead], 1);
+}
+
+TEST_F(SendDialogTest, WithoutSelectionTheWholePageIsShownWithTheCaretWhereItWas) {
+  SelectInEditor(9, 9);
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    HWND richEdit = GetDlgItem(dialog, IDC_RICH_EDIT);
+    EXPECT_EQ(WithoutFinalBreak(WindowText(richEdit)), kHostText);
+    CHARRANGE caret = SelectionOf(richEdit);
+    EXPECT_EQ(caret.cpMin, 9);
+    EXPECT_EQ(caret.cpMax, 9);
+    ByteString rtf = CaptureRichEditRtf(richEdit, RichEditPart::kWholeText);
+    EXPECT_NE(rtf.find("\\u1055?"), ByteString::npos) << rtf;
+    EXPECT_NE(rtf.find("Courier New"), ByteString::npos) << rtf;
+  }));
+}
+
+TEST_F(SendDialogTest, NodeKindThreeLeavesTheRichEditEmpty) {
+  Host().nodeKind = 3;
+  Host().commandCalls.clear();
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_RICH_EDIT)), L"");
+  }));
+  EXPECT_EQ(Host().commandCalls[kHostBeforeEditorRead], 0) << "the editor is not read";
+}
+
+TEST_F(SendDialogTest, HostColoursAndCharacterFormatAreApplied) {
+  Host().nodeKind = 3;  // an empty rich edit keeps the format it was given
+  Host().optionsAvailable = true;
+  Host().backgroundColor = RGB(250, 240, 200);
+  Host().textColor = RGB(20, 40, 160);
+  CHARFORMATW& format = Host().charFormat;
+  format.dwMask = CFM_FACE | CFM_SIZE | CFM_COLOR;
+  format.yHeight = 280;
+  format.crTextColor = RGB(20, 40, 160);
+  lstrcpyW(format.szFaceName, L"Courier New");
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    HWND richEdit = GetDlgItem(dialog, IDC_RICH_EDIT);
+    CHARFORMATW shown{};
+    shown.cbSize = sizeof(shown);
+    SendMessageW(richEdit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&shown));
+    EXPECT_STREQ(shown.szFaceName, L"Courier New");
+    EXPECT_EQ(shown.yHeight, 280);
+    EXPECT_EQ(shown.crTextColor, RGB(20, 40, 160));
+    // Setting a colour returns the one before: the host's.
+    EXPECT_EQ(SendMessageW(richEdit, EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3)), RGB(250, 240, 200));
+    HWND list = GetDlgItem(dialog, IDC_LOG_LIST);
+    EXPECT_EQ(SendMessageW(list, LVM_GETBKCOLOR, 0, 0), RGB(250, 240, 200));
+    EXPECT_EQ(SendMessageW(list, LVM_GETTEXTBKCOLOR, 0, 0), RGB(250, 240, 200));
+    EXPECT_EQ(SendMessageW(list, LVM_GETTEXTCOLOR, 0, 0), RGB(20, 40, 160));
+  }));
+}
+
+TEST_F(SendDialogTest, SystemColoursWhenTheHostGivesNoOptions) {
+  for (bool callbackMissing : {false, true}) {
+    Host().optionsAvailable = callbackMissing;  // refused, or not there at all
+    SetCallbackMissing("YHC_GetOptions", callbackMissing);
+    ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+      HWND richEdit = GetDlgItem(dialog, IDC_RICH_EDIT);
+      EXPECT_EQ(static_cast<COLORREF>(SendMessageW(richEdit, EM_SETBKGNDCOLOR, 0, RGB(1, 2, 3))),
+                GetSysColor(COLOR_WINDOW));
+      HWND list = GetDlgItem(dialog, IDC_LOG_LIST);
+      EXPECT_EQ(static_cast<COLORREF>(SendMessageW(list, LVM_GETBKCOLOR, 0, 0)),
+                GetSysColor(COLOR_WINDOW));
+      // Wine's list view reports its default text colour as CLR_DEFAULT.
+      auto text = static_cast<COLORREF>(SendMessageW(list, LVM_GETTEXTCOLOR, 0, 0));
+      EXPECT_TRUE(text == GetSysColor(COLOR_WINDOWTEXT) || text == CLR_DEFAULT) << std::hex << text;
+    }));
+  }
+}
+
+TEST_F(SendDialogTest, LinkFieldComesFromTheHostOnlyForASavedDocument) {
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_LINK_FIELD)),
+              L"yarrin://C:/Users/Test/Documents/notes.yar?node=23");
+  }));
+  EXPECT_EQ(Host().lastDocumentPathCapacity, 2000);
+
+  Host().documentPath = u"notes.yar";
+  Host().commandCalls.clear();
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_LINK_FIELD)), L"");
+  }));
+  EXPECT_EQ(Host().commandCalls[kHostNodeLink], 0);
+}
+
+TEST_F(SendDialogTest, SendRunsByTheNodeKindAskedAtSendAndEnablesTheButtonAgain) {
+  struct Case {
+    int kindAtSend;
+    bool htmlCodeFails;
+    const wchar_t* firstLine;  // the send's first log line; null: nothing is sent
+  };
+  const Case cases[] = {
+      {0, false, L"Convert text to HTML"},         {2, false, L"Convert text to HTML"},
+      {1, false, L"Send HTML code into Evernote"}, {3, false, L"Send HTML code into Evernote"},
+      {1, true, nullptr},
+  };
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    for (const Case& c : cases) {
+      Host().nodeKind = c.kindAtSend;
+      Host().htmlCodeFails = c.htmlCodeFails;
+      size_t rowsBefore = LogRows(dialog).size();
+      Press(dialog, IDOK);
+      std::vector<std::wstring> rows = LogRows(dialog);
+      if (c.firstLine) {
+        ASSERT_GT(rows.size(), rowsBefore) << "kind " << c.kindAtSend;
+        EXPECT_EQ(rows[rowsBefore], c.firstLine) << "kind " << c.kindAtSend;
+      } else {
+        EXPECT_EQ(rows.size(), rowsBefore) << "a failed HTML-code request sends nothing";
+      }
+      EXPECT_TRUE(IsSendButtonEnabled(dialog)) << "kind " << c.kindAtSend;
+      EXPECT_TRUE(IsWindow(dialog)) << "the dialog stays open after a send";
+    }
+  }));
+}
+
+TEST_F(SendDialogTest, SendThatRaisesStillEnablesTheButtonAndKeepsTheDialog) {
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    Host().nodeKind = 1;
+    Host().throwingCommand = kHostNodeItem;
+    size_t rowsBefore = LogRows(dialog).size();
+    Press(dialog, IDOK);
+    EXPECT_TRUE(IsSendButtonEnabled(dialog));
+    EXPECT_EQ(LogRows(dialog).size(), rowsBefore);
+    Host().throwingCommand = 0;
+    Press(dialog, IDOK);
+    std::vector<std::wstring> rows = LogRows(dialog);
+    ASSERT_GT(rows.size(), rowsBefore) << "the next send works";
+    EXPECT_EQ(rows[rowsBefore], L"Send HTML code into Evernote");
+  }));
+}
+
+TEST_F(SendDialogTest, FolderIsWarnedAboutAtOpeningAndAtSend) {
+  Host().nodeKind = 7;
+  std::wstring openingWarning;
+  UINT_PTR timedBox = WhenWindowAppears(DialogWithCaption(L"Yarrin2Evernote"), [&](HWND box) {
+    openingWarning = WindowText(GetDlgItem(box, 0xFFFF));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  });
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    EXPECT_EQ(openingWarning, kFolderWarning) << "the timed warning came before the dialog";
+    size_t rowsBefore = LogRows(dialog).size();
+    std::wstring sendWarning;
+    bool enabledDuringBox = true;
+    UINT_PTR box = WhenWindowAppears(DialogWithCaption(L"Yarrin2Evernote"), [&](HWND warning) {
+      sendWarning = WindowText(GetDlgItem(warning, 0xFFFF));
+      enabledDuringBox = IsSendButtonEnabled(dialog);
+      PostMessageW(warning, WM_COMMAND, IDOK, 0);
+    });
+    Press(dialog, IDOK);
+    PumpMessages(300);
+    CancelWindowWatch(box);
+    EXPECT_EQ(sendWarning, kFolderWarning);
+    EXPECT_FALSE(enabledDuringBox);
+    EXPECT_TRUE(IsSendButtonEnabled(dialog));
+    EXPECT_EQ(LogRows(dialog).size(), rowsBefore) << "nothing was sent";
+  }));
+  CancelWindowWatch(timedBox);
+}
+
+TEST_F(SendDialogTest, CopyLogPutsTheOpeningLinesOnTheClipboard) {
+  Host().tags = u"t1";
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    Press(dialog, IDC_COPY_LOG);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    std::wstring text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : L"(none)";
+    if (data) GlobalUnlock(data);
+    bool hasLocale = GetClipboardData(CF_LOCALE) != nullptr;
+    CloseClipboard();
+    EXPECT_EQ(text, L"Evernote Path: \nENScript Path: \n" + kCaption + L"\nTags: t1");
+    EXPECT_TRUE(hasLocale);
+  }));
+}
+
+TEST_F(SendDialogTest, LinksShowThePluginPageAndTechnicalSupport) {
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLUGIN_PAGE_LINK)),
+              L"https://yarrin2evernote.org/en/plugin.html");
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_SUPPORT_LINK)), L"Technical Support");
+  }));
+  Host().uiLanguage = 1049;
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_PLUGIN_PAGE_LINK)),
+              L"https://yarrin2evernote.org/ru/plugin.html");
+  }));
+}
+
+// The Send button's font once it shows its usual (bold) weight between blinks.
+HFONT BoldSendButtonFont(HWND dialog) {
+  for (int wait = 0; wait < 100; ++wait) {
+    auto font = reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDOK, WM_GETFONT, 0, 0));
+    LOGFONTW logFont{};
+    if (font && GetObjectW(font, sizeof(logFont), &logFont) && logFont.lfWeight == FW_BOLD)
+      return font;
+    PumpMessages(30);
+  }
+  return nullptr;
+}
+
+TEST_F(SendDialogTest, SecondDialogReusesTheBoldSendButtonFont) {
+  HFONT first = nullptr;
+  HFONT second = nullptr;
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) { first = BoldSendButtonFont(dialog); }));
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) { second = BoldSendButtonFont(dialog); }));
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(second, first);
+}
+
+std::set<DWORD> ThreadsOfThisProcess() {
+  std::set<DWORD> threads;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return threads;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) threads.insert(entry.th32ThreadID);
+  CloseHandle(snapshot);
+  return threads;
+}
+
+// Runs in a program of its own (see CMakeLists.txt), beside the other tests.
+class SendButtonBlinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetHost();
+    ASSERT_NE(Plugin().module, nullptr);
+    RegisterPluginWithHost();
+    SetEditorText(u"Some text");
+  }
+};
+
+TEST_F(SendButtonBlinkTest, ClosingDuringTheBlinkTwentyTimesLeavesNoThreadBehind) {
+  // Threads that Wine starts on first use (sound, input) are there before counting: one
+  // dialog runs its whole blink first.
+  ASSERT_TRUE(WithOpenDialog([](HWND) { PumpMessages(2300); }));
+  PumpMessages(500);
+  std::set<DWORD> before = ThreadsOfThisProcess();
+  ASSERT_FALSE(before.empty());
+  for (int round = 0; round < 20; ++round) {
+    DWORD closeAfter = 20 + static_cast<DWORD>(round) * 97 % 1800;
+    ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+      PumpMessages(closeAfter);
+      EXPECT_TRUE(IsWindow(dialog));
+    })) << "round " << round;
+  }
+  // Each blink ends at its next look at the button, at most 300 ms after its dialog.
+  std::set<DWORD> after;
+  for (int wait = 0; wait < 100; ++wait) {
+    after = ThreadsOfThisProcess();
+    if (after.size() <= before.size()) break;
+    PumpMessages(30);
+  }
+  for (DWORD thread : after) EXPECT_TRUE(before.count(thread)) << "thread " << thread << " stayed";
+}
+
+// A 24-bit bottom-up BMP of the window's client area, read from the window's own DC, so
+// that windows of other test programs in front of it do not show. (Without a window
+// manager Wine draws no caption, so the frame is left out.)
+bool SaveWindowImage(HWND window, const char* path) {
+  RECT client{};
+  GetClientRect(window, &client);
+  int width = client.right;
+  int height = client.bottom;
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC source = GetDC(window);
+  HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC memory = CreateCompatibleDC(source);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  bool copied = BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+  GdiFlush();
+  DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  DWORD imageBytes = stride * static_cast<DWORD>(height);
+  BITMAPFILEHEADER header{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+  header.bfSize = header.bfOffBits + imageBytes;
+  info.bmiHeader.biSizeImage = imageBytes;
+  bool written = false;
+  if (copied && bits) {
+    if (FILE* file = std::fopen(path, "wb")) {
+      written = std::fwrite(&header, sizeof(header), 1, file) == 1 &&
+                std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, file) == 1 &&
+                std::fwrite(bits, imageBytes, 1, file) == 1;
+      std::fclose(file);
+    }
+  }
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  DeleteObject(bitmap);
+  ReleaseDC(window, source);
+  return written;
+}
+
+// Leaves send-dialog.bmp in the test's folder; a cleanup step turns it into a PNG.
+TEST_F(SendDialogTest, ScreenshotOfTheOpenDialog) {
+  ScopedAppPath evernote(L"Evernote.exe", L"C:\\Program Files\\Evernote\\Evernote.exe");
+  ScopedAppPath enscript(L"ENScript.exe", L"C:\\Program Files\\Evernote\\ENScript.exe");
+  Host().tags = u"travel, plans";
+  SetEditorRtf(
+      "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}{\\f1 Courier New;}}"
+      "{\\colortbl;\\red192\\green0\\blue0;\\red0\\green96\\blue0;}\\pard\\plain\\fs20 "
+      "{\\b\\fs28 Trip to the mountains}\\par\\pard\\plain\\fs20 "
+      "Pack {\\b warm clothes}, {\\i a map} and {\\cf1 the tickets}.\\par"
+      "{\\cf2 \\u1055?\\u1086?\\u1093?\\u1086?\\u1076? \\u1074? \\u1075?\\u1086?\\u1088?\\u1099?}"
+      "\\par{\\f1 Train 7:45, platform 3}\\par See https://example.org/route for the map.\\par}");
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    PumpMessages(2200);  // the blink is over and the button shows its usual font
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpMessages(200);
+    EXPECT_TRUE(SaveWindowImage(dialog, "send-dialog.bmp"));
+  }));
+}
+
+// The result of the modal loop, through the dialog code linked into this program (the
+// host's command does not pass it on).
+class SendDialogResultTest : public SendDialogTest {
+ protected:
+  INT_PTR RunAndEnd(const std::function<void(HWND)>& end) {
+    UINT_PTR watch = WhenWindowAppears(DialogCaptionStartingWith(L"Yarrin2Evernote, Released ["),
+                                       [&](HWND dialog) { end(dialog); });
+    INT_PTR result = OpenSendDialog(HostMainWindowHandle(), HostEditor(), u"Yarrin2Evernote", 0);
+    CancelWindowWatch(watch);
+    return result;
+  }
+};
+
+TEST_F(SendDialogResultTest, CloseEscapeAndTheCloseBoxEndWithResultTwo) {
+  EXPECT_EQ(RunAndEnd([](HWND dialog) { SendDlgItemMessageW(dialog, IDCANCEL, BM_CLICK, 0, 0); }),
+            2);
+  EXPECT_EQ(RunAndEnd([](HWND dialog) {
+              // Enter sends and leaves the dialog open; Esc then closes it.
+              PostMessageW(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_RETURN, 0);
+              PumpMessages(100);
+              EXPECT_TRUE(IsWindowVisible(dialog));
+              PostMessageW(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+            }),
+            2);
+  EXPECT_EQ(RunAndEnd([](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }), 2);
+}
+
+}  // namespace
