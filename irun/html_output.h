@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <cstring>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 #include "irun_core.h"
 
@@ -12,73 +12,38 @@ namespace irun {
 
 class HtmlOutput {
  public:
-  // Output goes to `sink`, or when `pieces` is given, each full buffer is moved there.
-  HtmlOutput(OutputSink sink, void* userData, std::vector<std::string>* pieces, size_t budget)
-      : sink_(sink), userData_(userData), pieces_(pieces), budget_(budget) {
-    buffer_.reserve(kChunk + kSlack);
-  }
+  // Output goes to `sink`, or when `chunks` is given, into blocks of it. `inputSize`
+  // bounds how much memory is taken in large blocks ahead of the writing.
+  HtmlOutput(OutputSink sink, void* userData, HtmlChunks* chunks, size_t inputSize,
+             size_t budget);
   HtmlOutput(const HtmlOutput&) = delete;
   HtmlOutput& operator=(const HtmlOutput&) = delete;
 
-  void Raw(std::string_view text) {
-    buffer_.append(text.data(), text.size());
-    if (buffer_.size() >= kChunk) Flush();
-  }
-  void Number(long long value) { Raw(std::to_string(value)); }
+  void Raw(std::string_view text) { Write(text.data(), text.size()); }
+  void Number(long long value);
   // One character of text or of an attribute value: markup characters and everything
   // outside printable ASCII as character references.
   void Escaped(uint32_t codePoint) {
+    if (end_ - pos_ < kLongestEscape) NextBlock();
     if (codePoint < 0x80 && kPlain[codePoint]) {
-      buffer_.push_back(static_cast<char>(codePoint));
-    } else if (codePoint == '<') {
-      buffer_.append("&lt;");
-    } else if (codePoint == '>') {
-      buffer_.append("&gt;");
-    } else if (codePoint == '&') {
-      buffer_.append("&amp;");
-    } else if (codePoint == '"') {
-      buffer_.append("&quot;");
-    } else {
-      char reference[16];
-      char* end = reference + sizeof reference;
-      char* p = end;
-      *--p = ';';
-      do {
-        *--p = static_cast<char>('0' + codePoint % 10);
-        codePoint /= 10;
-      } while (codePoint != 0);
-      *--p = '#';
-      *--p = '&';
-      buffer_.append(p, static_cast<size_t>(end - p));
-    }
-    if (buffer_.size() >= kChunk) Flush();
-  }
-  // Writes plain printable ASCII that needs no escaping.
-  void PlainAscii(const char* text, size_t size) {
-    buffer_.append(text, size);
-    if (buffer_.size() >= kChunk) Flush();
-  }
-  static bool IsPlain(unsigned char c) { return c < 0x80 && kPlain[c]; }
-
-  void Flush() {
-    if (buffer_.empty()) return;
-    written_ += buffer_.size();
-    if (pieces_) {
-      pieces_->push_back(std::move(buffer_));
-      buffer_ = std::string();
-      buffer_.reserve(kChunk + kSlack);
+      *pos_++ = static_cast<char>(codePoint);
       return;
     }
-    sink_(buffer_.data(), buffer_.size(), userData_);
-    buffer_.clear();
+    EscapedReference(codePoint);
   }
+  // Writes plain printable ASCII that needs no escaping.
+  void PlainAscii(const char* text, size_t size) { Write(text, size); }
+  static bool IsPlain(unsigned char c) { return c < 0x80 && kPlain[c]; }
+
+  // Hands what is buffered to the sink, or closes the last block.
+  void Flush();
   // True once the output has outgrown what any sane document of the input's size
   // makes; the reader then stops and only closes what is open.
-  bool OverBudget() const { return written_ + buffer_.size() > budget_; }
+  bool OverBudget() const { return written_ + static_cast<size_t>(pos_ - begin_) > budget_; }
 
  private:
   static constexpr size_t kChunk = 64 * 1024;
-  static constexpr size_t kSlack = 8 * 1024;  // room for the append that fills a chunk
+  static constexpr ptrdiff_t kLongestEscape = 16;  // "&#1114111;" and then some
   static constexpr bool kPlain[128] = {
       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // controls
       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
@@ -89,12 +54,31 @@ class HtmlOutput {
       1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  //
       1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0,  // DEL
   };
+
+  void Write(const char* data, size_t size) {
+    if (size <= static_cast<size_t>(end_ - pos_)) {
+      std::memcpy(pos_, data, size);
+      pos_ += size;
+      return;
+    }
+    WriteAcrossBlocks(data, size);
+  }
+  void WriteAcrossBlocks(const char* data, size_t size);
+  void EscapedReference(uint32_t codePoint);
+  // Makes room: the sink takes the full buffer, or a new block is begun.
+  void NextBlock();
+
   OutputSink sink_;
   void* userData_;
-  std::vector<std::string>* pieces_;
+  HtmlChunks* chunks_;
+  std::unique_ptr<char[]> buffer_;  // the sink's buffer
+  size_t largeAllowance_;           // bytes the blocks may take in all, in large ones
+  size_t allocated_ = 0;            // bytes of all blocks so far
   size_t budget_;
-  size_t written_ = 0;
-  std::string buffer_;
+  size_t written_ = 0;  // bytes before the current buffer or block
+  char* begin_ = nullptr;
+  char* pos_ = nullptr;
+  char* end_ = nullptr;
 };
 
 }  // namespace irun

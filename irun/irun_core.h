@@ -48,13 +48,34 @@ bool ConvertRtf(const char* rtf, size_t size, OutputSink sink, void* userData,
 bool ConvertRtfToString(const char* rtf, size_t size, const ConvertOptions& options,
                         std::string& html, ConvertStats* stats);
 
-// The document in memory as the pieces the converter wrote, so that a large one is
+// The document in memory as the blocks the converter wrote, so that a large one is
 // never copied into an ever larger buffer (which would need three times its size).
-struct HtmlChunks {
-  std::vector<std::string> pieces;
-  size_t Size() const;  // bytes in all pieces
+class HtmlChunks {
+ public:
+  HtmlChunks() = default;
+  HtmlChunks(HtmlChunks&& other) noexcept;
+  HtmlChunks& operator=(HtmlChunks&& other) noexcept;
+  HtmlChunks(const HtmlChunks&) = delete;
+  HtmlChunks& operator=(const HtmlChunks&) = delete;
+  ~HtmlChunks();
+
+  size_t Size() const;  // bytes in all blocks
   // Copies exactly Size() bytes to `out`.
   void CopyTo(char* out) const;
+
+  // For the converter: a new last block of `capacity` bytes (throws std::bad_alloc),
+  // and the number of bytes written into the last block.
+  char* AddBlock(size_t capacity);
+  void SetLastSize(size_t size) { blocks_.back().size = size; }
+
+ private:
+  struct Block {
+    char* data;
+    size_t size;
+    size_t capacity;
+  };
+  void Release();
+  std::vector<Block> blocks_;
 };
 
 bool ConvertRtfToChunks(const char* rtf, size_t size, const ConvertOptions& options,

@@ -17,6 +17,7 @@
 #include "html_output.h"
 #include "irun_core.h"
 #include "irun_marker.h"
+#include "output_memory.h"
 #include "rtf_keywords.h"
 
 namespace irun {
@@ -1503,9 +1504,9 @@ class Converter {
 
 namespace {
 
-// Output goes to the sink, or (with `pieces`) its buffers are handed over whole.
+// Output goes to the sink, or (with `chunks`) into blocks kept in memory.
 bool Convert(const char* rtf, size_t size, OutputSink sink, void* userData,
-             std::vector<std::string>* pieces, const ConvertOptions& options,
+             HtmlChunks* chunks, const ConvertOptions& options,
              ConvertStats* stats) {
   if (!rtf) size = 0;
   static const char kEmpty = 0;
@@ -1513,7 +1514,7 @@ bool Convert(const char* rtf, size_t size, OutputSink sink, void* userData,
   // the output without bound.
   const size_t budget = size * 64 + (1 << 20);
   try {  // nothing may escape to the DLL's callers
-    HtmlOutput out(sink, userData, pieces, budget);
+    HtmlOutput out(sink, userData, chunks, size, budget);
     Converter converter(rtf ? rtf : &kEmpty, size, out, options);
     const int pictures = converter.Run(StartsWithRtf(rtf ? rtf : &kEmpty, size));
     out.Flush();
@@ -1540,23 +1541,51 @@ bool ConvertRtfToString(const char* rtf, size_t size, const ConvertOptions& opti
   return ConvertRtf(rtf, size, append, &html, options, stats);
 }
 
+HtmlChunks::HtmlChunks(HtmlChunks&& other) noexcept : blocks_(std::move(other.blocks_)) {
+  other.blocks_.clear();
+}
+
+HtmlChunks& HtmlChunks::operator=(HtmlChunks&& other) noexcept {
+  if (this != &other) {
+    Release();
+    blocks_ = std::move(other.blocks_);
+    other.blocks_.clear();
+  }
+  return *this;
+}
+
+HtmlChunks::~HtmlChunks() { Release(); }
+
+void HtmlChunks::Release() {
+  for (const Block& block : blocks_) FreeOutputBlock(block.data, block.capacity);
+  blocks_.clear();
+}
+
 size_t HtmlChunks::Size() const {
   size_t total = 0;
-  for (const std::string& piece : pieces) total += piece.size();
+  for (const Block& block : blocks_) total += block.size;
   return total;
 }
 
 void HtmlChunks::CopyTo(char* out) const {
-  for (const std::string& piece : pieces) {
-    std::memcpy(out, piece.data(), piece.size());
-    out += piece.size();
+  for (const Block& block : blocks_) {
+    std::memcpy(out, block.data, block.size);
+    out += block.size;
   }
+}
+
+char* HtmlChunks::AddBlock(size_t capacity) {
+  if (blocks_.size() == blocks_.capacity()) blocks_.reserve(blocks_.size() * 2 + 8);
+  char* const data = AllocateOutputBlock(capacity);
+  if (!data) throw std::bad_alloc();
+  blocks_.push_back(Block{data, 0, capacity});
+  return data;
 }
 
 bool ConvertRtfToChunks(const char* rtf, size_t size, const ConvertOptions& options,
                         HtmlChunks& html, ConvertStats* stats) {
   html = HtmlChunks();
-  return Convert(rtf, size, nullptr, nullptr, &html.pieces, options, stats);
+  return Convert(rtf, size, nullptr, nullptr, &html, options, stats);
 }
 
 }  // namespace irun
