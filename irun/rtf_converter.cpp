@@ -283,9 +283,8 @@ class Converter {
       p_ = p;
       return;
     }
-    if (state.dest == Dest::kText && !state.chr.hidden && skip_ == 0 && !expectTrail_ &&
-        pending_.empty() && !highSurrogate_) {
-      WriteAsciiRun();
+    if (state.dest == Dest::kText && !state.chr.hidden) {
+      WriteTextRun();
       return;
     }
     while (p_ < end_ && !IsSpecial(static_cast<unsigned char>(*p_))) {
@@ -293,31 +292,46 @@ class Converter {
     }
   }
 
-  // The hot path: printable ASCII straight through, the rest one by one.
-  void WriteAsciiRun() {
-    bool begun = false;
+  // The hot path: printable ASCII and single spaces are copied in bulk; bytes that
+  // need decoding, and the fallback characters after \u, go one by one.
+  void WriteTextRun() {
+    if (p_ < end_ && static_cast<unsigned char>(*p_) < 0x80 &&
+        !IsSpecial(static_cast<unsigned char>(*p_)) && NothingHeldBack()) {
+      // Even a control character that is then dropped opens the paragraph here.
+      BeginContent();
+    }
     while (p_ < end_) {
       const unsigned char c = static_cast<unsigned char>(*p_);
       if (IsSpecial(c)) return;
-      if (c >= 0x80) {
-        while (p_ < end_ && !IsSpecial(static_cast<unsigned char>(*p_))) {
-          TextByte(static_cast<unsigned char>(*p_++));
-        }
-        return;
+      if (c >= 0x80 || !NothingHeldBack()) {
+        TextByte(c);
+        ++p_;
+        continue;
       }
-      if (!begun) {
-        BeginContent();
-        begun = true;
+      if (c < 0x20 && c != '\t') {
+        ++p_;  // control characters that HTML cannot show
+        continue;
       }
+      BeginContent();
       // A local pointer: the member could alias the bytes and be reloaded each time.
-      const char* start = p_;
+      const char* const start = p_;
       const char* p = p_;
       const char* const end = end_;
-      while (p < end && kByteClass[static_cast<unsigned char>(*p)] == kRun) ++p;
+      bool space = lastSpace_;
+      for (; p < end; ++p) {
+        const unsigned char b = static_cast<unsigned char>(*p);
+        if (kByteClass[b] == kRun) {
+          space = false;
+        } else if (b == ' ' && !space) {
+          space = true;  // a single space stays a plain one
+        } else {
+          break;
+        }
+      }
       p_ = p;
       if (p > start) {
         out_.PlainAscii(start, static_cast<size_t>(p - start));
-        lastSpace_ = false;
+        lastSpace_ = space;
         continue;
       }
       ++p_;
@@ -325,11 +339,17 @@ class Converter {
         WriteSpace();
       } else if (c == '\t') {
         WriteTab();
-      } else if (c >= 0x20) {
+      } else {
         out_.Escaped(c);
         lastSpace_ = false;
       }
     }
+  }
+
+  // True when a byte of text can go out as it is: no fallback characters to skip, no
+  // bytes or surrogate half waiting for the rest of their character.
+  bool NothingHeldBack() const {
+    return skip_ == 0 && !expectTrail_ && pending_.empty() && !highSurrogate_;
   }
 
   void ReadControl() {
@@ -686,8 +706,8 @@ class Converter {
     const int font = State().chr.font;
     if (font != cachedFont_) {
       cachedFont_ = font;
-      auto found = fonts_.find(font);
-      cachedFontCodePage_ = found == fonts_.end() ? 0 : found->second.codePage;
+      const FontInfo* info = FindFont(font);
+      cachedFontCodePage_ = info ? info->codePage : 0;
     }
     return cachedFontCodePage_ != 0 ? cachedFontCodePage_ : codePage_;
   }
@@ -869,6 +889,7 @@ class Converter {
   void BeginFont(int number) {
     FinishFont();
     fontEntry_ = &fonts_[number];
+    if (number >= 0 && number < kFontSlots) fontSlots_[static_cast<size_t>(number)] = fontEntry_;
     fontEntry_->codePage = 0;
     fontEntry_->css.clear();
     fontName_.clear();
@@ -1296,8 +1317,8 @@ class Converter {
     RunFormat run;
     run.link = chr.link;
     if (!(options_.flags & kOmitFontFaces) && chr.font != defaultFont_) {
-      auto found = fonts_.find(chr.font);
-      if (found != fonts_.end() && !found->second.css.empty()) run.font = chr.font;
+      const FontInfo* info = FindFont(chr.font);
+      if (info && !info->css.empty()) run.font = chr.font;
     }
     const long long pixels = (static_cast<long long>(chr.halfPoints) * options_.dotsPerInch + 72) / 144;
     if (pixels != options_.baseFontPixels) run.halfPoints = chr.halfPoints;
@@ -1309,6 +1330,12 @@ class Converter {
     run.strike = chr.strike;
     run.vertical = chr.vertical;
     return run;
+  }
+
+  const FontInfo* FindFont(int number) const {
+    if (number >= 0 && number < kFontSlots) return fontSlots_[static_cast<size_t>(number)];
+    auto found = fonts_.find(number);
+    return found == fonts_.end() ? nullptr : &found->second;
   }
 
   int ColorAt(int index) const {
@@ -1369,31 +1396,35 @@ class Converter {
         out_.Raw("<a>");
         return;
       }
-      case 1: {
-        std::string style;
-        if (f.font >= 0) style += "font-family:" + fonts_[f.font].css + ";";
-        if (f.halfPoints) {
-          style += "font-size:" + std::to_string(f.halfPoints / 2);
-          style += f.halfPoints % 2 ? ".5pt;" : "pt;";
+      case 1:
+        // The style is written in place: building it as a string for every run costs
+        // more than the rest of the run.
+        out_.Raw("<span style=\"");
+        if (f.font >= 0) {
+          out_.Raw("font-family:");
+          out_.Raw(FindFont(f.font)->css);
+          if (f.halfPoints) out_.Raw(";");
         }
-        WriteSpan(style);
+        if (f.halfPoints) {
+          out_.Raw("font-size:");
+          out_.Number(f.halfPoints / 2);
+          out_.Raw(f.halfPoints % 2 ? ".5pt" : "pt");
+        }
+        out_.Raw("\">");
         return;
-      }
-      case 2: {
-        std::string style;
-        auto color = [&](const char* name, int rgb) {
-          if (rgb < 0) return;
-          static constexpr char kHex[] = "0123456789ABCDEF";
-          style += name;
-          style += '#';
-          for (int shift = 20; shift >= 0; shift -= 4) style += kHex[(rgb >> shift) & 0xF];
-          style += ';';
-        };
-        color("color:", f.color);
-        color("background-color:", f.background);
-        WriteSpan(style);
+      case 2:
+        out_.Raw("<span style=\"");
+        if (f.color >= 0) {
+          out_.Raw("color:");
+          WriteHexColor(f.color);
+          if (f.background >= 0) out_.Raw(";");
+        }
+        if (f.background >= 0) {
+          out_.Raw("background-color:");
+          WriteHexColor(f.background);
+        }
+        out_.Raw("\">");
         return;
-      }
       case 3: out_.Raw("<b>"); return;
       case 4: out_.Raw("<i>"); return;
       case 5: out_.Raw("<u>"); return;
@@ -1402,11 +1433,11 @@ class Converter {
     }
   }
 
-  void WriteSpan(std::string& style) {
-    style.pop_back();  // the last ";"
-    out_.Raw("<span style=\"");
-    out_.Raw(style);
-    out_.Raw("\">");
+  void WriteHexColor(int rgb) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    char text[7] = {'#'};
+    for (int i = 0; i < 6; ++i) text[1 + i] = kHex[(rgb >> (20 - 4 * i)) & 0xF];
+    out_.Raw(std::string_view(text, sizeof text));
   }
 
   void CloseRunsFrom(int first) {
@@ -1464,7 +1495,9 @@ class Converter {
 
   unsigned codePage_ = 1252;
   int defaultFont_ = 0;
-  std::unordered_map<int, FontInfo> fonts_;
+  std::unordered_map<int, FontInfo> fonts_;  // never erased: pointers into it stay valid
+  static constexpr int kFontSlots = 256;
+  std::array<const FontInfo*, kFontSlots> fontSlots_{};  // fonts_ by the usual small numbers
   FontInfo* fontEntry_ = nullptr;
   std::string fontName_;
   int fontFamily_ = 0;
