@@ -26,5 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (html.size() > size * 64 + (1u << 20) + 4096) abort();
   if (html.find("</body>\r\n</html>\r\n") != html.size() - 18) abort();
+  // The blocks kept in memory (as irun.dll keeps them) hold the same document.
+  irun::HtmlChunks chunks;
+  if (!irun::ConvertRtfToChunks(reinterpret_cast<const char*>(data), size, options, chunks,
+                                nullptr)) {
+    abort();
+  }
+  std::string joined(chunks.Size(), '\0');
+  chunks.CopyTo(joined.data());
+  if (joined != html) abort();
   return 0;
 }
