@@ -10,6 +10,7 @@
 #include "convert/richedit_stream.h"
 #include "dialog/log_list.h"
 #include "evernote/start_evernote.h"
+#include "note/send_note.h"
 #include "plugin/about.h"
 #include "plugin/boundary.h"
 #include "plugin/host_callbacks.h"
@@ -312,9 +313,8 @@ void SendDialog::SendHtmlCode() {
 }
 
 void SendDialog::SendNote(const WideString* htmlCode) {
-  // Converting and importing the note arrive with the send operation; until then a send
-  // writes only its first log line.
-  AddLogString(window, htmlCode ? IDS_SEND_HTML_CODE : IDS_CONVERT_TEXT);
+  SendNoteFromDialog(window, nodeTitle, htmlCode);
+  PlayNotificationSound();
 }
 
 INT_PTR OpenSendDialog(HWND owner, HWND hostEditorWindow, const WideString& displayName,

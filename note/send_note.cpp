@@ -4,6 +4,7 @@
 #include "convert/richedit_stream.h"
 #include "convert/rtf_to_html.h"
 #include "dialog/log_list.h"
+#include "dialog/send_dialog.h"
 #include "evernote/import_runner.h"
 #include "plugin/host_callbacks.h"
 #include "plugin/module_state.h"
@@ -34,12 +35,6 @@ WideString HostDocumentPath() {
   HostCommand(kHostDocumentPath, kDocumentPathUnits, buffer);
   buffer[kDocumentPathUnits - 1] = L'\0';
   return WideFromPtr(buffer);
-}
-
-WideString NodeTags() {
-  WideString tags;
-  HostNodeItem(HostCurrentNode(), kNodeItemTags, tags);
-  return tags;
 }
 
 WideString RichTextBody(HWND dialog) {
@@ -125,7 +120,7 @@ void SendNoteFromDialog(HWND dialog, const WideString& nodeTitle, const WideStri
   request.showConsole = IsDlgButtonChecked(dialog, IDC_SHOW_CONSOLE) == BST_CHECKED ? 1 : 0;
   request.logCallback = LogToList;
   request.logContext = GetDlgItem(dialog, IDC_LOG_LIST);
-  WideString tags = NodeTags();
+  WideString tags = GetNodeTags();
   if (!tags.empty()) request.tags = &tags;
   RunImport(request);
 }

@@ -29,17 +29,19 @@ stop_display() {
   return 0
 }
 
-# Makes the prefix once (the first start takes a few seconds) and keeps its server up
-# for the whole run, so that each test program starts quickly.
+source "$(dirname "${BASH_SOURCE[0]}")/wine-prefix.sh"
+
+# Makes the prefix once and keeps its server up for the whole run, so that each test
+# program starts quickly.
 prepare_wine_prefix() {
   Y2E_PREFIX=$(mkdir -p "$1" && cd "$1" && pwd)
   export WINEPREFIX=$Y2E_PREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  if [ ! -f "$Y2E_PREFIX/system.reg" ]; then
-    echo "Creating the Wine prefix $Y2E_PREFIX"
-    "$Y2E_WINE" wineboot -i >/dev/null 2>&1 || true
-    # The registry files are written when the server ends.
-    "$Y2E_WINESERVER" -w 2>/dev/null || true
-  fi
+  echo "Preparing the Wine prefix $Y2E_PREFIX"
+  ensure_wine_prefix "$Y2E_PREFIX" || return 1
   "$Y2E_WINESERVER" -p 2>/dev/null || true
-  [ -f "$Y2E_PREFIX/system.reg" ]
+  # Wine's services and the desktop start with the first program and live as long as the
+  # server. Started here, they hold no test's output pipe open after the test has ended.
+  "$Y2E_WINE" cmd /c exit >/dev/null 2>&1 </dev/null
+  "$Y2E_WINE" explorer.exe /desktop=Default,1280x1024 >/dev/null 2>&1 </dev/null &
+  sleep 1
 }

@@ -8,7 +8,11 @@ export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko install prompts in a fresh prefix.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 wine=/usr/lib/wine/wine64
+here=$(cd "$(dirname "$0")" && pwd)
+
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$wine" "$@"
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$prefix" "$@"
 fi
+source "$here/wine-prefix.sh"
+ensure_wine_prefix "$prefix" || exit 1
 exec "$wine" "$@"
