@@ -11,6 +11,7 @@
 #include <new>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "code_page.h"
@@ -655,7 +656,15 @@ class Converter {
       case Keyword::kPnstart: listDefinition_.listStart = std::clamp(param, 0, 1000000); return;
 
       // tables
-      case Keyword::kTrowd: rowDefinition_.clear(); return;
+      case Keyword::kTrowd:
+        rowDefinition_.clear();
+        // Wine's rich edit writes its rows without \intbl: a row definition in the text
+        // puts the paragraphs up to \row into the table.
+        if (state.dest == Dest::kText && para.tableDepth == 0) {
+          para.tableDepth = 1;
+          rowImpliesTable_ = true;
+        }
+        return;
       case Keyword::kCellx:
         if (rowDefinition_.size() < 64) rowDefinition_.push_back(ClampTwips(param));
         return;
@@ -667,6 +676,7 @@ class Converter {
         return;
       case Keyword::kRow:
         if (state.dest == Dest::kText || state.dest == Dest::kTableProps) EndRow(1);
+        if (std::exchange(rowImpliesTable_, false)) para.tableDepth = 0;
         return;
       case Keyword::kNestrow:
         if (state.dest == Dest::kText || state.dest == Dest::kTableProps)
@@ -1522,6 +1532,7 @@ class Converter {
   Picture picture_;
   int pictureCount_ = 0;
   std::vector<int> rowDefinition_;
+  bool rowImpliesTable_ = false;  // the open row began without \intbl
 
   std::vector<Container> containers_;
   std::vector<TableLevel> tables_;

@@ -13,9 +13,10 @@ bool SaveWindowBitmap(HWND window, const std::wstring& path) {
   HDC memory = CreateCompatibleDC(screen);
   HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
   HGDIOBJ old = SelectObject(memory, bitmap);
-  // PrintWindow draws windows that are covered; fall back to the screen's pixels.
-  if (!PrintWindow(window, memory, 0))
-    BitBlt(memory, 0, 0, width, height, screen, bounds.left, bounds.top, SRCCOPY);
+  // The screen's pixels, frame and caption included: the window is expected in front
+  // (Wine's PrintWindow leaves a dialog's controls out).
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  BitBlt(memory, 0, 0, width, height, screen, bounds.left, bounds.top, SRCCOPY);
   SelectObject(memory, old);
 
   BITMAPINFOHEADER header{};

@@ -5,6 +5,7 @@
 
 #include <string>
 
-// Draws the window (frame included) as it is on screen into a 24-bit BMP file.
+// The window (frame included) as it shows on screen, into a 24-bit BMP file; the window
+// should be in front.
 // False when the window could not be captured or the file not written.
 bool SaveWindowBitmap(HWND window, const std::wstring& path);

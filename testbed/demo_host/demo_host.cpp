@@ -76,7 +76,8 @@ void RegisterProgram(const wchar_t* exeName, const std::wstring& path) {
 
 // A fresh "Evernote" folder with the ENScript stand-in, registered as installed.
 std::wstring InstallEnscript() {
-  std::wstring bin(ProgramFolder().begin(), ProgramFolder().end());
+  WideString programFolder = ProgramFolder();
+  std::wstring bin(programFolder.begin(), programFolder.end());
   std::wstring folder = bin + L"demo-evernote\\";
   CreateDirectoryW(folder.c_str(), nullptr);
   DeleteFileW((folder + L"notebook\\note-0001.txt").c_str());
