@@ -25,18 +25,19 @@ const char kSamplePage[] =
     "{\\colortbl ;\\red0\\green77\\blue187;}"
     "\\pard\\plain\\sa120\\cf1\\b\\fs32 Weekly planning\\cf0\\b0\\fs20\\par "
     "Plain text, \\b bold text\\b0  and \\i italic text\\i0 .\\par "
-    "{\\pntext\\f0\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf0\\pnindent360{\\pntxtb\\'B7}}"
+    "\\pard\\sa120{\\pntext\\f0\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf0\\pnindent360{\\pntxtb\\'B7}}"
     "\\fi-360\\li360 Review the notes\\par "
     "{\\pntext\\f0\\'B7\\tab}Send them to Evernote\\par "
-    "\\pard\\sa120"
+    "\\pard\\sa120 More at https://yarrin2evernote.org/demo and in the manual.\\par "
+    "bookmark<Summary The summary starts here>\\par "
+    "\\f1\\lang1049 \\u1055?\\u1088?\\u1080?\\u1074?\\u1077?\\u1090?, \\u1084?\\u1080?\\u1088?!\\f0\\par "
+    // Wine's rich edit reads back the tables it writes only in part (its cells lose
+    // their row); on Windows the table arrives as a table.
     "\\trowd\\trgaph108\\cellx2200\\cellx4400"
     "\\pard\\intbl Day\\cell Task\\cell\\row"
     "\\trowd\\trgaph108\\cellx2200\\cellx4400"
     "\\pard\\intbl Monday\\cell Planning\\cell\\row"
-    "\\pard\\sa120 More at https://yarrin2evernote.org/demo and in the manual.\\par "
-    "bookmark<Summary The summary starts here>\\par "
-    "\\f1\\lang1049 \\u1055?\\u1088?\\u1080?\\u1074?\\u1077?\\u1090?, \\u1084?\\u1080?\\u1088?!\\f0\\par "
-    "}";
+    "\\pard\\par}";
 
 std::string Utf8(const WideString& text) { return WideToUtf8(text); }
 std::string Utf8(const std::wstring& text) {
