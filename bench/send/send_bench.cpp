@@ -3,8 +3,8 @@
 //
 //   bench/send/run.sh            (sizes 0.1, 1 and 10 MB)
 //
-// Prints the time per page and per MB, and the process's private memory at its peak
-// during the send beside the page's RTF size.
+// Prints the time per page and per MB, and the private memory the send holds when
+// ENScript starts (the RTF, the HTML and the ENEX file are all alive then).
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -37,6 +37,7 @@ unsigned long long NowIn100ns() {
   return (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 
+
 SIZE_T PrivateBytes(bool peak) {
   PROCESS_MEMORY_COUNTERS counters{};
   counters.cb = sizeof(counters);
@@ -44,21 +45,29 @@ SIZE_T PrivateBytes(bool peak) {
   return peak ? counters.PeakPagefileUsage : counters.PagefileUsage;
 }
 
+struct EnscriptStart {
+  unsigned long long time = 0;
+  SIZE_T privateBytes = 0;  // the whole note is in memory at this moment
+};
+
 // The moment the import runner reports that ENScript has started: the log row is
 // inserted right after the shell has started it.
 LRESULT CALLBACK RecordEnscriptStart(HWND list, UINT message, WPARAM wParam, LPARAM lParam,
                                      UINT_PTR, DWORD_PTR context) {
   if (message == LVM_INSERTITEMW) {
     auto* item = reinterpret_cast<const LVITEMW*>(lParam);
-    if (item && item->pszText && std::wstring(item->pszText).rfind(L"ENScript started ", 0) == 0)
-      *reinterpret_cast<unsigned long long*>(context) = NowIn100ns();
+    if (item && item->pszText && std::wstring(item->pszText).rfind(L"ENScript started ", 0) == 0) {
+      auto* start = reinterpret_cast<EnscriptStart*>(context);
+      start->time = NowIn100ns();
+      start->privateBytes = PrivateBytes(false);
+    }
   }
   return DefSubclassProc(list, message, wParam, lParam);
 }
 
 struct Measurement {
   double seconds = -1;
-  double peakMegabytes = 0;
+  double megabytesInUse = 0;  // private bytes at ENScript's start beyond those before
 };
 
 Measurement TimeOneSend(size_t pageBytes) {
@@ -67,7 +76,8 @@ Measurement TimeOneSend(size_t pageBytes) {
   SelectInEditor(0, 0);
   RegisterPluginWithHost();
   Measurement result;
-  unsigned long long pressed = 0, started = 0;
+  unsigned long long pressed = 0;
+  EnscriptStart started;
   SIZE_T before = 0;
   auto watch = WhenWindowAppears(DialogCaptionStartingWith(L"Yarrin2Evernote "), [&](HWND dialog) {
     PumpMessages(2200);  // let the Send button's blink end
@@ -81,10 +91,10 @@ Measurement TimeOneSend(size_t pageBytes) {
   }, 120000);
   RunPluginCommand(0);
   CancelWindowWatch(watch);
-  SIZE_T peak = PrivateBytes(true);
-  result.peakMegabytes = peak > before ? (peak - before) / 1048576.0 : 0;
-  if (started == 0) return result;
-  result.seconds = (static_cast<double>(started) - static_cast<double>(pressed)) / 1e7;
+  if (started.time == 0) return result;
+  result.seconds = (static_cast<double>(started.time) - static_cast<double>(pressed)) / 1e7;
+  result.megabytesInUse =
+      started.privateBytes > before ? (started.privateBytes - before) / 1048576.0 : 0;
   return result;
 }
 
@@ -95,7 +105,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) sizes.push_back(std::atof(argv[i]));
   if (sizes.empty()) sizes = {0.1, 1, 10};
   ScopedEnscript enscript(L"bench");  // registered for the whole run
-  std::printf("%10s %12s %12s %14s\n", "page (MB)", "send (s)", "s per MB", "peak extra MB");
+  std::printf("%10s %12s %12s %16s\n", "page (MB)", "send (s)", "s per MB", "MB held by send");
   for (double megabytes : sizes) {
     size_t bytes = static_cast<size_t>(megabytes * 1048576);
     Measurement m = TimeOneSend(bytes);
@@ -103,8 +113,8 @@ int main(int argc, char** argv) {
       std::printf("%10.1f   the send did not start ENScript\n", megabytes);
       return 1;
     }
-    std::printf("%10.1f %12.3f %12.3f %14.1f\n", megabytes, m.seconds, m.seconds / megabytes,
-                m.peakMegabytes);
+    std::printf("%10.1f %12.3f %12.3f %16.1f\n", megabytes, m.seconds, m.seconds / megabytes,
+                m.megabytesInUse);
     std::fflush(stdout);
   }
   return 0;
