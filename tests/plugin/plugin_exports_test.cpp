@@ -175,14 +175,41 @@ TEST_F(PluginExportsTest, OtherMenuIndicesLeaveTheRecordAlone) {
   }
 }
 
-TEST_F(PluginExportsTest, EventsAlwaysAnswerOne) {
+// The text the send dialog takes, which comes from the editor last reported by event 10.
+std::wstring TextTheDialogShows() {
+  std::wstring shown;
+  auto watch = WhenWindowAppears(DialogCaptionStartingWith(L"Yarrin2Evernote"), [&](HWND dialog) {
+    shown = WindowText(GetDlgItem(dialog, 1007));
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+  });
+  RunPluginCommand(0);
+  CancelWindowWatch(watch);
+  return shown;
+}
+
+TEST_F(PluginExportsTest, LastEditorEventWinsAndOtherEventsChangeNothing) {
+  SetEditorText(u"Text of the host's editor");
+  HWND other = CreateWindowExW(0, L"RICHEDIT20W", L"Another editor", WS_POPUP, 0, 0, 10, 10,
+                               nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(other, nullptr);
   EventInfo event{};
   event.eventCode = 10;
+  event.eventValue = other;
+  EXPECT_EQ(Plugin().eventHandler(&event), 1);
   event.eventValue = HostEditor();
   EXPECT_EQ(Plugin().eventHandler(&event), 1);
   event.eventCode = 11;
-  event.eventValue = reinterpret_cast<HWND>(0x1234);
+  event.eventValue = other;
   EXPECT_EQ(Plugin().eventHandler(&event), 1);
+  EXPECT_EQ(TextTheDialogShows(), L"Text of the host's editor");
+
+  event.eventCode = 10;
+  event.eventValue = other;
+  Plugin().eventHandler(&event);
+  EXPECT_EQ(TextTheDialogShows(), L"Another editor");
+  event.eventValue = HostEditor();
+  Plugin().eventHandler(&event);
+  DestroyWindow(other);
 }
 
 TEST_F(PluginExportsTest, CommandResults) {
