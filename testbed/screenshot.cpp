@@ -15,7 +15,6 @@ bool SaveWindowBitmap(HWND window, const std::wstring& path) {
   HGDIOBJ old = SelectObject(memory, bitmap);
   // The screen's pixels, frame and caption included: the window is expected in front
   // (Wine's PrintWindow leaves a dialog's controls out).
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
   BitBlt(memory, 0, 0, width, height, screen, bounds.left, bounds.top, SRCCOPY);
   SelectObject(memory, old);
 

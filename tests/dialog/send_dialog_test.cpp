@@ -16,6 +16,7 @@
 #include "convert/richedit_stream.h"
 #include "dialog/send_dialog.h"
 #include "resources/resource_ids.h"
+#include "testbed/screenshot.h"
 #include "testbed/test_host.h"
 #include "tests/registry_fixture.h"
 
@@ -412,44 +413,6 @@ TEST_F(SendButtonBlinkTest, ClosingDuringTheBlinkTwentyTimesLeavesNoThreadBehind
   for (DWORD thread : after) EXPECT_TRUE(before.count(thread)) << "thread " << thread << " stayed";
 }
 
-// A 24-bit bottom-up BMP of the window's client area, read from the window's own DC, so
-// that windows of other test programs in front of it do not show. (Without a window
-// manager Wine draws no caption, so the frame is left out.)
-bool SaveWindowImage(HWND window, const char* path) {
-  RECT client{};
-  GetClientRect(window, &client);
-  int width = client.right;
-  int height = client.bottom;
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  HDC source = GetDC(window);
-  HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HDC memory = CreateCompatibleDC(source);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  bool copied = BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
-  GdiFlush();
-  DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-  DWORD imageBytes = stride * static_cast<DWORD>(height);
-  BITMAPFILEHEADER header{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-  header.bfSize = header.bfOffBits + imageBytes;
-  info.bmiHeader.biSizeImage = imageBytes;
-  bool written = false;
-  if (copied && bits) {
-    if (FILE* file = std::fopen(path, "wb")) {
-      written = std::fwrite(&header, sizeof(header), 1, file) == 1 &&
-                std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, file) == 1 &&
-                std::fwrite(bits, imageBytes, 1, file) == 1;
-      std::fclose(file);
-    }
-  }
-  SelectObject(memory, old);
-  DeleteDC(memory);
-  DeleteObject(bitmap);
-  ReleaseDC(window, source);
-  return written;
-}
-
 // Leaves send-dialog.bmp in the test's folder; a cleanup step turns it into a PNG.
 TEST_F(SendDialogTest, ScreenshotOfTheOpenDialog) {
   ScopedAppPath evernote(L"Evernote.exe", L"C:\\Program Files\\Evernote\\Evernote.exe");
@@ -466,7 +429,7 @@ TEST_F(SendDialogTest, ScreenshotOfTheOpenDialog) {
     PumpMessages(2200);  // the blink is over and the button shows its usual font
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     PumpMessages(200);
-    EXPECT_TRUE(SaveWindowImage(dialog, "send-dialog.bmp"));
+    EXPECT_TRUE(SaveWindowBitmap(dialog, L"send-dialog.bmp"));
   }));
 }
 
