@@ -18,6 +18,8 @@ others_timeout=${BENCH_OTHERS_TIMEOUT:-600}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 nice -n 10 cmake --build "$build" -j2 --target irun_bench >/dev/null
 mkdir -p "$data"
+# unrtf writes the pictures it finds (pict001.png, ...) into the current folder.
+cd "$data"
 
 # Processor seconds one program takes for a file (as irun_bench counts its own), or
 # "-" past the timeout or on failure.
