@@ -9,6 +9,7 @@
 
 #include "irun/irun.h"
 #include "note/text_ops.h"
+#include "plugin/win_guards.h"
 #include "text/code_pages.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -17,31 +18,18 @@ namespace {
 
 constexpr wchar_t kLibraryName[] = L"irun.dll";
 
-class LibraryGuard {
- public:
-  explicit LibraryGuard(HMODULE module) : module_(module) {}
-  ~LibraryGuard() {
-    if (module_) FreeLibrary(module_);
-  }
-  LibraryGuard(const LibraryGuard&) = delete;
-  LibraryGuard& operator=(const LibraryGuard&) = delete;
-  explicit operator bool() const { return module_ != nullptr; }
-
-  template <typename Proc>
-  Proc Find(const char* name) const {
-    return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-  }
-
- private:
-  HMODULE module_;
-};
+// A function of the converter library, or null when the library lacks it.
+template <typename Proc>
+Proc FindFunction(const UniqueModule& library, const char* name) {
+  return reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(library.get(), name)));
+}
 
 // Closes the converter session on every way out; a library without
 // EXBufferCloseSession has nothing to close.
 class SessionGuard {
  public:
-  SessionGuard(const LibraryGuard& library, IrunSession session)
-      : close_(library.Find<EXBufferCloseSessionProc>("EXBufferCloseSession")),
+  SessionGuard(const UniqueModule& library, IrunSession session)
+      : close_(FindFunction<EXBufferCloseSessionProc>(library, "EXBufferCloseSession")),
         session_(session) {}
   ~SessionGuard() {
     if (close_) close_(session_);
@@ -104,18 +92,18 @@ HMODULE LoadConverterLibrary() {
 }  // namespace
 
 bool ConvertRtfToHtml(const ByteString& rtf, WideString& html) {
-  LibraryGuard library(LoadConverterLibrary());
+  UniqueModule library(LoadConverterLibrary());
   if (!library) {
     html = u"Cannot load irun dll";
     return false;
   }
-  const auto open = library.Find<EXBufferOpenSessionProc>("EXBufferOpenSession");
+  const auto open = FindFunction<EXBufferOpenSessionProc>(library, "EXBufferOpenSession");
   if (!open) return false;
   const IrunSession session = open();
   SessionGuard closer(library, session);
 
   // A library without EXBufferConvert cannot convert: a failed conversion.
-  const auto convert = library.Find<EXBufferConvertProc>("EXBufferConvert");
+  const auto convert = FindFunction<EXBufferConvertProc>(library, "EXBufferConvert");
   if (!convert) return false;
   int32_t bodySize = 0;
   int32_t objectCount = 0;
@@ -129,7 +117,7 @@ bool ConvertRtfToHtml(const ByteString& rtf, WideString& html) {
   if (bodySize < 0) return false;
   std::unique_ptr<char[]> body(new (std::nothrow) char[static_cast<size_t>(bodySize) + 1]());
   if (!body) return false;
-  const auto getBody = library.Find<EXBufferGetBodyProc>("EXBufferGetBody");
+  const auto getBody = FindFunction<EXBufferGetBodyProc>(library, "EXBufferGetBody");
   if (!getBody) return false;
   getBody(session, body.get());
   html = BytesToWide(body.get(), kCodePageAnsi);
