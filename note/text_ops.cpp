@@ -19,6 +19,27 @@ void BuildBorders(WideView pattern, int* border) {
   }
 }
 
+// The failure function of one pattern: on the stack for short patterns, on the heap
+// for long ones.
+class BorderTable {
+ public:
+  explicit BorderTable(WideView pattern) {
+    if (pattern.size() > kSmallTable) {
+      large_.resize(pattern.size());
+      border_ = large_.data();
+    }
+    BuildBorders(pattern, border_);
+  }
+  BorderTable(const BorderTable&) = delete;
+  BorderTable& operator=(const BorderTable&) = delete;
+  const int* get() const { return border_; }
+
+ private:
+  int small_[kSmallTable];
+  std::vector<int> large_;
+  int* border_ = small_;
+};
+
 // Linear-time search. While nothing of the pattern is matched, the scan jumps to the
 // next code unit equal to the pattern's first one (a tight library loop), which keeps
 // the common case fast; the failure function keeps the worst case at O(n + m).
@@ -50,17 +71,10 @@ size_t SearchFrom(WideView text, WideView pattern, size_t start, const int* bord
 // Calls onMatch(index) for each non-overlapping occurrence, left to right.
 template <typename OnMatch>
 void ForEachOccurrence(WideView text, WideView pattern, OnMatch onMatch) {
-  int smallBorder[kSmallTable];
-  std::vector<int> largeBorder;
-  int* border = smallBorder;
-  if (pattern.size() > kSmallTable) {
-    largeBorder.resize(pattern.size());
-    border = largeBorder.data();
-  }
-  BuildBorders(pattern, border);
+  BorderTable border(pattern);
   size_t at = 0;
   for (;;) {
-    size_t hit = SearchFrom(text, pattern, at, border);
+    size_t hit = SearchFrom(text, pattern, at, border.get());
     if (hit == WideView::npos) return;
     onMatch(hit);
     at = hit + pattern.size();
@@ -80,15 +94,8 @@ int FindText(WideView text, WideView pattern, int start) {
     size_t hit = text.find(pattern[0], from);
     return hit == WideView::npos ? -1 : static_cast<int>(hit);
   }
-  int smallBorder[kSmallTable];
-  std::vector<int> largeBorder;
-  int* border = smallBorder;
-  if (pattern.size() > kSmallTable) {
-    largeBorder.resize(pattern.size());
-    border = largeBorder.data();
-  }
-  BuildBorders(pattern, border);
-  size_t hit = SearchFrom(text, pattern, from, border);
+  BorderTable border(pattern);
+  size_t hit = SearchFrom(text, pattern, from, border.get());
   return hit == WideView::npos ? -1 : static_cast<int>(hit);
 }
 
