@@ -22,6 +22,8 @@ function(y2e_add_test name)
     set(T_TIMEOUT 120)
   endif()
   add_executable(${name} ${T_SOURCES})
+  # Tests include their fixtures by path from the source root, as the product does.
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   if(T_NO_MAIN)
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest)
   else()

@@ -32,14 +32,6 @@ int FindAddressStart(WideView text, int start) {
   return -1;
 }
 
-void AppendMakeUrlAnchor(WideString& out, WideView address) {
-  out += kAnchorHead;
-  out += address;
-  out += kAnchorMiddle;
-  out += address;
-  out += kAnchorTail;
-}
-
 struct AddressRange {
   size_t start;
   size_t end;
@@ -62,28 +54,6 @@ void CollectAddresses(WideView text, size_t from, size_t to, std::vector<Address
   }
 }
 
-// LinkifyText appending to out. Addresses are found left to right in the original text:
-// each inserted anchor is skipped with the code unit that ended its address.
-void AppendLinkified(WideString& out, WideView text) {
-  size_t copied = 0;
-  int pos = 0;
-  for (;;) {
-    const int start = FindAddressStart(text, pos);
-    if (start < 0) break;
-    const size_t end = text.find_first_of(u" \r\n", static_cast<size_t>(start) + 7);
-    out += text.substr(copied, start - copied);
-    if (end == WideView::npos) {
-      AppendMakeUrlAnchor(out, text.substr(start));
-      copied = text.size();
-      break;
-    }
-    AppendMakeUrlAnchor(out, text.substr(start, end - start));
-    copied = end;
-    pos = static_cast<int>(end) + 1;
-  }
-  out += text.substr(copied);
-}
-
 }  // namespace
 
 void ReplaceConverterComment(WideString& html, WideView comment) {
@@ -96,16 +66,6 @@ void ReplaceConverterComment(WideString& html, WideView comment) {
     replacement += u" -->";
   }
   ReplaceAll(html, ConverterMarkerComment, replacement);
-}
-
-WideString BookmarkAnchorName(WideView bookmark, const AnchorNameSource& newName) {
-  const int blank = FindText(bookmark, u" ", kOpenLength);
-  if (blank >= 0) return MidText(bookmark, kOpenLength, blank - kOpenLength);
-  return newName();
-}
-
-WideString BookmarkAnchorName(WideView bookmark) {
-  return BookmarkAnchorName(bookmark, [] { return NewUuidText(true); });
 }
 
 void ConvertBookmarks(WideString& html) {
@@ -263,29 +223,6 @@ void LinkifyUrls(WideString& html) {
     Units::copy(data + write, kAnchorHead.data(), kAnchorHead.size());
     read = address->start;
   }
-}
-
-WideString LinkifyText(WideView text) {
-  WideString out;
-  AppendLinkified(out, text);
-  return out;
-}
-
-int FindFirstOf(WideView text, int start, const std::vector<WideView>& patterns) {
-  int first = -1;
-  for (WideView pattern : patterns) {
-    // Only the part before the best hit so far can hold a better one.
-    const WideView scope = first < 0 ? text : text.substr(0, first + pattern.size());
-    const int at = FindText(scope, pattern, start);
-    if (at >= 0 && (first < 0 || at < first)) first = at;
-  }
-  return first;
-}
-
-WideString MakeUrlAnchor(WideView address) {
-  WideString anchor;
-  AppendMakeUrlAnchor(anchor, address);
-  return anchor;
 }
 
 void ExtractBodyContent(WideString& html) {

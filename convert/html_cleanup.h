@@ -8,10 +8,9 @@
 #pragma once
 
 #include <functional>
-#include <vector>
 
 #include "irun/irun_marker.h"
-#include "note/text_ops.h"
+#include "text/text_ops.h"
 
 // The comment the project's converter writes into each document it makes.
 inline constexpr WideView ConverterMarkerComment = u"" IRUN_CONVERTER_MARKER_COMMENT;
@@ -30,10 +29,6 @@ using AnchorNameSource = std::function<WideString()>;
 void ConvertBookmarks(WideString& html);
 void ConvertBookmarks(WideString& html, const AnchorNameSource& newName);
 
-// The anchor name of one bookmark text ("bookmark&lt;" through "&gt;").
-WideString BookmarkAnchorName(WideView bookmark);
-WideString BookmarkAnchorName(WideView bookmark, const AnchorNameSource& newName);
-
 // A new random UUID in lower-case hexadecimal: 36 characters with its dashes, or the 32
 // digits alone when removePunctuation is set.
 WideString NewUuidText(bool removePunctuation);
@@ -41,16 +36,6 @@ WideString NewUuidText(bool removePunctuation);
 // Links every "http://" and "https://" address found in the text between tags. Text
 // after a "<" that no ">" follows is kept and treated as text.
 void LinkifyUrls(WideString& html);
-
-// Links the addresses of one piece of text. An address runs to the next blank, carriage
-// return or line feed, or to the end of the text.
-WideString LinkifyText(WideView text);
-
-// The smallest index at or after start where any of patterns occurs, or -1.
-int FindFirstOf(WideView text, int start, const std::vector<WideView>& patterns);
-
-// '<A HREF="address" TARGET=_blank>address</A>', the address unchanged in both places.
-WideString MakeUrlAnchor(WideView address);
 
 // Keeps only what lies between the body start tag ("<body " with its blank) and the body
 // end tag.

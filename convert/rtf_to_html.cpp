@@ -8,15 +8,14 @@
 #include <new>
 
 #include "irun/irun.h"
-#include "note/text_ops.h"
-#include "plugin/win_guards.h"
+#include "text/text_ops.h"
+#include "win/guards.h"
+#include "win/module_state.h"
 #include "text/code_pages.h"
-
-extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace {
 
-constexpr wchar_t kLibraryName[] = L"irun.dll";
+constexpr char16_t kLibraryName[] = u"irun.dll";
 
 // A function of the converter library, or null when the library lacks it.
 template <typename Proc>
@@ -42,38 +41,19 @@ class SessionGuard {
   IrunSession session_;
 };
 
-// The folder of the module this code is linked into (the plug-in DLL), with its
-// trailing backslash; empty if it cannot be told.
-std::wstring OwnFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(reinterpret_cast<HMODULE>(&__ImageBase),
-                                            path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return std::wstring();
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    if (path.size() >= 32768) return std::wstring();
-    path.resize(path.size() * 2);
-  }
-  const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
-}
-
 // A file named irun.dll in the host's current folder or on PATH must never run inside
 // the host: look in the plug-in's own folder first, then only in the safe default
 // folders (the host's folder and the system folder).
 HMODULE LoadConverterLibrary() {
-  const std::wstring folder = OwnFolder();
+  const WideString folder = ModuleFolder();
   if (!folder.empty()) {
-    const std::wstring own = folder + kLibraryName;
+    const WideString own = folder + kLibraryName;
     // Dependencies of the converter come from its own folder too.
-    if (HMODULE module = LoadLibraryExW(own.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
+    if (HMODULE module = LoadLibraryExW(WidePtr(own), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
       return module;
     }
   }
-  if (HMODULE module = LoadLibraryExW(kLibraryName, nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) {
+  if (HMODULE module = LoadLibraryExW(reinterpret_cast<const wchar_t*>(kLibraryName), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) {
     return module;
   }
   // Windows 7 without KB2533623 refuses the search flags: fall back to the full path in
@@ -82,8 +62,8 @@ HMODULE LoadConverterLibrary() {
     wchar_t systemFolder[MAX_PATH];
     const UINT length = GetSystemDirectoryW(systemFolder, MAX_PATH);
     if (length > 0 && length < MAX_PATH) {
-      const std::wstring path = std::wstring(systemFolder, length) + L"\\" + kLibraryName;
-      return LoadLibraryExW(path.c_str(), nullptr, 0);
+      const WideString path = WideFromPtr(systemFolder, length) + u"\\" + kLibraryName;
+      return LoadLibraryExW(WidePtr(path), nullptr, 0);
     }
   }
   return nullptr;

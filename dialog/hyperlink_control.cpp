@@ -7,7 +7,7 @@
 #include <climits>
 #include <new>
 
-#include "plugin/boundary.h"
+#include "win/boundary.h"
 
 namespace {
 
@@ -225,12 +225,12 @@ void HyperlinkControl::ComputeLinkRect() {
   GetClientRect(window, &client);
   RECT rect = client;
   if (paintLabel) {
-    HDC dc = GetDC(window);
-    HGDIOBJ oldFont = linkFont_ ? SelectObject(dc, linkFont_.get()) : nullptr;
     UINT alignment = AlignmentFlags();
-    DrawTextW(dc, WidePtr(*text), -1, &rect, DT_CALCRECT | DT_WORDBREAK | alignment);
-    if (oldFont) SelectObject(dc, oldFont);
-    ReleaseDC(window, dc);
+    {
+      ScopedGetDC dc(window);
+      ScopedSelectObject font(dc.get(), linkFont_.get());
+      DrawTextW(dc.get(), WidePtr(*text), -1, &rect, DT_CALCRECT | DT_WORDBREAK | alignment);
+    }
     int slack = client.right - rect.right;
     if (alignment & DT_CENTER) OffsetRect(&rect, slack / 2, 0);
     if (alignment & DT_RIGHT) OffsetRect(&rect, slack, 0);
@@ -262,12 +262,12 @@ void HyperlinkControl::Paint(HDC dc) {
                                             : linkColor;
   int oldMode = SetBkMode(dc, TRANSPARENT);
   COLORREF oldColor = SetTextColor(dc, color);
-  HFONT font = linkFont_ ? linkFont_.get() : normalFont_;
-  HGDIOBJ oldFont = font ? SelectObject(dc, font) : nullptr;
-  RECT rect = linkRect;
-  DrawTextW(dc, WidePtr(*text), -1, &rect, DT_WORDBREAK | AlignmentFlags());
-  if (GetFocus() == window) DrawFocusRect(dc, &linkRect);
-  if (oldFont) SelectObject(dc, oldFont);
+  {
+    ScopedSelectObject font(dc, linkFont_ ? linkFont_.get() : normalFont_);
+    RECT rect = linkRect;
+    DrawTextW(dc, WidePtr(*text), -1, &rect, DT_WORDBREAK | AlignmentFlags());
+    if (GetFocus() == window) DrawFocusRect(dc, &linkRect);
+  }
   SetTextColor(dc, oldColor);
   SetBkMode(dc, oldMode);
 }

@@ -7,7 +7,7 @@
 
 #include <optional>
 
-#include "plugin/win_guards.h"
+#include "win/guards.h"
 #include "text/wide_string.h"
 
 class HyperlinkControl {

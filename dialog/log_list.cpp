@@ -3,10 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cstring>
-
-#include "plugin/module_state.h"
-#include "plugin/win_guards.h"
+#include "win/module_state.h"
+#include "win/clipboard.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -73,11 +71,8 @@ void AddLogLine(HWND dialog, const WideString& text) {
 }
 
 void AddLogString(HWND dialog, UINT stringId) {
-  // A zero buffer size gives the resource's own text, however long it is.
-  const wchar_t* resource = nullptr;
-  int length = LoadStringW(Module().instanceHandle, stringId,
-                           reinterpret_cast<wchar_t*>(&resource), 0);
-  if (length > 0 && resource) AddLogLine(dialog, WideFromPtr(resource, static_cast<size_t>(length)));
+  WideString text = ModuleString(stringId);
+  if (!text.empty()) AddLogLine(dialog, text);
 }
 
 WideString LogText(HWND list) {
@@ -93,38 +88,4 @@ WideString LogText(HWND list) {
 
 void CopyLogToClipboard(HWND dialog) {
   CopyTextToClipboard(LogText(GetDlgItem(dialog, IDC_LOG_LIST)));
-}
-
-bool CopyTextToClipboard(const WideString& text) {
-  return SetClipboardBytes(CF_UNICODETEXT, text.c_str(), (text.size() + 1) * sizeof(char16_t));
-}
-
-bool SetClipboardBytes(UINT format, const void* bytes, size_t count) {
-  ClipboardGuard clipboard(nullptr);
-  if (!clipboard) return false;
-  EmptyClipboard();
-  UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, count));
-  if (!block) return false;
-  {
-    GlobalLockGuard locked(block.get());
-    if (!locked) return false;
-    std::memcpy(locked.data(), bytes, count);
-  }
-  bool placed = SetClipboardData(format, block.get()) != nullptr;
-  // Once placed the block is the clipboard's; a refused one is freed by the guard.
-  if (placed) block.release();
-  AddClipboardLocale();
-  return placed;
-}
-
-void AddClipboardLocale() {
-  UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, sizeof(LCID)));
-  if (!block) return;
-  {
-    GlobalLockGuard locked(block.get());
-    if (!locked) return;
-    LCID locale = GetThreadLocale();
-    std::memcpy(locked.data(), &locale, sizeof(locale));
-  }
-  if (SetClipboardData(CF_LOCALE, block.get())) block.release();
 }

@@ -9,22 +9,23 @@
 
 #include "convert/richedit_stream.h"
 #include "dialog/log_list.h"
+#include "evernote/install_lookup.h"
 #include "evernote/start_evernote.h"
 #include "note/send_note.h"
-#include "plugin/about.h"
-#include "plugin/boundary.h"
-#include "plugin/host_callbacks.h"
-#include "plugin/module_state.h"
-#include "plugin/win_guards.h"
 #include "resources/resource_ids.h"
 #include "resources/web_addresses.h"
+#include "win/boundary.h"
+#include "win/guards.h"
+#include "win/host_callbacks.h"
+#include "win/message_box.h"
+#include "win/module_state.h"
 
 namespace {
 
 // Build date and time of this release, shown in the caption.
 constexpr char16_t kReleaseStamp[] = u"Feb  7 2016 18:15:56";
 constexpr WORD kRussian = 1049;
-constexpr size_t kHostTextCapacity = 2000;
+constexpr int kLinkFieldUnits = 260;  // the link field is read with this buffer
 constexpr int kRichEditMargin = 20;
 constexpr DWORD kWarningTimeoutMs = 5000;
 constexpr UINT kAnySound = 0xFFFFFFFF;
@@ -40,20 +41,12 @@ constexpr LONG kBoldWeight = FW_BOLD;
 // never deleted, because a blink thread may still hold it after its dialog is gone.
 HFONT sendButtonFont = nullptr;
 
-WideString PluginString(UINT id) {
-  const wchar_t* resource = nullptr;
-  int length = LoadStringW(Module().instanceHandle, id, reinterpret_cast<wchar_t*>(&resource), 0);
-  return length > 0 && resource ? WideFromPtr(resource, static_cast<size_t>(length)) : WideString();
+WideString DialogItemText(HWND dialog, int id, int units) {
+  WideString text(static_cast<size_t>(units), u'\0');
+  UINT length = GetDlgItemTextW(dialog, id, WidePtr(text), units);
+  text.resize(length);
+  return text;
 }
-
-// A host text written into a buffer of 2000 units that starts empty.
-struct HostTextBuffer {
-  wchar_t text[kHostTextCapacity] = {};
-  WideString Text() {
-    text[kHostTextCapacity - 1] = L'\0';
-    return WideFromPtr(text);
-  }
-};
 
 CHARRANGE SelectionOf(HWND richEdit) {
   CHARRANGE range{0, 0};
@@ -163,7 +156,7 @@ void SendDialog::AttachLinks() {
   pluginPageLink.SetLabel(PluginPageUrl());
   if (supportLink.Attach(GetDlgItem(window, IDC_SUPPORT_LINK))) supportLink.Initialise();
   supportLink.SetLinkTarget(SupportPageUrl());
-  supportLink.SetLabel(PluginString(IDS_TECHNICAL_SUPPORT));
+  supportLink.SetLabel(ModuleString(IDS_TECHNICAL_SUPPORT));
 }
 
 void SendDialog::SetSendButtonFont() {
@@ -181,9 +174,7 @@ void SendDialog::SetDialogIcon() {
 
 WideString SendDialog::BuildCaption() {
   WideString caption = displayName + u", Released [" + kReleaseStamp + u"]";
-  HostTextBuffer title;
-  HostCommand(kHostNodeTitle, HostCurrentNode(), title.text);
-  nodeTitle = title.Text();
+  nodeTitle = HostNodeTitle(HostCurrentNode());
   return caption + u" - " + nodeTitle;
 }
 
@@ -219,24 +210,14 @@ void SendDialog::ShowHostLink() {
 }
 
 WideString SendDialog::GetHostPageLink() {
-  HostTextBuffer path;
-  HostCommand(kHostDocumentPath, kHostTextCapacity, path.text);
-  WideString documentPath = path.Text();
+  WideString documentPath = HostDocumentPath();
   // A document that was never saved has no file, so no link can lead back to it.
   if (documentPath.find(u'\\') == WideString::npos) return WideString();
-  HostTextBuffer link;
-  NodeLinkRequest request{};
-  request.documentPath = WidePtr(documentPath);
-  request.node = HostCurrentNode();
-  request.zero = 0;
-  request.output = link.text;
-  request.capacity = static_cast<int32_t>(kHostTextCapacity - 1);
-  HostCommand(kHostNodeLink, 0, &request);
-  return link.Text();
+  return HostNodeLink(documentPath, HostCurrentNode());
 }
 
 void SendDialog::LoadHostText() {
-  if (nodeKind == 3) return;  // the host keeps this node as HTML code only
+  if (nodeKind == kNodeHtmlOnly) return;  // there is no rich text to show
   HostCommand(kHostBeforeEditorRead, 0, nullptr);
   CHARRANGE selection = SelectionOf(hostEditorWindow);
   hostRtf = CaptureRichEditRtf(hostEditorWindow, selection.cpMin == selection.cpMax
@@ -245,10 +226,9 @@ void SendDialog::LoadHostText() {
 }
 
 void SendDialog::WarnIfNotTextNode() {
-  int kind = HostNodeKind(HostCurrentNode());
-  if (kind >= 0 && kind <= 3) return;
+  if (IsSendableNode(HostNodeKind(HostCurrentNode()))) return;
   MessageBeep(kAnySound);
-  ShowTimedMessageBox(window, PluginString(IDS_CANNOT_SEND_FOLDER), kPluginCaption,
+  ShowTimedMessageBox(window, ModuleString(IDS_CANNOT_SEND_FOLDER), kPluginName,
                       MB_ICONWARNING, kWarningTimeoutMs);
 }
 
@@ -258,7 +238,7 @@ void SendDialog::StartSendButtonBlink() {
   if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                           reinterpret_cast<LPCWSTR>(&SendButtonBlinkThread), &self))
     return;
-  UniqueProcess thread(CreateThread(nullptr, 0, SendButtonBlinkThread, GetDlgItem(window, IDOK), 0,
+  UniqueThread thread(CreateThread(nullptr, 0, SendButtonBlinkThread, GetDlgItem(window, IDOK), 0,
                                     nullptr));
   if (!thread) FreeLibrary(self);
 }
@@ -289,21 +269,17 @@ void SendDialog::OnSend() {
 }
 
 void SendDialog::SendForNodeKind() {
-  switch (HostNodeKind(HostCurrentNode())) {
-    case 0:
-    case 2:
-      SendNote(nullptr);
-      break;
-    case 1:
-    case 3:
-      SendHtmlCode();
-      break;
-    default:
-      MessageBoxW(window, WidePtr(PluginString(IDS_CANNOT_SEND_FOLDER)),
-                  reinterpret_cast<const wchar_t*>(kPluginCaption), MB_ICONWARNING);
-      MessageBeep(kAnySound);
-      break;
+  int kind = HostNodeKind(HostCurrentNode());
+  if (!IsSendableNode(kind)) {
+    MessageBoxW(window, WidePtr(ModuleString(IDS_CANNOT_SEND_FOLDER)),
+                reinterpret_cast<const wchar_t*>(kPluginName), MB_ICONWARNING);
+    MessageBeep(kAnySound);
+    return;
   }
+  if (SendsHtmlCode(kind))
+    SendHtmlCode();
+  else
+    SendNote(nullptr);
 }
 
 void SendDialog::SendHtmlCode() {
@@ -313,7 +289,21 @@ void SendDialog::SendHtmlCode() {
 }
 
 void SendDialog::SendNote(const WideString* htmlCode) {
-  SendNoteFromDialog(window, nodeTitle, htmlCode);
+  SendRequest request;
+  request.title = nodeTitle;
+  request.link = DialogItemText(window, IDC_LINK_FIELD, kLinkFieldUnits);
+  request.documentPath = HostDocumentPath();
+  request.tags = GetNodeTags();
+  if (htmlCode) {
+    request.source = BodySource::kHtmlCode;
+    request.htmlCode = *htmlCode;
+  } else {
+    request.rtf = CaptureRichEditRtf(GetDlgItem(window, IDC_RICH_EDIT), RichEditPart::kWholeText);
+  }
+  request.showConsole = IsDlgButtonChecked(window, IDC_SHOW_CONSOLE) == BST_CHECKED;
+  request.logCallback = LogToList;
+  request.logContext = GetDlgItem(window, IDC_LOG_LIST);
+  ::SendNote(request);
   PlayNotificationSound();
 }
 
@@ -321,12 +311,6 @@ INT_PTR OpenSendDialog(HWND owner, HWND hostEditorWindow, const WideString& disp
                        int nodeKind) {
   SendDialog dialog(hostEditorWindow, displayName, nodeKind);
   return dialog.Run(owner);
-}
-
-WideString GetNodeTags() {
-  WideString tags;
-  if (!HostNodeItem(HostCurrentNode(), kNodeItemTags, tags)) return WideString();
-  return tags;
 }
 
 void PlayNotificationSound() { PlaySoundW(L"SystemNotification", nullptr, SND_ALIAS | SND_ASYNC); }

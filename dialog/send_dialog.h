@@ -62,9 +62,6 @@ class SendDialog {
 INT_PTR OpenSendDialog(HWND owner, HWND hostEditorWindow, const WideString& displayName,
                        int nodeKind);
 
-// The tags of the host's current node; empty when it has none or the request fails.
-WideString GetNodeTags();
-
 // The "SystemNotification" sound, played without waiting for it.
 void PlayNotificationSound();
 

@@ -4,8 +4,8 @@
 
 #include "evernote/install_lookup.h"
 #include "evernote/paths.h"
-#include "note/enex_writer.h"
-#include "plugin/win_guards.h"
+#include "evernote/enex_writer.h"
+#include "win/guards.h"
 
 ImportRequest::ImportRequest() {
   GetSystemTime(&created);

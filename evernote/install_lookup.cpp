@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "plugin/win_guards.h"
+#include "win/guards.h"
 
 const wchar_t kEvernoteAppPathKey[] =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Evernote.exe";
@@ -35,3 +35,7 @@ WideString ReadAppPath(const wchar_t* subKey) {
 
 WideString FindEvernotePath() { return ReadAppPath(kEvernoteAppPathKey); }
 WideString FindEnscriptPath() { return ReadAppPath(kEnscriptAppPathKey); }
+
+std::vector<WideString> InstallInfoLines() {
+  return {u"Evernote Path: " + FindEvernotePath(), u"ENScript Path: " + FindEnscriptPath()};
+}

@@ -6,7 +6,7 @@
 
 #include "evernote/install_lookup.h"
 #include "evernote/paths.h"
-#include "plugin/win_guards.h"
+#include "win/guards.h"
 
 namespace {
 

@@ -1,44 +1,19 @@
 #include "note/send_note.h"
 
 #include "convert/html_cleanup.h"
-#include "convert/richedit_stream.h"
 #include "convert/rtf_to_html.h"
-#include "dialog/log_list.h"
-#include "dialog/send_dialog.h"
-#include "evernote/import_runner.h"
-#include "plugin/host_callbacks.h"
-#include "plugin/module_state.h"
 #include "resources/resource_ids.h"
 #include "resources/web_addresses.h"
+#include "text/markup_escape.h"
+#include "win/module_state.h"
 
 namespace {
 
-constexpr int kLinkUnits = 260;          // the link field is read with this buffer
-constexpr int kDocumentPathUnits = 260;  // and the host's document path
 constexpr int kStampUnits = 100;
 
-WideString LoadString(UINT id) {
-  const wchar_t* text = nullptr;
-  int length = LoadStringW(Module().instanceHandle, id, reinterpret_cast<LPWSTR>(&text), 0);
-  return length > 0 ? WideFromPtr(text, static_cast<size_t>(length)) : WideString();
-}
+WideString Attribute(const WideString& text) { return EscapeMarkup(text, MarkupPlace::kAttribute); }
 
-WideString DialogItemText(HWND dialog, int id, int units) {
-  WideString text(static_cast<size_t>(units), u'\0');
-  UINT length = GetDlgItemTextW(dialog, id, WidePtr(text), units);
-  text.resize(length);
-  return text;
-}
-
-WideString HostDocumentPath() {
-  wchar_t buffer[kDocumentPathUnits] = {};
-  HostCommand(kHostDocumentPath, kDocumentPathUnits, buffer);
-  buffer[kDocumentPathUnits - 1] = L'\0';
-  return WideFromPtr(buffer);
-}
-
-WideString RichTextBody(HWND dialog) {
-  ByteString rtf = CaptureRichEditRtf(GetDlgItem(dialog, IDC_RICH_EDIT), RichEditPart::kWholeText);
+WideString RichTextBody(const ByteString& rtf) {
   WideString body;
   ConvertRtfToHtml(rtf, body);
   CleanConvertedHtml(body);
@@ -64,28 +39,12 @@ void CleanConvertedHtml(WideString& html) {
   ExtractBodyContent(html);
 }
 
-WideString EscapeHtml(const WideString& text) {
-  WideString escaped;
-  escaped.reserve(text.size());
-  for (char16_t c : text) {
-    switch (c) {
-      case u'&': escaped += u"&amp;"; break;
-      case u'<': escaped += u"&lt;"; break;
-      case u'>': escaped += u"&gt;"; break;
-      case u'"': escaped += u"&quot;"; break;
-      case u'\'': escaped += u"&#39;"; break;
-      default: escaped += c;
-    }
-  }
-  return escaped;
-}
-
 WideString LinkParagraph(const WideString& link, const WideString& documentPath,
                          const WideString& nodeTitle, const WideString& stamp,
                          const WideString& imported) {
-  WideString title = EscapeHtml(nodeTitle);
-  return u"<P><A HREF=\"" + EscapeHtml(link) + u"\" TITLE='" + EscapeHtml(documentPath) + u" [" +
-         title + u"]'>" + title + u" (" + EscapeHtml(stamp) + u", " + EscapeHtml(imported) +
+  WideString title = Attribute(nodeTitle);
+  return u"<P><A HREF=\"" + Attribute(link) + u"\" TITLE='" + Attribute(documentPath) + u" [" +
+         title + u"]'>" + title + u" (" + Attribute(stamp) + u", " + Attribute(imported) +
          u")</A></P>";
 }
 
@@ -100,27 +59,29 @@ WideString FormatLocalDateTime(const SYSTEMTIME& time, LCID locale) {
 }
 
 WideString ImportedByText() {
-  return LoadString(IDS_IMPORTED_FROM) + u" " + LoadString(IDS_BY) + u" Yarrin2Evernote";
+  return ModuleString(IDS_IMPORTED_FROM) + u" " + ModuleString(IDS_BY) + u" Yarrin2Evernote";
 }
 
-void SendNoteFromDialog(HWND dialog, const WideString& nodeTitle, const WideString* htmlCode) {
-  AddLogString(dialog, htmlCode ? IDS_SEND_HTML_CODE : IDS_CONVERT_TEXT);
-  WideString body = htmlCode ? *htmlCode : RichTextBody(dialog);
+void SendNote(const SendRequest& request) {
+  const bool richText = request.source == BodySource::kRichText;
+  if (request.logCallback) {
+    WideString first = ModuleString(richText ? IDS_CONVERT_TEXT : IDS_SEND_HTML_CODE);
+    if (!first.empty()) request.logCallback(WidePtr(first), request.logContext);
+  }
+  WideString body = richText ? RichTextBody(request.rtf) : request.htmlCode;
 
-  WideString link = DialogItemText(dialog, IDC_LINK_FIELD, kLinkUnits);
-  WideString documentPath = HostDocumentPath();
   WideString content;
-  if (!link.empty())
-    content = LinkParagraph(link, documentPath, nodeTitle, CurrentStamp(), ImportedByText());
+  if (!request.link.empty())
+    content = LinkParagraph(request.link, request.documentPath, request.title, CurrentStamp(),
+                            ImportedByText());
   content += u"<P>" + body + u"</P>";
 
-  ImportRequest request;
-  request.content = &content;
-  request.title = &nodeTitle;
-  request.showConsole = IsDlgButtonChecked(dialog, IDC_SHOW_CONSOLE) == BST_CHECKED ? 1 : 0;
-  request.logCallback = LogToList;
-  request.logContext = GetDlgItem(dialog, IDC_LOG_LIST);
-  WideString tags = GetNodeTags();
-  if (!tags.empty()) request.tags = &tags;
-  RunImport(request);
+  ImportRequest import;
+  import.content = &content;
+  import.title = &request.title;
+  import.showConsole = request.showConsole ? 1 : 0;
+  import.logCallback = request.logCallback;
+  import.logContext = request.logContext;
+  if (!request.tags.empty()) import.tags = &request.tags;
+  RunImport(import);
 }

@@ -1,16 +1,34 @@
-// The send operation: what the send dialog shows becomes one Evernote note, handed to
-// the ENScript import runner.
+// The send operation: a page becomes one Evernote note, handed to the ENScript import
+// runner. It takes a plain request that the send dialog fills in and reads no window.
 #pragma once
 
 #include <windows.h>
 
+#include "evernote/import_runner.h"
 #include "text/wide_string.h"
 
-// Sends the note of the send dialog: in rich-text mode (htmlCode null) the dialog's rich
-// edit is converted and cleaned up; in HTML-code mode the given code is the body. Adds
-// the link paragraph back to the host page, logs into the dialog's list and waits for the
-// import to end. The notification sound is the caller's.
-void SendNoteFromDialog(HWND dialog, const WideString& nodeTitle, const WideString* htmlCode);
+// What the note is made of.
+enum class BodySource {
+  kRichText,  // rtf: converted to HTML and cleaned up
+  kHtmlCode,  // htmlCode: the body as it is, without conversion or clean-up
+};
+
+struct SendRequest {
+  WideString title;         // the host node's title
+  WideString link;          // link back to the host page; empty: no link paragraph
+  WideString documentPath;  // the host's document, named in the link's title
+  WideString tags;          // comma-separated; empty: no tags
+  BodySource source = BodySource::kRichText;
+  ByteString rtf;           // the page as RTF, for kRichText
+  WideString htmlCode;      // the node's HTML code, for kHtmlCode
+  bool showConsole = false;  // ENScript's window is shown
+  LogCallback logCallback = nullptr;  // receives every log line; may be null
+  void* logContext = nullptr;
+};
+
+// Sends the note and waits until the import has ended; reports through the log. The
+// notification sound is the caller's.
+void SendNote(const SendRequest& request);
 
 // The converter's document turned into the note body: the plug-in's comment in place of
 // the converter's marker, bookmarks as anchors, web addresses as links, the body only.
@@ -31,6 +49,3 @@ WideString ImportedByText();
 
 // The comment every note carries in place of the converter's.
 WideString PluginComment();
-
-// "&", "<", ">", double quote and apostrophe as character references.
-WideString EscapeHtml(const WideString& text);

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "plugin/module_state.h"
+#include "win/module_state.h"
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   switch (reason) {

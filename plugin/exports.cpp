@@ -7,21 +7,18 @@
 #include "dialog/send_dialog.h"
 #include "evernote/start_evernote.h"
 #include "plugin/about.h"
-#include "plugin/boundary.h"
-#include "plugin/host_callbacks.h"
-#include "plugin/module_state.h"
 #include "plugin/plugin_api.h"
 #include "resources/resource_ids.h"
+#include "win/boundary.h"
+#include "win/host_callbacks.h"
+#include "win/module_state.h"
 
 namespace {
 
 constexpr uint32_t kSmallestPluginInfo = 544;
 constexpr int kMenuItemCount = 4;
-constexpr int kRequiredHostBuild = 2509;
 constexpr uint32_t kFlagBit = 2;
 constexpr int kItemCode = 6;
-
-enum Command : int { kSendText = 0, kStartEvernote = 1, kAbout = 3 };
 
 // Only fields that lie wholly inside the host's record are written.
 template <typename Field>
@@ -38,7 +35,7 @@ void CopyText(wchar_t (&target)[N], const WideString& text) {
 }
 
 WideString VersionedDisplayName() {
-  WideString name = u"Yarrin2Evernote";
+  WideString name = kPluginName;
   ModuleVersionInfo version{sizeof(ModuleVersionInfo), 0, 0, 0, 0};
   if (HostGetModuleVersion(Module().instanceHandle, version)) {
     // Minor and release are written one after the other: 1.0.4 reads 1.04.
@@ -59,19 +56,37 @@ int GetPluginInfo(PluginInfo* info) {
   return 1;
 }
 
+void OpenSendDialogFromHost() {
+  NodeId node = HostCurrentNode();
+  int kind = HostNodeKind(node);
+  OpenSendDialog(HostMainWindow(), Module().hostEditorWindow, Module().displayName, kind);
+}
+
+void StartEvernoteCommand() { StartEvernote(); }  // whatever its outcome
+
+// One menu item per command; its index is the command number the host hands back.
 struct MenuItem {
   int index;
   const char16_t* caption;
   const char16_t* hint;
   bool setFlags;
   uint32_t flags;
+  bool hasIcon;
+  void (*run)();
 };
 
 const MenuItem kMenuItems[] = {
-    {0, u"Send Text 2 Evernote", u"Send selected\\entire text from Yarrin to Evernote", true, 0x1403},
-    {1, u"Start Evernote", u"Start the Evernote", true, 2},
-    {3, u"About Yarrin2Evernote", u"About Yarrin2Evernote", false, 0},
+    {0, u"Send Text 2 Evernote", u"Send selected\\entire text from Yarrin to Evernote", true, 0x1403,
+     true, OpenSendDialogFromHost},
+    {1, u"Start Evernote", u"Start the Evernote", true, 2, false, StartEvernoteCommand},
+    {3, u"About Yarrin2Evernote", u"About Yarrin2Evernote", false, 0, false, ShowAbout},
 };
+
+const MenuItem* FindMenuItem(int index) {
+  for (const MenuItem& item : kMenuItems)
+    if (item.index == index) return &item;
+  return nullptr;
+}
 
 void FillMenuItem(const MenuItem& item, MenuItemInfo& info) {
   CopyText(info.caption, item.caption);
@@ -80,7 +95,7 @@ void FillMenuItem(const MenuItem& item, MenuItemInfo& info) {
   info.itemCode = kItemCode;
   info.commandId = item.index;
   if (item.setFlags) info.itemFlags = item.flags;
-  if (item.index == kSendText) {
+  if (item.hasIcon) {
     info.icon = static_cast<HICON>(LoadImageW(Module().instanceHandle,
                                               MAKEINTRESOURCEW(IDI_PLUGIN), IMAGE_ICON, 16, 16,
                                               LR_DEFAULTCOLOR));
@@ -89,32 +104,8 @@ void FillMenuItem(const MenuItem& item, MenuItemInfo& info) {
 
 int GetMenuItemInfo(int index, MenuItemInfo* info) {
   if (!info) return 1;
-  for (const MenuItem& item : kMenuItems)
-    if (item.index == index) FillMenuItem(item, *info);
+  if (const MenuItem* item = FindMenuItem(index)) FillMenuItem(*item, *info);
   return 1;
-}
-
-void OpenSendDialogFromHost() {
-  NodeId node = HostCurrentNode();
-  int kind = HostNodeKind(node);
-  OpenSendDialog(HostMainWindow(), Module().hostEditorWindow, Module().displayName, kind);
-}
-
-int RunCommand(const CommandInfo* info) {
-  if (!info) return 0;
-  switch (info->commandId) {
-    case kSendText:
-      OpenSendDialogFromHost();
-      return 1;
-    case kStartEvernote:
-      StartEvernote();
-      return 1;
-    case kAbout:
-      ShowAbout();
-      return 1;
-    default:
-      return 0;
-  }
 }
 
 }  // namespace
@@ -139,10 +130,13 @@ int YARRIN_API Yarrin_EventHandler(EventInfo* info) {
 }
 
 int YARRIN_API CommandProc(CommandInfo* info) {
+  const MenuItem* item = info ? FindMenuItem(info->commandId) : nullptr;
+  if (!item) return 0;
   // A failed command still reports the result the host expects for its number.
-  bool known = info && (info->commandId == kSendText || info->commandId == kStartEvernote ||
-                        info->commandId == kAbout);
-  return AtBoundary(known ? 1 : 0, [&] { return RunCommand(info); });
+  return AtBoundary(1, [&] {
+    item->run();
+    return 1;
+  });
 }
 
 }  // extern "C"

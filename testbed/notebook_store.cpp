@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "plugin/win_guards.h"
+#include "win/guards.h"
 #include "text/code_pages.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "cleanup_reference.h"
 #include "convert/html_cleanup.h"
-#include "note/enex_writer.h"
+#include "evernote/enex_writer.h"
 
 namespace {
 

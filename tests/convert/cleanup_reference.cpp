@@ -11,28 +11,6 @@ struct HtmlSegment {
 
 int Length(const WideString& text) { return static_cast<int>(text.size()); }
 
-}  // namespace
-
-void PlainConvertBookmarks(WideString& html, const AnchorNameSource& newName) {
-  for (;;) {
-    const int d = FindText(html, u"bookmark&lt;", 0);
-    if (d == -1) return;
-    const int e = FindText(html, u"&gt;", d + 12);
-    if (e == -1) return;
-    const WideString bookmark = MidText(html, d, e + 3 - d + 1);
-    WideString name;
-    const int s = FindText(bookmark, u" ", 12);
-    if (s >= 0) {
-      name = MidText(bookmark, 12, s - 12);
-    } else {
-      name = newName();
-    }
-    html = LeftText(html, d) + u"<A NAME=\"" + name +
-           u"\"><FONT COLOR=\"orange\">&bull;</FONT></A>" +
-           RightText(html, Length(html) - (e + 4));
-  }
-}
-
 int PlainFindFirstOf(const WideString& text, int start, const TextList& patterns) {
   int first = -1;
   for (const WideString& pattern : patterns) {
@@ -63,6 +41,29 @@ WideString PlainLinkifyText(WideString t) {
   }
   return t;
 }
+
+}  // namespace
+
+void PlainConvertBookmarks(WideString& html, const AnchorNameSource& newName) {
+  for (;;) {
+    const int d = FindText(html, u"bookmark&lt;", 0);
+    if (d == -1) return;
+    const int e = FindText(html, u"&gt;", d + 12);
+    if (e == -1) return;
+    const WideString bookmark = MidText(html, d, e + 3 - d + 1);
+    WideString name;
+    const int s = FindText(bookmark, u" ", 12);
+    if (s >= 0) {
+      name = MidText(bookmark, 12, s - 12);
+    } else {
+      name = newName();
+    }
+    html = LeftText(html, d) + u"<A NAME=\"" + name +
+           u"\"><FONT COLOR=\"orange\">&bull;</FONT></A>" +
+           RightText(html, Length(html) - (e + 4));
+  }
+}
+
 
 void PlainLinkifyUrls(WideString& html) {
   if (html.empty()) return;

@@ -8,5 +8,3 @@
 
 void PlainConvertBookmarks(WideString& html, const AnchorNameSource& newName);
 void PlainLinkifyUrls(WideString& html);
-WideString PlainLinkifyText(WideString text);
-int PlainFindFirstOf(const WideString& text, int start, const TextList& patterns);

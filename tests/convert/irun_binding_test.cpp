@@ -7,7 +7,7 @@
 
 #include "convert/html_cleanup.h"
 #include "convert/rtf_to_html.h"
-#include "note/enex_writer.h"
+#include "evernote/enex_writer.h"
 #include "text/code_pages.h"
 
 namespace {

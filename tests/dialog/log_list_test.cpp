@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "dialog/log_list.h"
+#include "win/clipboard.h"
 #include "resources/resource_ids.h"
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include "evernote/install_lookup.h"
 #include "plugin/about.h"
+#include "win/message_box.h"
 #include "testbed/test_host.h"
 #include "tests/registry_fixture.h"
 

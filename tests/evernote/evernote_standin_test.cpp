@@ -6,7 +6,7 @@
 
 #include "testbed/notebook_store.h"
 #include "testbed/test_host.h"
-#include "tests/evernote_start/standin_support.h"
+#include "tests/evernote/standin_support.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "plugin/host_callbacks.h"
+#include "win/host_callbacks.h"
 
-#include <oleauto.h>
+#include "win/guards.h"
 
 namespace {
 
@@ -11,20 +11,18 @@ Fn HostFunction(const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(host, name)));
 }
 
-// Frees a system string that the host handed over.
-class HostString {
- public:
-  explicit HostString(BSTR text) : text_(text) {}
-  HostString(const HostString&) = delete;
-  HostString& operator=(const HostString&) = delete;
-  ~HostString() {
-    if (text_) SysFreeString(text_);
+// A host text written into a buffer of kHostTextCapacity units that starts empty.
+struct HostTextBuffer {
+  wchar_t text[kHostTextCapacity] = {};
+  WideString Text() {
+    text[kHostTextCapacity - 1] = L'\0';
+    return WideFromPtr(text);
   }
-  WideString Copy() const { return text_ ? WideFromPtr(text_, SysStringLen(text_)) : WideString(); }
-
- private:
-  BSTR text_;
 };
+
+WideString Copy(const HostString& text) {
+  return text ? WideFromPtr(text.get(), SysStringLen(text.get())) : WideString();
+}
 
 }  // namespace
 
@@ -59,6 +57,30 @@ int HostNodeKind(NodeId node) {
   return static_cast<int>(HostCommand(kHostNodeKind, 0, reinterpret_cast<void*>(node)));
 }
 
+WideString HostNodeTitle(NodeId node) {
+  HostTextBuffer title;
+  HostCommand(kHostNodeTitle, node, title.text);
+  return title.Text();
+}
+
+WideString HostDocumentPath() {
+  HostTextBuffer path;
+  HostCommand(kHostDocumentPath, kHostTextCapacity, path.text);
+  return path.Text();
+}
+
+WideString HostNodeLink(const WideString& documentPath, NodeId node) {
+  HostTextBuffer link;
+  NodeLinkRequest request{};
+  request.documentPath = WidePtr(documentPath);
+  request.node = node;
+  request.zero = 0;
+  request.output = link.text;
+  request.capacity = static_cast<int32_t>(kHostTextCapacity - 1);
+  HostCommand(kHostNodeLink, 0, &request);
+  return link.Text();
+}
+
 bool HostNodeItem(NodeId node, int item, WideString& text) {
   NodeItemRequest request{};
   request.size = sizeof(request);
@@ -68,6 +90,12 @@ bool HostNodeItem(NodeId node, int item, WideString& text) {
   // Both answers are freed, whichever the host filled.
   HostString html(request.htmlCode);
   HostString tags(request.tags);
-  text = item == kNodeItemHtmlCode ? html.Copy() : tags.Copy();
+  text = Copy(item == kNodeItemHtmlCode ? html : tags);
   return true;
+}
+
+WideString GetNodeTags() {
+  WideString tags;
+  if (!HostNodeItem(HostCurrentNode(), kNodeItemTags, tags)) return WideString();
+  return tags;
 }

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "evernote/start_evernote.h"
-#include "tests/evernote_start/standin_support.h"
+#include "tests/evernote/standin_support.h"
 #include "testbed/test_host.h"
 #include "tests/registry_fixture.h"
 

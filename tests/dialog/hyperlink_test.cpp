@@ -14,7 +14,7 @@
 
 #include "dialog/hyperlink_control.h"
 #include "testbed/test_host.h"
-#include "tests/evernote_start/standin_support.h"
+#include "tests/evernote/standin_support.h"
 
 namespace {
 

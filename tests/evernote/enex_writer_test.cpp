@@ -1,7 +1,7 @@
 // ENEX writer: exact bytes for the documented shapes, the mended inputs (escaping,
 // "]]>" in the content, characters XML forbids), and every document run through a real
 // XML parser (natively) and validated against the published DTDs where they are at hand.
-#include "note/enex_writer.h"
+#include "evernote/enex_writer.h"
 
 #include <gtest/gtest.h>
 

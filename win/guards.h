@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
 
 #include <utility>
 
@@ -47,10 +48,16 @@ inline void UnloadModule(HMODULE module) { FreeLibrary(module); }
 inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
 inline void FreeGlobalBlock(HGLOBAL block) { GlobalFree(block); }
 inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
+inline void FreeSystemString(BSTR text) { SysFreeString(text); }
 
 using UniqueKey = UniqueHandle<HKEY, CloseKey>;
-using UniqueProcess = UniqueHandle<HANDLE, CloseHandleChecked>;  // also threads, events
+using UniqueProcess = UniqueHandle<HANDLE, CloseHandleChecked>;
+using UniqueThread = UniqueHandle<HANDLE, CloseHandleChecked>;
 using UniqueFile = UniqueHandle<HANDLE, CloseHandleChecked, -1>;
+// A toolhelp snapshot fails with INVALID_HANDLE_VALUE, as file handles do.
+using UniqueSnapshot = UniqueHandle<HANDLE, CloseHandleChecked, -1>;
+// A system string that the host handed over; ours to free.
+using HostString = UniqueHandle<BSTR, FreeSystemString>;
 using UniqueModule = UniqueHandle<HMODULE, UnloadModule>;
 using UniqueFont = UniqueHandle<HFONT, DeleteGdiObject>;
 using UniqueGlobal = UniqueHandle<HGLOBAL, FreeGlobalBlock>;
@@ -86,4 +93,37 @@ class ClipboardGuard {
 
  private:
   bool open_;
+};
+
+// A window's device context, for a scope.
+class ScopedGetDC {
+ public:
+  explicit ScopedGetDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+  ScopedGetDC(const ScopedGetDC&) = delete;
+  ScopedGetDC& operator=(const ScopedGetDC&) = delete;
+  ~ScopedGetDC() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  HDC get() const { return dc_; }
+  explicit operator bool() const { return dc_ != nullptr; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// An object selected into a device context for a scope; a null object selects nothing.
+class ScopedSelectObject {
+ public:
+  ScopedSelectObject(HDC dc, HGDIOBJ object)
+      : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
+  ScopedSelectObject(const ScopedSelectObject&) = delete;
+  ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+  ~ScopedSelectObject() {
+    if (old_) SelectObject(dc_, old_);
+  }
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
 };

@@ -1,8 +1,8 @@
-#include "plugin/boundary.h"
+#include "win/boundary.h"
 
 #include <windows.h>
 
-#include "plugin/module_state.h"
+#include "win/module_state.h"
 
 namespace {
 

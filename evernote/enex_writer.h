@@ -6,7 +6,7 @@
 // and characters that XML 1.0 forbids are left out, so every document parses.
 #pragma once
 
-#include "note/text_ops.h"
+#include "text/text_ops.h"
 
 // A UTC time with the fields of Win32's SYSTEMTIME that the file uses.
 struct NoteTime {

@@ -1,9 +1,13 @@
-// The plug-in's module state: one instance from process attach to process detach.
+// The plug-in's module state (one instance from process attach to process detach) and
+// what is read from the plug-in's own module: its strings and its folder.
 #pragma once
 
 #include <windows.h>
 
 #include "text/wide_string.h"
+
+// The plug-in's name: caption of its message boxes and start of its display name.
+inline constexpr char16_t kPluginName[] = u"Yarrin2Evernote";
 
 struct ModuleState {
   HINSTANCE instanceHandle = nullptr;  // loads icon 103, dialog 101 and the strings
@@ -20,3 +24,10 @@ void ReleaseModuleState();
 
 // The module this code is linked into: the plug-in DLL in the product.
 HINSTANCE ThisModule();
+
+// The string with that id from the module's string table; empty when it is absent.
+WideString ModuleString(UINT id);
+
+// The folder of this module's file, with its trailing backslash; empty if it cannot be
+// told.
+WideString ModuleFolder();

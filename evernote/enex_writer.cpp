@@ -1,8 +1,9 @@
-#include "note/enex_writer.h"
+#include "evernote/enex_writer.h"
 
 #include <cstdio>
 
 #include "text/code_pages.h"
+#include "text/markup_escape.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -41,17 +42,10 @@ void ForEachXmlUnit(WideView text, Append append) {
 
 // XML character data: "&", "<" and ">" as entities, forbidden characters left out.
 WideString XmlText(WideView text) {
-  WideString out;
-  out.reserve(text.size());
-  ForEachXmlUnit(text, [&](char16_t unit) {
-    switch (unit) {
-      case u'&': out += u"&amp;"; break;
-      case u'<': out += u"&lt;"; break;
-      case u'>': out += u"&gt;"; break;
-      default: out.push_back(unit);
-    }
-  });
-  return out;
+  WideString kept;
+  kept.reserve(text.size());
+  ForEachXmlUnit(text, [&](char16_t unit) { kept.push_back(unit); });
+  return EscapeMarkup(kept, MarkupPlace::kText);
 }
 
 // Text for a CDATA section: a "]]>" would end the section early, so the section is

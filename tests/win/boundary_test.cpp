@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "plugin/boundary.h"
+#include "win/boundary.h"
 
 namespace {
 

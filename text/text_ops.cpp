@@ -1,4 +1,4 @@
-#include "note/text_ops.h"
+#include "text/text_ops.h"
 
 #include <algorithm>
 #include <new>

@@ -1,7 +1,7 @@
 // Search, replace, cut and trim: the documented edge cases, and FindText/ReplaceAll
 // against a plain quadratic reference over many random texts of a small alphabet
 // (where partial matches and overlaps are frequent).
-#include "note/text_ops.h"
+#include "text/text_ops.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "note/send_note.h"
 
 #include <algorithm>
-#include "plugin/module_state.h"
+#include "win/module_state.h"
 
 namespace {
 

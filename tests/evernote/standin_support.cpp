@@ -1,4 +1,4 @@
-#include "tests/evernote_start/standin_support.h"
+#include "tests/evernote/standin_support.h"
 
 #include <tlhelp32.h>
 
