@@ -13,14 +13,14 @@ namespace {
 constexpr WideView kBookmarkOpen = u"bookmark&lt;";
 constexpr WideView kBookmarkClose = u"&gt;";
 constexpr WideView kAnchorOpen = u"<A NAME=\"";
-constexpr WideView kAnchorClose = u"\"><FONT COLOR=\"orange\">&bull;</FONT></A>";
+constexpr WideView kAnchorClose = u"\"><FONT COLOR=\"orange\">&#8226;</FONT></A>";
 // kAnchorClose up to its first blank: what a bookmark that starts inside an anchor name
 // takes as the rest of its own name.
 constexpr WideView kAnchorCloseHead = u"\"><FONT";
 constexpr int kOpenLength = static_cast<int>(kBookmarkOpen.size());
 constexpr int kCloseLength = static_cast<int>(kBookmarkClose.size());
 constexpr WideView kAnchorHead = u"<A HREF=\"";
-constexpr WideView kAnchorMiddle = u"\" TARGET=_blank>";
+constexpr WideView kAnchorMiddle = u"\" TARGET=\"_blank\">";
 constexpr WideView kAnchorTail = u"</A>";
 
 // Index of the next "http://" or "https://" at or after start, or -1.

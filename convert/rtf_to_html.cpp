@@ -6,12 +6,14 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "irun/irun.h"
+#include "text/code_pages.h"
 #include "text/text_ops.h"
 #include "win/guards.h"
 #include "win/module_state.h"
-#include "text/code_pages.h"
+#include "win/system_text.h"
 
 namespace {
 
@@ -43,62 +45,79 @@ class SessionGuard {
 
 // A file named irun.dll in the host's current folder or on PATH must never run inside
 // the host: look in the plug-in's own folder first, then only in the safe default
-// folders (the host's folder and the system folder).
-HMODULE LoadConverterLibrary() {
+// folders (the host's folder and the system folder). On failure, failure says where it
+// looked and what the system answered there.
+HMODULE LoadConverterLibrary(WideString& failure) {
   const WideString folder = ModuleFolder();
+  DWORD ownError = ERROR_MOD_NOT_FOUND;
   if (!folder.empty()) {
     const WideString own = folder + kLibraryName;
     // Dependencies of the converter come from its own folder too.
     if (HMODULE module = LoadLibraryExW(WidePtr(own), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
       return module;
     }
+    ownError = GetLastError();
   }
-  if (HMODULE module = LoadLibraryExW(reinterpret_cast<const wchar_t*>(kLibraryName), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) {
+  failure = u"Cannot load the converter " + WideString(kLibraryName) + u" from the folder " +
+            (folder.empty() ? WideString(u"of the plug-in") : folder) + u": " +
+            SystemErrorText(ownError);
+  if (HMODULE module = LoadLibraryExW(reinterpret_cast<const wchar_t*>(kLibraryName), nullptr,
+                                      LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) {
     return module;
   }
-  // Windows 7 without KB2533623 refuses the search flags: fall back to the full path in
-  // the system folder, which searches nowhere else.
-  if (GetLastError() == ERROR_INVALID_PARAMETER) {
-    wchar_t systemFolder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(systemFolder, MAX_PATH);
-    if (length > 0 && length < MAX_PATH) {
-      const WideString path = WideFromPtr(systemFolder, length) + u"\\" + kLibraryName;
-      return LoadLibraryExW(WidePtr(path), nullptr, 0);
-    }
-  }
+  // Windows 7 without KB2533623 refuses the search flags: the system folder alone then.
+  if (GetLastError() == ERROR_INVALID_PARAMETER) return LoadSystemLibrary(kLibraryName);
   return nullptr;
+}
+
+WideString Lacks(const char* function) {
+  return u"The converter " + WideString(kLibraryName) + u" lacks its function " +
+         WideFromAscii(function);
+}
+
+bool Fail(WideString* failure, WideString text) {
+  if (failure) *failure = std::move(text);
+  return false;
 }
 
 }  // namespace
 
-bool ConvertRtfToHtml(const ByteString& rtf, WideString& html) {
-  UniqueModule library(LoadConverterLibrary());
+bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failure) {
+  WideString loadFailure;
+  UniqueModule library(LoadConverterLibrary(loadFailure));
   if (!library) {
     html = u"Cannot load irun dll";
-    return false;
+    return Fail(failure, loadFailure);
   }
   const auto open = FindFunction<EXBufferOpenSessionProc>(library, "EXBufferOpenSession");
-  if (!open) return false;
+  if (!open) return Fail(failure, Lacks("EXBufferOpenSession"));
   const IrunSession session = open();
   SessionGuard closer(library, session);
 
   // A library without EXBufferConvert cannot convert: a failed conversion.
   const auto convert = FindFunction<EXBufferConvertProc>(library, "EXBufferConvert");
-  if (!convert) return false;
+  if (!convert) return Fail(failure, Lacks("EXBufferConvert"));
   int32_t bodySize = 0;
   int32_t objectCount = 0;
   const ByteString color = WideToThreadAnsi(ColorToHexText(0xFFFFFF));
   const int32_t length = static_cast<int32_t>(std::strlen(rtf.c_str()));
-  if (convert(session, rtf.c_str(), length, &bodySize, &objectCount, 16, color.c_str(), 0,
-              96) != 0) {
-    return false;
+  const int32_t result =
+      convert(session, rtf.c_str(), length, &bodySize, &objectCount, 16, color.c_str(), 0, 96);
+  if (result != 0) {
+    return Fail(failure, u"The converter could not convert the page (result code " +
+                             WideNumber(result) + u")");
   }
 
-  if (bodySize < 0) return false;
+  if (bodySize < 0) {
+    return Fail(failure, u"The converter reported a page of " + WideNumber(bodySize) + u" bytes");
+  }
   std::unique_ptr<char[]> body(new (std::nothrow) char[static_cast<size_t>(bodySize) + 1]());
-  if (!body) return false;
+  if (!body) {
+    return Fail(failure, u"Not enough memory for the converted page (" + WideNumber(bodySize) +
+                             u" bytes)");
+  }
   const auto getBody = FindFunction<EXBufferGetBodyProc>(library, "EXBufferGetBody");
-  if (!getBody) return false;
+  if (!getBody) return Fail(failure, Lacks("EXBufferGetBody"));
   getBody(session, body.get());
   html = BytesToWide(body.get(), kCodePageAnsi);
   AddBodyMargins(html);

@@ -9,9 +9,11 @@
 // Converts rtf (taken up to its first zero byte) and puts the document, with margins
 // added to its body start tag, in place of html. Returns true once the body was
 // fetched. When the library cannot be loaded, html becomes "Cannot load irun dll";
-// on every other failure html keeps its old content. Every session opened is closed
-// and the library is freed again before returning.
-bool ConvertRtfToHtml(const ByteString& rtf, WideString& html);
+// on every other failure html keeps its old content. A failure is described in
+// failure (when given) for the user: which file could not be loaded from where, which
+// function the library lacks, or the converter's result code. Every session opened is
+// closed and the library is freed again before returning.
+bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failure = nullptr);
 
 // Appends topmargin, bottommargin, leftmargin, rightmargin, marginwidth and marginheight
 // (each =5) to the first "<body" start tag; without "<body" and a later ">" nothing

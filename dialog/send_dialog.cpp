@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 #include <richedit.h>
 
+#include <new>
 #include <utility>
 
 #include "convert/richedit_stream.h"
@@ -244,6 +245,9 @@ void SendDialog::StartSendButtonBlink() {
 }
 
 void SendDialog::OnCommand(int id) {
+  // While a send waits for ENScript the dialog stays open and sends nothing more: Enter,
+  // Escape and the close box land here too.
+  if (sending_ && (id == IDOK || id == IDCANCEL)) return;
   switch (id) {
     case IDOK:               OnSend(); break;
     case IDCANCEL:           EndDialog(window, IDCANCEL); break;
@@ -260,12 +264,54 @@ void SendDialog::OnNcDestroy() {
   window = nullptr;
 }
 
+// Send and Close disabled and the close box greyed for one send; all of it comes back
+// on every way out.
+class SendDialog::SendingState {
+ public:
+  explicit SendingState(SendDialog& dialog) : dialog_(dialog) {
+    HWND window = dialog.window;
+    HWND send = GetDlgItem(window, IDOK);
+    // A disabled button cannot keep the focus: the keyboard would be lost.
+    sendHadFocus_ = GetFocus() == send;
+    if (sendHadFocus_) SetFocus(GetDlgItem(window, IDC_LOG_LIST));
+    EnableWindow(send, FALSE);
+    EnableWindow(GetDlgItem(window, IDCANCEL), FALSE);
+    EnableMenuItem(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+    dialog.sending_ = true;
+  }
+  SendingState(const SendingState&) = delete;
+  SendingState& operator=(const SendingState&) = delete;
+  ~SendingState() {
+    HWND window = dialog_.window;
+    dialog_.sending_ = false;
+    if (!window) return;
+    EnableMenuItem(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
+    EnableWindow(GetDlgItem(window, IDCANCEL), TRUE);
+    EnableWindow(GetDlgItem(window, IDOK), TRUE);
+    if (sendHadFocus_) SetFocus(GetDlgItem(window, IDOK));
+  }
+
+ private:
+  SendDialog& dialog_;
+  bool sendHadFocus_ = false;
+};
+
 void SendDialog::OnSend() {
-  HWND button = GetDlgItem(window, IDOK);
-  EnableWindow(button, FALSE);
-  // Whatever ends the send, the button comes back.
-  AtBoundaryVoid([&] { SendForNodeKind(); });
-  EnableWindow(button, TRUE);
+  SendingState sending(*this);
+  try {
+    SendForNodeKind();
+  } catch (const std::bad_alloc&) {
+    ReportSendFailure(u"There was not enough memory to send this page");
+  } catch (...) {
+    ReportSendFailure(u"The page could not be sent because of an unexpected error");
+  }
+}
+
+// Whatever stopped the send has released what it held on its way out; the user hears
+// the end of the send as always and reads why it failed.
+void SendDialog::ReportSendFailure(const WideString& reason) {
+  AtBoundaryVoid([&] { AddLogLine(window, u"ERROR: " + reason); });
+  PlayNotificationSound();
 }
 
 void SendDialog::SendForNodeKind() {
@@ -289,6 +335,11 @@ void SendDialog::SendHtmlCode() {
 }
 
 void SendDialog::SendNote(const WideString* htmlCode) {
+  ::SendNote(NewSendRequest(htmlCode));
+  PlayNotificationSound();
+}
+
+SendRequest SendDialog::NewSendRequest(const WideString* htmlCode) {
   SendRequest request;
   request.title = nodeTitle;
   request.link = DialogItemText(window, IDC_LINK_FIELD, kLinkFieldUnits);
@@ -303,12 +354,14 @@ void SendDialog::SendNote(const WideString* htmlCode) {
   request.showConsole = IsDlgButtonChecked(window, IDC_SHOW_CONSOLE) == BST_CHECKED;
   request.logCallback = LogToList;
   request.logContext = GetDlgItem(window, IDC_LOG_LIST);
-  ::SendNote(request);
-  PlayNotificationSound();
+  return request;
 }
 
 INT_PTR OpenSendDialog(HWND owner, HWND hostEditorWindow, const WideString& displayName,
                        int nodeKind) {
+  // The dialog's rich edit is a RICHEDIT20W: its library is loaded here, since a host
+  // need not have loaded it, and held until the dialog is gone.
+  UniqueModule richEdit(LoadSystemLibrary(u"riched20.dll"));
   SendDialog dialog(hostEditorWindow, displayName, nodeKind);
   return dialog.Run(owner);
 }

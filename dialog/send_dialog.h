@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "dialog/hyperlink_control.h"
+#include "note/send_note.h"
 #include "text/wide_string.h"
 
 class SendDialog {
@@ -33,6 +34,10 @@ class SendDialog {
   HyperlinkControl supportLink;     // static 1008
 
  private:
+  class SendingState;
+
+  bool sending_ = false;  // a send is under way (waiting for ENScript, say)
+
   static INT_PTR CALLBACK SendDialogProc(HWND dialog, UINT message, WPARAM wParam,
                                          LPARAM lParam);
   void OnInitDialog();
@@ -41,8 +46,10 @@ class SendDialog {
   void OnNcDestroy();
 
   void OnSend();
+  void ReportSendFailure(const WideString& reason);
   void SendForNodeKind();
   void SendHtmlCode();
+  SendRequest NewSendRequest(const WideString* htmlCode);
   void LoadHostText();
   void ShowHostLink();
   WideString GetHostPageLink();

@@ -160,11 +160,13 @@ ByteString BuildEnexDocument(WideView title, const WideString& content, const No
   // sized once around the content, which may be many megabytes and is converted
   // straight into it (and copied beforehand only when it holds something to mend).
   ByteString tail = kContentElementTail;
-  tail += "\n<created>\n";
+  // Title and times hold exactly their values: readers keep line breaks around a title,
+  // and one drops a creation date written with them.
+  tail += "\n<created>";
   AppendUtf8(tail, EnexTimestamp(created));
-  tail += "\n</created>\n<updated>\n";
+  tail += "</created>\n<updated>";
   AppendUtf8(tail, EnexTimestamp(updated));
-  tail += "\n</updated>\n";
+  tail += "</updated>\n";
   const WideString tagElements = TagElements(tags);
   if (!tagElements.empty()) {
     tail += "\n";
@@ -178,9 +180,9 @@ ByteString BuildEnexDocument(WideView title, const WideString& content, const No
   document += kExportDtd;
   document += "\">\n";
   document += "<en-export application=\"Yarrin/Yarrin2Evernote\">\n";
-  document += "<note>\n<title>\n";
+  document += "<note>\n<title>";
   AppendUtf8(document, XmlText(title));
-  document += "\n</title>\n";
+  document += "</title>\n";
   document += ContentElementHead();
   if (NeedsCdataWork(content)) {
     AppendUtf8(document, CdataText(content), tail.size());

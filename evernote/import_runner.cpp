@@ -2,10 +2,12 @@
 
 #include <shellapi.h>
 
+#include "evernote/enex_writer.h"
 #include "evernote/install_lookup.h"
 #include "evernote/paths.h"
-#include "evernote/enex_writer.h"
 #include "win/guards.h"
+#include "win/message_wait.h"
+#include "win/system_text.h"
 
 ImportRequest::ImportRequest() {
   GetSystemTime(&created);
@@ -32,15 +34,26 @@ WideString NewTempFileName(const WideString& folder, const WideString& extension
   if (!base.empty() && base.back() != u'\\') base += u'\\';
   unsigned unique = number & 0xFFFF;
   if (unique == 0) unique = 1;
-  // The name GetTempFileNameW forms ("abc" + hexadecimal number + ".TMP"), composed here:
-  // the system refuses to name a file in a folder that does not exist, and the runner
-  // must still be able to say which file it could not create.
+  // The name GetTempFileNameW forms ("abc" + four hexadecimal digits + ".TMP"), composed
+  // here: the system refuses to name a file in a folder that does not exist, and the
+  // runner must still be able to say which file it could not create.
   wchar_t name[16] = {};
-  wsprintfW(name, L"abc%X.TMP", unique);
+  wsprintfW(name, L"abc%04X.TMP", unique);
   WideString path = base + WideFromPtr(name);
   if (!extension.empty() && extension.front() != u'.' && (path.empty() || path.back() != u'.'))
     path += u'.';
   return path + extension;
+}
+
+WideString EnscriptExitText(DWORD exitCode) {
+  WideString text = u"ENScript ended with exit code " + WideNumber(exitCode);
+  // Codes of this size are the system's own statuses: the program did not finish.
+  if (exitCode >= 0xC0000000) {
+    wchar_t hex[16] = {};
+    wsprintfW(hex, L"0x%08X", exitCode);
+    text += u" (" + WideFromPtr(hex) + u": ENScript stopped with a system error)";
+  }
+  return text + u"; the note was not imported";
 }
 
 namespace {
@@ -49,43 +62,97 @@ constexpr int kShowNormal = 5;
 constexpr int kHide = 0;
 constexpr unsigned kNamesToTry = 0x10000;
 
-// Creates the note file under a name that no file has yet: an existing file of the
-// same name, whoever it belongs to, is never overwritten.
-UniqueFile CreateNoteFile(const WideString& folder, WideString& path) {
-  unsigned first = GetTickCount();
-  for (unsigned attempt = 0; attempt < kNamesToTry; ++attempt) {
-    path = NewTempFileName(folder, u"enex", first + attempt);
-    if (path.empty()) return UniqueFile();
-    UniqueFile file(CreateFileW(WidePtr(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file || GetLastError() != ERROR_FILE_EXISTS) return file;
+// The note file: created under a name that no file has yet (an existing file of the same
+// name, whoever it belongs to, is never overwritten), and deleted on every way out.
+class NoteFile {
+ public:
+  NoteFile() = default;
+  NoteFile(const NoteFile&) = delete;
+  NoteFile& operator=(const NoteFile&) = delete;
+  ~NoteFile() {
+    handle_.reset();
+    if (created_) DeleteFileW(WidePtr(path_));
   }
-  return UniqueFile();
-}
 
-bool WriteWhole(const UniqueFile& file, const ByteString& bytes) {
-  DWORD written = 0;
-  if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+  bool Create(const WideString& folder) {
+    if (folder.empty()) return false;  // the folder is unknown: no name to try
+    unsigned first = GetTickCount();
+    for (unsigned attempt = 0; attempt < kNamesToTry; ++attempt) {
+      path_ = NewTempFileName(folder, u"enex", first + attempt);
+      if (path_.empty()) return false;
+      handle_.reset(CreateFileW(WidePtr(path_), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (handle_) return created_ = true;
+      if (GetLastError() != ERROR_FILE_EXISTS) return false;
+    }
     return false;
-  return written == bytes.size();
-}
+  }
 
-// Starts ENScript in its own folder; the process handle is kept (may be null).
-bool StartEnscript(const WideString& enscriptPath, const WideString& arguments,
-                   int showConsole, UniqueProcess& process) {
-  WideString folder = PathFolder(enscriptPath, true);
-  SHELLEXECUTEINFOW info{};
-  info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
-  info.lpVerb = L"open";
-  info.lpFile = WidePtr(enscriptPath);
-  info.lpParameters = WidePtr(arguments);
-  info.lpDirectory = WidePtr(folder);
-  info.nShow = showConsole ? kShowNormal : kHide;
-  bool started = ShellExecuteExW(&info) != FALSE;
-  process.reset(info.hProcess);
-  return started;
-}
+  // All bytes in one write; the file is closed afterwards.
+  bool Write(const ByteString& bytes) {
+    DWORD written = 0;
+    bool whole = WriteFile(handle_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                           nullptr) &&
+                 written == bytes.size();
+    handle_.reset();
+    return whole;
+  }
+
+  const WideString& path() const { return path_; }
+
+ private:
+  WideString path_;
+  UniqueFile handle_;
+  bool created_ = false;
+};
+
+// ENScript's process, waited for before its handle is closed on every way out: the note
+// file it reads must outlive it.
+class EnscriptProcess {
+ public:
+  EnscriptProcess() = default;
+  EnscriptProcess(const EnscriptProcess&) = delete;
+  EnscriptProcess& operator=(const EnscriptProcess&) = delete;
+  ~EnscriptProcess() {
+    if (handle_) WaitForSingleObject(handle_.get(), INFINITE);
+  }
+
+  // Starts ENScript in its own folder through the shell, which shows no box of its own.
+  // False with the system's error code when it could not be started.
+  bool Start(const WideString& enscriptPath, const WideString& arguments, bool showConsole,
+             DWORD& error) {
+    WideString folder = PathFolder(enscriptPath, true);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = WidePtr(enscriptPath);
+    info.lpParameters = WidePtr(arguments);
+    info.lpDirectory = WidePtr(folder);
+    info.nShow = showConsole ? kShowNormal : kHide;
+    bool started = ShellExecuteExW(&info) != FALSE;
+    error = started ? ERROR_SUCCESS : GetLastError();
+    handle_.reset(info.hProcess);
+    return started;
+  }
+
+  bool running() const { return static_cast<bool>(handle_); }
+
+  // Waits with the thread's windows served; notices go to the log. The exit code, or
+  // nothing when the system cannot tell it.
+  bool Wait(const ImportRequest& request, DWORD& exitCode) {
+    WaitServingMessages(handle_.get(), request.waitNoticeMs, [&](DWORD seconds) {
+      LogLine(request, u"Still waiting for ENScript to finish (" + WideNumber(seconds) +
+                           u" s); a hidden ENScript window may be waiting for input.");
+    });
+    bool known = GetExitCodeProcess(handle_.get(), &exitCode) != FALSE;
+    handle_.reset();
+    return known;
+  }
+
+ private:
+  UniqueProcess handle_;
+};
 
 }  // namespace
 
@@ -103,39 +170,49 @@ bool RunImport(const ImportRequest& request) {
   }
   LogLine(request, u"ENScript path: " + enscriptPath);
 
-  WideString title = NoteTitle(request.title ? WideView(*request.title) : WideView());
-  ByteString document = BuildEnexDocument(
-      title, *request.content, NoteTimeFromSystemTime(request.created),
-      NoteTimeFromSystemTime(request.updated), request.tags ? WideView(*request.tags) : WideView());
-
-  WideString notePath;
+  NoteFile note;  // destroyed after the process: deleted once ENScript has ended
   {
-    UniqueFile file = CreateNoteFile(PathFolder(enscriptPath, false), notePath);
-    if (!file) {
-      LogError(request, u"Cannot create temp file " + notePath);
+    WideString title = NoteTitle(request.title ? WideView(*request.title) : WideView());
+    ByteString document = BuildEnexDocument(
+        title, *request.content, NoteTimeFromSystemTime(request.created),
+        NoteTimeFromSystemTime(request.updated),
+        request.tags ? WideView(*request.tags) : WideView());
+    // The user's own temporary folder: a standard account may not write into ENScript's
+    // folder under Program Files, and a write redirected to the VirtualStore would never
+    // reach ENScript.
+    if (!note.Create(TempFolderPath())) {
+      LogError(request, u"Cannot create temp file " + note.path());
       return false;
     }
-    if (!WriteWhole(file, document)) {
-      file.reset();
-      LogError(request, u"Cannot write temp file " + notePath);
-      DeleteFileW(WidePtr(notePath));
+    if (!note.Write(document)) {
+      LogError(request, u"Cannot write temp file " + note.path());
       return false;
     }
   }
 
-  UniqueProcess process;
-  WideString arguments = u"importNotes /s" + PathFileName(notePath);
-  if (StartEnscript(enscriptPath, arguments, request.showConsole, process))
-    LogLine(request, u"ENScript started " + enscriptPath);
-  else
-    LogError(request, u"Cannot start ENScript " + enscriptPath);
-  if (!process) {
-    DeleteFileW(WidePtr(notePath));
+  EnscriptProcess enscript;
+  DWORD error = ERROR_SUCCESS;
+  // The full path, quoted: the folder may hold blanks, and ENScript's working folder is
+  // its own.
+  WideString arguments = u"importNotes /s \"" + note.path() + u"\"";
+  if (!enscript.Start(enscriptPath, arguments, request.showConsole != 0, error)) {
+    LogError(request, u"Cannot start ENScript " + enscriptPath + u": " + SystemErrorText(error));
     return false;
   }
-  WaitForSingleObject(process.get(), INFINITE);
-  process.reset();
-  DeleteFileW(WidePtr(notePath));
+  LogLine(request, u"ENScript started " + enscriptPath);
+  if (!enscript.running()) {
+    LogError(request, u"The system did not say when ENScript ended; the note may not be imported");
+    return false;
+  }
+  DWORD exitCode = 0;
+  if (!enscript.Wait(request, exitCode)) {
+    LogError(request, u"Cannot tell how ENScript ended: " + SystemErrorText(GetLastError()));
+    return false;
+  }
+  if (exitCode != 0) {
+    LogError(request, EnscriptExitText(exitCode));
+    return false;
+  }
   LogLine(request, u"End of Yarrin2Evernote");
   return true;
 }

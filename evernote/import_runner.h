@@ -1,6 +1,8 @@
-// Has Evernote import one note: the note is written as an ENEX file into ENScript's
-// folder, ENScript is started with "importNotes /s<file>" and waited for, and the file
-// is deleted. Every step is reported through the request's log callback.
+// Has Evernote import one note: the note is written as an ENEX file into the user's
+// temporary folder, ENScript is started in its own folder with
+// importNotes /s "<full path of the file>", waited for with the caller's windows kept
+// alive, its exit code judged, and the file deleted. Every step is reported through the
+// request's log callback.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +11,9 @@
 
 // Receives one log line; the result is not read.
 using LogCallback = int (*)(const wchar_t* text, void* context);
+
+// How often a run that waits for ENScript says so in the log.
+constexpr DWORD kDefaultWaitNoticeMs = 30000;
 
 struct ImportRequest {
   ImportRequest();  // reads the UTC clock once into created and updated
@@ -21,9 +26,12 @@ struct ImportRequest {
   LogCallback logCallback = nullptr;
   void* logContext = nullptr;  // handed back to logCallback unchanged
   const WideString* tags = nullptr;
+  DWORD waitNoticeMs = kDefaultWaitNoticeMs;  // 0: no notices
 };
 
-// True when ENScript was started and waited for; its exit code is not judged.
+// True when ENScript ran and reported success (exit code 0). Every failure is logged as
+// a line beginning "ERROR: ". Exceptions (memory running out) pass to the caller, but
+// never before ENScript, once started, has ended and the note file is deleted.
 bool RunImport(const ImportRequest& request);
 
 void LogLine(const ImportRequest& request, const WideString& text);
@@ -32,8 +40,11 @@ void LogError(const ImportRequest& request, const WideString& text);  // "ERROR:
 // The user's temporary folder (GetTempPathW), usually ending in a backslash.
 WideString TempFolderPath();
 
-// folder\abcXXXX.TMP.<extension>, with XXXX the low 16 bits of number in hexadecimal
-// (never 0), as GetTempFileNameW names its files. An empty folder means the temporary
-// folder. Nothing is created or tested.
+// folder\abcXXXX.TMP.<extension>, with XXXX the low 16 bits of number as four
+// hexadecimal digits (never 0000), as GetTempFileNameW names its files. An empty folder
+// means the temporary folder. Nothing is created or tested.
 WideString NewTempFileName(const WideString& folder, const WideString& extension,
                            unsigned number);
+
+// The log line for an ENScript that ended with a non-zero exit code.
+WideString EnscriptExitText(DWORD exitCode);

@@ -1,11 +1,15 @@
 #include "note/send_note.h"
 
+#include <new>
+
 #include "convert/html_cleanup.h"
 #include "convert/rtf_to_html.h"
+#include "convert/well_formed.h"
 #include "resources/resource_ids.h"
 #include "resources/web_addresses.h"
 #include "text/markup_escape.h"
 #include "win/module_state.h"
+#include "win/settings.h"
 
 namespace {
 
@@ -13,18 +17,68 @@ constexpr int kStampUnits = 100;
 
 WideString Attribute(const WideString& text) { return EscapeMarkup(text, MarkupPlace::kAttribute); }
 
-WideString RichTextBody(const ByteString& rtf) {
-  WideString body;
-  ConvertRtfToHtml(rtf, body);
-  CleanConvertedHtml(body);
-  return body;
-}
-
 WideString CurrentStamp() {
   SYSTEMTIME now;
   GetLocalTime(&now);
   return FormatLocalDateTime(now, GetUserDefaultLCID());
 }
+
+void Log(const SendRequest& request, const WideString& text) {
+  if (request.logCallback) request.logCallback(WidePtr(text), request.logContext);
+}
+
+void LogError(const SendRequest& request, const WideString& text) {
+  Log(request, u"ERROR: " + text);
+}
+
+// The page converted and cleaned up; false (logged) when the converter failed, since a
+// note made of an error message or of nothing would hide that the page went nowhere.
+bool RichTextBody(const SendRequest& request, WideString& body) {
+  WideString failure;
+  if (!ConvertRtfToHtml(request.rtf, body, &failure)) {
+    LogError(request, failure + u"; nothing was sent");
+    return false;
+  }
+  CleanConvertedHtml(body);
+  return true;
+}
+
+DWORD WaitNoticeMs() {
+  auto seconds = ReadUserSetting(kWaitNoticeSetting);
+  return seconds ? *seconds * 1000 : kDefaultWaitNoticeMs;
+}
+
+void SendComposedNote(const SendRequest& request) {
+  const bool richText = request.source == BodySource::kRichText;
+  WideString first = ModuleString(richText ? IDS_CONVERT_TEXT : IDS_SEND_HTML_CODE);
+  if (!first.empty()) Log(request, first);
+
+  WideString content;
+  if (!request.link.empty())
+    content = LinkParagraph(request.link, request.documentPath, request.title, CurrentStamp(),
+                            ImportedByText());
+  content += u"<P>";
+  if (richText) {
+    WideString body;  // gone before the import, which holds the whole document
+    if (!RichTextBody(request, body)) return;
+    content += body;
+  } else {
+    content += request.htmlCode;
+  }
+  content += u"</P>";
+  MakeWellFormed(content);
+
+  ImportRequest import;
+  import.content = &content;
+  import.title = &request.title;
+  import.showConsole = request.showConsole ? 1 : 0;
+  import.logCallback = request.logCallback;
+  import.logContext = request.logContext;
+  if (!request.tags.empty()) import.tags = &request.tags;
+  import.waitNoticeMs = WaitNoticeMs();
+  RunImport(import);
+}
+
 
 }  // namespace
 
@@ -63,25 +117,13 @@ WideString ImportedByText() {
 }
 
 void SendNote(const SendRequest& request) {
-  const bool richText = request.source == BodySource::kRichText;
-  if (request.logCallback) {
-    WideString first = ModuleString(richText ? IDS_CONVERT_TEXT : IDS_SEND_HTML_CODE);
-    if (!first.empty()) request.logCallback(WidePtr(first), request.logContext);
+  // The import cleans up after itself (note file deleted, ENScript waited for) on every
+  // way out; what is left here is to tell the user.
+  try {
+    SendComposedNote(request);
+  } catch (const std::bad_alloc&) {
+    LogError(request, u"There was not enough memory to send this page");
+  } catch (...) {
+    LogError(request, u"The page could not be sent because of an unexpected error");
   }
-  WideString body = richText ? RichTextBody(request.rtf) : request.htmlCode;
-
-  WideString content;
-  if (!request.link.empty())
-    content = LinkParagraph(request.link, request.documentPath, request.title, CurrentStamp(),
-                            ImportedByText());
-  content += u"<P>" + body + u"</P>";
-
-  ImportRequest import;
-  import.content = &content;
-  import.title = &request.title;
-  import.showConsole = request.showConsole ? 1 : 0;
-  import.logCallback = request.logCallback;
-  import.logContext = request.logContext;
-  if (!request.tags.empty()) import.tags = &request.tags;
-  RunImport(import);
 }

@@ -26,9 +26,13 @@ struct SendRequest {
   void* logContext = nullptr;
 };
 
-// Sends the note and waits until the import has ended; reports through the log. The
-// notification sound is the caller's.
+// Sends the note and waits until the import has ended; reports through the log, where
+// every failure is a line beginning "ERROR: ". A page the converter cannot convert is not
+// sent. Nothing is thrown. The notification sound is the caller's.
 void SendNote(const SendRequest& request);
+
+// The per-user setting (seconds) for how often a send that waits for ENScript says so.
+inline constexpr wchar_t kWaitNoticeSetting[] = L"WaitNoticeSeconds";
 
 // The converter's document turned into the note body: the plug-in's comment in place of
 // the converter's marker, bookmarks as anchors, web addresses as links, the body only.

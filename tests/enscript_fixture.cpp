@@ -80,10 +80,39 @@ void ScopedEnscript::SetFault(const std::string& fault) const {
   WriteFileBytes(folder_ + L"enscript-fault.txt", fault);
 }
 
-std::vector<std::wstring> ScopedEnscript::NoteFilesLeft() const {
+std::vector<std::wstring> ScopedEnscript::NoteFilesLeft() const { return EnexFilesIn(folder_); }
+
+namespace {
+std::wstring Variable(const wchar_t* name) {
+  wchar_t value[MAX_PATH * 2] = {};
+  DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH * 2);
+  return length ? std::wstring(value, length) : std::wstring();
+}
+}  // namespace
+
+ScopedTempFolder::ScopedTempFolder(const std::wstring& relativePath)
+    : root_(TestProgramFolder() + relativePath.substr(0, relativePath.find(L'\\'))),
+      folder_(TestProgramFolder() + relativePath + L"\\"),
+      oldTmp_(Variable(L"TMP")),
+      oldTemp_(Variable(L"TEMP")) {
+  RemoveFolderTree(root_);
+  for (size_t at = folder_.find(L'\\', TestProgramFolder().size()); at != std::wstring::npos;
+       at = folder_.find(L'\\', at + 1))
+    CreateDirectoryW(folder_.substr(0, at).c_str(), nullptr);
+  SetEnvironmentVariableW(L"TMP", folder_.c_str());
+  SetEnvironmentVariableW(L"TEMP", folder_.c_str());
+}
+
+ScopedTempFolder::~ScopedTempFolder() {
+  SetEnvironmentVariableW(L"TMP", oldTmp_.empty() ? nullptr : oldTmp_.c_str());
+  SetEnvironmentVariableW(L"TEMP", oldTemp_.empty() ? nullptr : oldTemp_.c_str());
+  RemoveFolderTree(root_);
+}
+
+std::vector<std::wstring> EnexFilesIn(const std::wstring& folder) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder_ + L"*.enex").c_str(), &found);
+  HANDLE search = FindFirstFileW((folder + L"*.enex").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return names;
   do names.push_back(found.cFileName);
   while (FindNextFileW(search, &found));

@@ -33,6 +33,26 @@ class ScopedEnscript {
   ScopedAppPath appPath_;
 };
 
+// The process's temporary folder (TMP and TEMP) pointed at a fresh folder under the test
+// program's folder for the lifetime of the object, as a user profile would have it.
+class ScopedTempFolder {
+ public:
+  explicit ScopedTempFolder(const std::wstring& relativePath);
+  ScopedTempFolder(const ScopedTempFolder&) = delete;
+  ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
+  ~ScopedTempFolder();
+
+  const std::wstring& folder() const { return folder_; }  // ends in a backslash
+
+ private:
+  std::wstring root_;
+  std::wstring folder_;
+  std::wstring oldTmp_, oldTemp_;
+};
+
+// Names of the files in folder (ending in a backslash) whose names end in .enex.
+std::vector<std::wstring> EnexFilesIn(const std::wstring& folder);
+
 std::string ReadFileBytes(const std::wstring& path);
 void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::wstring TestProgramFolder();

@@ -23,3 +23,19 @@ void RemoveEvernoteAppPaths() {
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, ScopedAppPath::KeyOf(L"Evernote.exe").c_str());
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, ScopedAppPath::KeyOf(L"ENScript.exe").c_str());
 }
+
+namespace {
+constexpr wchar_t kPluginSettings[] = L"Software\\Yarrin2Evernote";
+}
+
+ScopedUserSetting::ScopedUserSetting(const std::wstring& name, DWORD value) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kPluginSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &key, nullptr) == ERROR_SUCCESS) {
+    RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                   sizeof(value));
+    RegCloseKey(key);
+  }
+}
+
+ScopedUserSetting::~ScopedUserSetting() { RegDeleteTreeW(HKEY_CURRENT_USER, kPluginSettings); }

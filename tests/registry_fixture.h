@@ -23,3 +23,13 @@ class ScopedAppPath {
 
 // Deletes both App Paths keys the plug-in reads.
 void RemoveEvernoteAppPaths();
+
+// A DWORD value of the plug-in's own settings (HKCU\Software\Yarrin2Evernote) for the
+// lifetime of the object; the settings key is deleted on destruction.
+class ScopedUserSetting {
+ public:
+  ScopedUserSetting(const std::wstring& name, DWORD value);
+  ScopedUserSetting(const ScopedUserSetting&) = delete;
+  ScopedUserSetting& operator=(const ScopedUserSetting&) = delete;
+  ~ScopedUserSetting();
+};

@@ -1,39 +1,27 @@
-// Nothing raised inside the plug-in may reach the host: every export, window procedure
+// Nothing thrown inside the plug-in may reach the host: every export, window procedure
 // and thread entry runs its body through AtBoundary.
+//
+// Only C++ exceptions stop here. Processor faults are not recovered: jumping out of one
+// would skip destructors (leaving the clipboard open or the mouse captured) and could
+// cross system frames; they are found by fuzzing and sanitizers instead. Nothing here is
+// registered process-wide, so nothing outlives the plug-in when the host unloads it.
 #pragma once
 
-#include <utility>
-
-// Runs call(context) and returns true, or false when a C++ exception or a processor fault
-// in this module's code (an access violation, say) ended it. After a fault the frames
-// between the boundary and the fault are abandoned without their destructors: a leak is
-// the price of keeping the host alive.
-bool RunAtBoundary(bool (*call)(void* context), void* context) noexcept;
-
-// Returns body()'s result, or failure when body did not finish.
+// Returns body()'s result, or failure when a C++ exception ended it.
 template <typename Result, typename Body>
 Result AtBoundary(Result failure, Body&& body) noexcept {
-  struct Frame {
-    Body* body;
-    Result result;
-  } frame{&body, failure};
-  auto call = [](void* context) -> bool {
-    auto* f = static_cast<Frame*>(context);
-    try {
-      f->result = (*f->body)();
-      return true;
-    } catch (...) {
-      return false;
-    }
-  };
-  return RunAtBoundary(call, &frame) ? frame.result : failure;
+  try {
+    return body();
+  } catch (...) {
+    return failure;
+  }
 }
 
 // For bodies without a result.
 template <typename Body>
 void AtBoundaryVoid(Body&& body) noexcept {
-  AtBoundary(0, [&] {
+  try {
     body();
-    return 0;
-  });
+  } catch (...) {
+  }
 }

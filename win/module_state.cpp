@@ -45,3 +45,16 @@ WideString ModuleFolder() {
   size_t slash = path.find_last_of(u"\\/");
   return slash == WideString::npos ? WideString() : path.substr(0, slash + 1);
 }
+
+HMODULE LoadSystemLibrary(const char16_t* name) {
+  const auto* wide = reinterpret_cast<const wchar_t*>(name);
+  if (HMODULE module = LoadLibraryExW(wide, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return module;
+  // Windows 7 without KB2533623 refuses the search flags: the full path searches nowhere
+  // else either.
+  if (GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
+  wchar_t folder[MAX_PATH];
+  UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return nullptr;
+  WideString path = WideFromPtr(folder, length) + u"\\" + name;
+  return LoadLibraryExW(WidePtr(path), nullptr, 0);
+}

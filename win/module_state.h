@@ -31,3 +31,7 @@ WideString ModuleString(UINT id);
 // The folder of this module's file, with its trailing backslash; empty if it cannot be
 // told.
 WideString ModuleFolder();
+
+// A library from the system folder only, never from the host's folder or the current
+// one; null when it cannot be loaded. The caller frees it.
+HMODULE LoadSystemLibrary(const char16_t* name);

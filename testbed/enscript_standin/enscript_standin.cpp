@@ -3,9 +3,12 @@
 //
 //   ENScript.exe importNotes /s<file>      (also "/s <file>" and quoted paths)
 //
-// The file is parsed with MSXML, the XML parser that Windows itself provides. A
-// malformed file, a document that is not an en-export, or a note without title, content,
-// created and updated is refused with a message and a non-zero exit code. Each run
+// The file is parsed with MSXML, the XML parser that Windows itself provides, and so is
+// each note's content (its en-note element on its own, so that an entity no XML reader
+// knows, such as "&bull;", fails as it would in a reader without the ENML DTD). A
+// malformed file, a document that is not an en-export, a note without title, content,
+// created and updated, or a note whose content is not well-formed is refused with a
+// message and a non-zero exit code. Title and times are stored exactly as written. Each run
 // appends a line to notebook\import-log.txt (arguments and show mode) and keeps a copy of
 // the file exactly as received (notebook\received-NNNN.enex).
 //
@@ -36,6 +39,7 @@ enum ExitCode : int {
   kNotAnExport = 5,
   kIncompleteNote = 6,
   kStoreFailed = 7,
+  kMalformedContent = 8,
 };
 
 const IID kIidXmlDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
@@ -169,15 +173,6 @@ std::optional<std::wstring> ChildText(IXMLDOMNode* note, const wchar_t* name) {
   return ElementText(child.get());
 }
 
-// The writer puts the title and times on lines of their own: those line feeds go, and
-// nothing else (a title may end in a blank).
-std::wstring WithoutLineBreaksAround(std::wstring text) {
-  size_t first = text.find_first_not_of(L"\r\n");
-  if (first == std::wstring::npos) return {};
-  size_t last = text.find_last_not_of(L"\r\n");
-  return text.substr(first, last - first + 1);
-}
-
 std::wstring EnNoteElement(const std::wstring& content) {
   size_t start = content.find(L"<en-note");
   size_t end = content.rfind(L"</en-note>");
@@ -187,6 +182,54 @@ std::wstring EnNoteElement(const std::wstring& content) {
 
 WideString Wide(const std::wstring& text) {
   return WideString(reinterpret_cast<const char16_t*>(text.data()), text.size());
+}
+
+// A fresh MSXML document that parses strictly and fetches nothing from outside.
+bool NewParser(ComPtr<IXMLDOMDocument2>& document) {
+  CLSID documentClass;
+  if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.6.0", &documentClass)) &&
+      FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &documentClass)))
+    return false;
+  if (FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDocument2,
+                              reinterpret_cast<void**>(document.put()))))
+    return false;
+  document->put_async(VARIANT_FALSE);
+  document->put_validateOnParse(VARIANT_FALSE);
+  document->put_resolveExternals(VARIANT_FALSE);
+  document->put_preserveWhiteSpace(VARIANT_TRUE);
+  VARIANT allowDtd;
+  VariantInit(&allowDtd);
+  allowDtd.vt = VT_BOOL;
+  allowDtd.boolVal = VARIANT_FALSE;
+  Bstr prohibitDtd(L"ProhibitDTD");
+  document->setProperty(prohibitDtd.get(), allowDtd);  // the file names the ENEX DTD
+  return true;
+}
+
+std::wstring ParseError(IXMLDOMDocument2* document) {
+  ComPtr<IXMLDOMParseError> error;
+  Bstr reason;
+  if (FAILED(document->get_parseError(error.put())) || !error ||
+      FAILED(error->get_reason(reason.put())))
+    return L"(no reason given)";
+  std::wstring text = reason.text();
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+  return text;
+}
+
+bool IsWellFormed(const std::wstring& xml, std::wstring& problem) {
+  ComPtr<IXMLDOMDocument2> document;
+  if (!NewParser(document)) {
+    problem = L"no XML parser";
+    return false;
+  }
+  Bstr text(xml.c_str());
+  VARIANT_BOOL loaded = VARIANT_FALSE;
+  if (FAILED(document->loadXML(text.get(), &loaded)) || loaded != VARIANT_TRUE) {
+    problem = ParseError(document.get());
+    return false;
+  }
+  return true;
 }
 
 int ImportNotes(IXMLDOMDocument* document, const std::wstring& notebook) {
@@ -218,11 +261,17 @@ int ImportNotes(IXMLDOMDocument* document, const std::wstring& notebook) {
           L" lacks title, content, created or updated.");
       return kIncompleteNote;
     }
+    std::wstring problem;
+    if (!IsWellFormed(EnNoteElement(*content), problem)) {
+      Say(L"Import failed: the content of note " + std::to_wstring(i + 1) +
+          L" is not well-formed XML: " + problem);
+      return kMalformedContent;
+    }
     StoredNote stored;
-    stored.title = Wide(WithoutLineBreaksAround(*title));
+    stored.title = Wide(*title);
     stored.content = Wide(EnNoteElement(*content));
-    stored.created = Wide(WithoutLineBreaksAround(*created));
-    stored.updated = Wide(WithoutLineBreaksAround(*updated));
+    stored.created = Wide(*created);
+    stored.updated = Wide(*updated);
     ComPtr<IXMLDOMNodeList> tags;
     Bstr tagQuery(L"tag");
     long tagCount = 0;
@@ -244,29 +293,11 @@ int ImportNotes(IXMLDOMDocument* document, const std::wstring& notebook) {
 }
 
 int LoadAndImport(const std::wstring& path, const std::wstring& notebook) {
-  CLSID documentClass;
   ComPtr<IXMLDOMDocument2> document;
-  if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.6.0", &documentClass)) &&
-      FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &documentClass))) {
+  if (!NewParser(document)) {
     Say(L"Import failed: no XML parser.");
     return kMalformed;
   }
-  if (FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDocument2,
-                              reinterpret_cast<void**>(document.put())))) {
-    Say(L"Import failed: no XML parser.");
-    return kMalformed;
-  }
-  document->put_async(VARIANT_FALSE);
-  document->put_validateOnParse(VARIANT_FALSE);
-  document->put_resolveExternals(VARIANT_FALSE);
-  document->put_preserveWhiteSpace(VARIANT_TRUE);
-  VARIANT allowDtd;
-  VariantInit(&allowDtd);
-  allowDtd.vt = VT_BOOL;
-  allowDtd.boolVal = VARIANT_FALSE;
-  Bstr prohibitDtd(L"ProhibitDTD");
-  document->setProperty(prohibitDtd.get(), allowDtd);  // the file names the ENEX DTD
-
   Bstr pathText(path.c_str());
   VARIANT source;
   VariantInit(&source);
@@ -274,7 +305,7 @@ int LoadAndImport(const std::wstring& path, const std::wstring& notebook) {
   source.bstrVal = pathText.get();
   VARIANT_BOOL loaded = VARIANT_FALSE;
   if (FAILED(document->load(source, &loaded)) || loaded != VARIANT_TRUE) {
-    Say(L"Import failed: the file is not well-formed XML.");
+    Say(L"Import failed: the file is not well-formed XML: " + ParseError(document.get()));
     return kMalformed;
   }
   return ImportNotes(document.get(), notebook);
@@ -326,7 +357,7 @@ int Run() {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   int result = LoadAndImport(AbsolutePath(file), notebook);
   CoUninitialize();
-  if (fault.rfind(L"exit ", 0) == 0) return _wtoi(fault.c_str() + 5);
+  if (fault.rfind(L"exit ", 0) == 0) return static_cast<int>(wcstoul(fault.c_str() + 5, nullptr, 10));
   return result;
 }
 

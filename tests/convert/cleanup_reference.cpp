@@ -31,11 +31,11 @@ WideString PlainLinkifyText(WideString t) {
     const int e = PlainFindFirstOf(t, d + 7, ends);
     if (e == -1) {
       const WideString address = MidText(t, d, Length(t) - d);
-      t = LeftText(t, d) + u"<A HREF=\"" + address + u"\" TARGET=_blank>" + address + u"</A>";
+      t = LeftText(t, d) + u"<A HREF=\"" + address + u"\" TARGET=\"_blank\">" + address + u"</A>";
       break;
     }
     const WideString address = MidText(t, d, e - d);
-    const WideString a = u"<A HREF=\"" + address + u"\" TARGET=_blank>" + address + u"</A>";
+    const WideString a = u"<A HREF=\"" + address + u"\" TARGET=\"_blank\">" + address + u"</A>";
     t = LeftText(t, d) + a + RightText(t, Length(t) - e);
     pos = e + (Length(a) - Length(address)) + 1;
   }
@@ -59,7 +59,7 @@ void PlainConvertBookmarks(WideString& html, const AnchorNameSource& newName) {
       name = newName();
     }
     html = LeftText(html, d) + u"<A NAME=\"" + name +
-           u"\"><FONT COLOR=\"orange\">&bull;</FONT></A>" +
+           u"\"><FONT COLOR=\"orange\">&#8226;</FONT></A>" +
            RightText(html, Length(html) - (e + 4));
   }
 }

@@ -12,7 +12,7 @@
 namespace {
 
 const WideString kMarker(ConverterMarkerComment);
-const WideString kBullet = u"\"><FONT COLOR=\"orange\">&bull;</FONT></A>";
+const WideString kBullet = u"\"><FONT COLOR=\"orange\">&#8226;</FONT></A>";
 
 // Names bookmarks without a blank deterministically, so both versions can be compared.
 struct CountingNames {
@@ -101,7 +101,7 @@ TEST(NewUuidText, Forms) {
 }
 
 WideString Anchor(const WideString& address) {
-  return u"<A HREF=\"" + address + u"\" TARGET=_blank>" + address + u"</A>";
+  return u"<A HREF=\"" + address + u"\" TARGET=\"_blank\">" + address + u"</A>";
 }
 
 WideString Linked(WideString html) {
@@ -110,7 +110,7 @@ WideString Linked(WideString html) {
 }
 
 TEST(LinkifyUrls, AddressEnds) {
-  EXPECT_EQ(Linked(u"http://x/y"), u"<A HREF=\"http://x/y\" TARGET=_blank>http://x/y</A>");
+  EXPECT_EQ(Linked(u"http://x/y"), u"<A HREF=\"http://x/y\" TARGET=\"_blank\">http://x/y</A>");
   EXPECT_EQ(Linked(u"see http://x/y."), u"see " + Anchor(u"http://x/y."));
   EXPECT_EQ(Linked(u"http://a b"), Anchor(u"http://a") + u" b");
   EXPECT_EQ(Linked(u"http://a\r\nb"), Anchor(u"http://a") + u"\r\nb");

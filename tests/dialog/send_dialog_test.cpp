@@ -273,14 +273,21 @@ TEST_F(SendDialogTest, SendRunsByTheNodeKindAskedAtSendAndEnablesTheButtonAgain)
   }));
 }
 
-TEST_F(SendDialogTest, SendThatRaisesStillEnablesTheButtonAndKeepsTheDialog) {
+TEST_F(SendDialogTest, SendThatRaisesSaysSoEnablesTheButtonsAndKeepsTheDialog) {
   ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
-    Host().nodeKind = 1;
-    Host().throwingCommand = kHostNodeItem;
     size_t rowsBefore = LogRows(dialog).size();
-    Press(dialog, IDOK);
-    EXPECT_TRUE(IsSendButtonEnabled(dialog));
-    EXPECT_EQ(LogRows(dialog).size(), rowsBefore);
+    for (auto [kind, command] : {std::pair{1, kHostNodeItem}, std::pair{0, kHostDocumentPath}}) {
+      Host().nodeKind = kind;
+      Host().throwingCommand = command;
+      Press(dialog, IDOK);
+      EXPECT_TRUE(IsSendButtonEnabled(dialog));
+      EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)));
+      std::vector<std::wstring> rows = LogRows(dialog);
+      ASSERT_EQ(rows.size(), rowsBefore + 1) << "kind " << kind;
+      EXPECT_EQ(rows.back(), L"ERROR: The page could not be sent because of an unexpected error");
+      rowsBefore = rows.size();
+    }
+    Host().nodeKind = 1;
     Host().throwingCommand = 0;
     Press(dialog, IDOK);
     std::vector<std::wstring> rows = LogRows(dialog);

@@ -18,7 +18,7 @@ const char kHead[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<!DOCTYPE en-export SYSTEM \"http://xml.evernote.com/pub/evernote-export2.dtd\">\n"
     "<en-export application=\"Yarrin/Yarrin2Evernote\">\n"
-    "<note>\n<title>\n";
+    "<note>\n<title>";
 
 std::string ContentElement(const std::string& body) {
   return "<content><![CDATA[<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>"
@@ -29,7 +29,7 @@ std::string ContentElement(const std::string& body) {
 }
 
 std::string Times() {
-  return "\n<created>\n20261208T054209Z\n</created>\n<updated>\n20261208T054209Z\n</updated>\n";
+  return "\n<created>20261208T054209Z</created>\n<updated>20261208T054209Z</updated>\n";
 }
 
 // Parses the document and, where the DTDs are at hand, validates it. ENEX 2's DTD has
@@ -52,12 +52,12 @@ ByteString Build(WideView title, const WideString& content, WideView tags) {
 
 TEST(EnexDocument, WithTags) {
   EXPECT_EQ(Build(u"Title", u"<div>Hi</div>", u"a, b"),
-            kHead + std::string("Title\n</title>\n") + ContentElement("<div>Hi</div>") +
+            kHead + std::string("Title</title>\n") + ContentElement("<div>Hi</div>") +
                 Times() + "\n<tag>a</tag>\n<tag>b</tag>\n\n</note>\n</en-export>");
 }
 
 TEST(EnexDocument, WithoutTagsAndWithDefaultTitle) {
-  const std::string expected = kHead + std::string("The Default Title \n</title>\n") +
+  const std::string expected = kHead + std::string("The Default Title </title>\n") +
                                ContentElement("") + Times() + "</note>\n</en-export>";
   EXPECT_EQ(Build(u"", u"", u""), expected);
   // Tag text of forbidden characters only holds no tag.
@@ -82,7 +82,7 @@ TEST(EnexDocument, PlaceholderInsideContentIsInsertedOnce) {
 
 TEST(EnexDocument, TitleAndTagsAreEscaped) {
   const ByteString document = Build(u"Q&A <b> \"x\"", u"", u"a<b, R&D");
-  EXPECT_NE(document.find("<title>\nQ&amp;A &lt;b&gt; \"x\"\n</title>"), ByteString::npos);
+  EXPECT_NE(document.find("<title>Q&amp;A &lt;b&gt; \"x\"</title>"), ByteString::npos);
   EXPECT_NE(document.find("<tag>a&lt;b</tag>\n<tag>R&amp;D</tag>\n"), ByteString::npos);
 }
 
@@ -101,7 +101,7 @@ TEST(EnexDocument, CharactersXmlForbidsAreLeftOut) {
   const ByteString document =
       Build(bad, bad + u"\t\r\n<p/>", bad + u",x\x08y");
   const std::string kept = "abcd\xF0\x9F\x98\x80";
-  EXPECT_NE(document.find("<title>\n" + kept + "\n</title>"), ByteString::npos);
+  EXPECT_NE(document.find("<title>" + kept + "</title>"), ByteString::npos);
   EXPECT_NE(document.find(ContentElement(kept + "\t\r\n<p/>")), ByteString::npos);
   EXPECT_NE(document.find("<tag>" + kept + "</tag>\n<tag>xy</tag>\n"), ByteString::npos);
 }
@@ -176,7 +176,7 @@ TEST(EnexDocument, RandomHostileInputsParseBackWhole) {
     ExpectWellFormed(document);
     const XmlCheck readTitle = XmlString(document, "string(/en-export/note/title)");
     ASSERT_TRUE(readTitle.ok) << readTitle.output;
-    EXPECT_EQ(readTitle.output, WideToUtf8(u"\n" + xmlKept(title) + u"\n")) << round;
+    EXPECT_EQ(readTitle.output, WideToUtf8(xmlKept(title))) << round;
     const XmlCheck readContent = XmlString(document, "string(/en-export/note/content)");
     ASSERT_TRUE(readContent.ok) << readContent.output;
     const std::string inner = ContentElement(WideToUtf8(xmlKept(content)));

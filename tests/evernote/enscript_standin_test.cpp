@@ -9,9 +9,9 @@ namespace {
 const char kNote[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<!DOCTYPE en-export SYSTEM \"http://xml.evernote.com/pub/evernote-export2.dtd\">\n"
-    "<en-export application=\"test\">\n<note>\n<title>\nQ&amp;A \xD0\x96\n</title>\n"
-    "<content><![CDATA[<?xml version=\"1.0\"?><en-note>a]]]]><![CDATA[>b</en-note>]]></content>\n"
-    "<created>\n20261208T054209Z\n</created>\n<updated>\n20261208T054210Z\n</updated>\n"
+    "<en-export application=\"test\">\n<note>\n<title>Q&amp;A \xD0\x96 </title>\n"
+    "<content><![CDATA[<?xml version=\"1.0\"?><en-note title=\"]]]]><![CDATA[>\">a</en-note>]]>"
+    "</content>\n<created>20261208T054209Z</created>\n<updated>20261208T054210Z</updated>\n"
     "<tag>x&lt;y</tag>\n</note>\n</en-export>";
 
 // Runs the stand-in in its folder with the given arguments; returns its exit code.
@@ -41,9 +41,9 @@ TEST(EnscriptStandinTest, AcceptsTheThreeCommandLineForms) {
   EXPECT_EQ(RunStandin(enscript, L"importNotes /s\"" + enscript.folder() + L"with blank\\b.enex\""), 0u);
   auto notes = enscript.Notes();
   ASSERT_EQ(notes.size(), 3u);
-  EXPECT_EQ(notes[0].title, u"Q&A \u0416");
+  EXPECT_EQ(notes[0].title, u"Q&A \u0416 ") << "stored exactly, with its trailing blank";
   EXPECT_EQ(notes[0].tags, std::vector<WideString>{u"x<y"});
-  EXPECT_EQ(notes[0].content, u"<en-note>a]]>b</en-note>");
+  EXPECT_EQ(notes[0].content, u"<en-note title=\"]]>\">a</en-note>");
   EXPECT_EQ(notes[0].created, u"20261208T054209Z");
   EXPECT_EQ(notes[0].updated, u"20261208T054210Z");
   EXPECT_EQ(ReadFileBytes(enscript.folder() + L"notebook\\received-0001.enex"), kNote);
@@ -59,6 +59,13 @@ TEST(EnscriptStandinTest, RefusesWhatEvernoteWouldRefuse) {
       {"<en-export><note><title>A & B</title></note></en-export>", 4},  // bare ampersand
       {"<notes><note/></notes>", 5},                                  // not an export
       {"<en-export><note><title>t</title><content/><created>1</created></note></en-export>", 6},
+      // Content that is not well-formed, each as a reader without the ENML DTD sees it.
+      {"<en-export><note><title>t</title><content><![CDATA[<en-note>a &bull; b</en-note>]]>"
+       "</content><created>1</created><updated>1</updated></note></en-export>", 8},
+      {"<en-export><note><title>t</title><content><![CDATA[<en-note>a<br>b</en-note>]]>"
+       "</content><created>1</created><updated>1</updated></note></en-export>", 8},
+      {"<en-export><note><title>t</title><content><![CDATA[<en-note><a href=x>l</a></en-note>]]>"
+       "</content><created>1</created><updated>1</updated></note></en-export>", 8},
   };
   for (const Case& c : cases) {
     WriteFileBytes(enscript.folder() + L"bad.enex", c.bytes);

@@ -2,6 +2,8 @@
 // way through, the note file's place and fate, and what reaches ENScript.
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "evernote/import_runner.h"
 #include "testbed/test_host.h"
 #include "tests/enscript_fixture.h"
@@ -19,10 +21,20 @@ int CollectLine(const wchar_t* text, void* context) {
   return 0;
 }
 
+std::wstring Wide(const std::string& utf8) {
+  std::wstring text(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(),
+                      static_cast<int>(text.size()));
+  return text;
+}
+
 class ImportRunnerTest : public ::testing::Test {
  protected:
   void SetUp() override { RemoveEvernoteAppPaths(); }
   void TearDown() override { RemoveEvernoteAppPaths(); }
+
+  // A user whose name and temporary folder hold blanks and letters beyond Latin.
+  ScopedTempFolder temp{L"profile\\Test User \u0416\u0430\u043d\\AppData\\Local\\Temp \u00e9\u00df"};
 
   ImportRequest Request() {
     ImportRequest request;
@@ -58,16 +70,42 @@ TEST_F(ImportRunnerTest, SuccessfulRunImportsTheNoteAndLogsFiveLines) {
   EXPECT_TRUE(enscript.NoteFilesLeft().empty());
 }
 
-TEST_F(ImportRunnerTest, ArgumentHasNoBlankAfterTheOptionAndEnscriptRunsInItsFolder) {
+TEST_F(ImportRunnerTest, NoteFileInTheTempFolderIsHandedOverByItsQuotedFullPath) {
   ScopedEnscript enscript(L"arguments");
   ASSERT_TRUE(RunImport(Request()));
   auto lines = enscript.ImportLog();
   ASSERT_EQ(lines.size(), 1u);
-  std::string line = lines[0];
-  EXPECT_EQ(line.rfind("args=importNotes /sabc", 0), 0u) << line;
-  EXPECT_NE(line.find(".TMP.enex\t"), std::string::npos) << line;
-  std::string folder(enscript.folder().begin(), enscript.folder().end() - 1);
-  EXPECT_NE(line.find("cwd=" + folder), std::string::npos) << line;
+  std::wstring line = Wide(lines[0]);
+  const std::wstring start = L"args=importNotes /s " + temp.folder() + L"abc";
+  EXPECT_EQ(line.rfind(start, 0), 0u) << lines[0];
+  EXPECT_NE(line.find(L".TMP.enex\t"), std::wstring::npos) << lines[0];
+  // Four hexadecimal digits, as the system names its temporary files.
+  std::wstring digits = line.substr(start.size(), 4);
+  EXPECT_EQ(digits.find_first_not_of(L"0123456789ABCDEF"), std::wstring::npos) << lines[0];
+  std::wstring folder = enscript.folder().substr(0, enscript.folder().size() - 1);
+  EXPECT_NE(line.find(L"cwd=" + folder), std::wstring::npos) << lines[0];
+  EXPECT_EQ(enscript.Notes().size(), 1u);
+  EXPECT_TRUE(EnexFilesIn(temp.folder()).empty());
+  EXPECT_TRUE(enscript.NoteFilesLeft().empty());
+}
+
+// Set up by the test run: ENScript in a folder whose entries nobody may change (made so
+// with chattr +i), with its notebook folder inside ready, as under Program Files.
+TEST_F(ImportRunnerTest, EnscriptFolderThatNobodyMayWriteIntoStillImports) {
+  const std::wstring folder = TestProgramFolder() + L"locked-enscript\\";
+  if (GetFileAttributesW((folder + L"ENScript.exe").c_str()) == INVALID_FILE_ATTRIBUTES)
+    GTEST_SKIP() << "the run did not prepare a locked ENScript folder";
+  HANDLE probe = CreateFileW((folder + L"probe.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                             CREATE_NEW, 0, nullptr);
+  ASSERT_EQ(probe, INVALID_HANDLE_VALUE) << "the folder is writable after all";
+  ScopedAppPath appPath(L"ENScript.exe", folder + L"ENScript.exe");
+  const std::wstring notebook = folder + L"notebook";
+  size_t before = ReadNotebook(WideString(notebook.begin(), notebook.end())).size();
+  ASSERT_TRUE(RunImport(Request()));
+  auto notes = ReadNotebook(WideString(notebook.begin(), notebook.end()));
+  ASSERT_EQ(notes.size(), before + 1);
+  EXPECT_EQ(notes.back().title, u"Weekly notes");
+  EXPECT_TRUE(EnexFilesIn(temp.folder()).empty());
 }
 
 TEST_F(ImportRunnerTest, ShowModeFollowsTheRequest) {
@@ -111,54 +149,89 @@ TEST_F(ImportRunnerTest, WithoutEnscriptTheRunStopsAtThePath) {
                                             L"ERROR: Cannot get ENScript path"}));
 }
 
-TEST_F(ImportRunnerTest, UnwritableFolderIsReportedWithTheFilePath) {
-  ScopedAppPath enscript(L"ENScript.exe", L"C:\\no such folder\\ENScript.exe");
+TEST_F(ImportRunnerTest, MissingTempFolderIsReportedWithTheFilePath) {
+  ScopedEnscript enscript(L"notemp");
+  SetEnvironmentVariableW(L"TMP", L"C:\\no such folder\\");
   EXPECT_FALSE(RunImport(Request()));
   ASSERT_EQ(log.size(), 4u);
   EXPECT_EQ(log[3].rfind(L"ERROR: Cannot create temp file C:\\no such folder\\abc", 0), 0u)
       << log[3].c_str();
   EXPECT_NE(log[3].find(L".TMP.enex"), std::wstring::npos);
+  EXPECT_TRUE(enscript.ImportLog().empty());
 }
 
-TEST_F(ImportRunnerTest, FailingEnscriptStillEndsTheRunAndTheFileIsGone) {
+TEST_F(ImportRunnerTest, NonZeroExitCodeIsAFailureAndTheFileIsGone) {
   ScopedEnscript enscript(L"failing");
-  enscript.SetFault("exit 7");
-  EXPECT_TRUE(RunImport(Request()));
-  ASSERT_FALSE(log.empty());
-  EXPECT_EQ(log.back(), L"End of Yarrin2Evernote");
-  EXPECT_TRUE(enscript.NoteFilesLeft().empty());
+  for (const char* fault : {"exit 7", "exit 3221225477"}) {
+    enscript.SetFault(fault);
+    log.clear();
+    EXPECT_FALSE(RunImport(Request())) << fault;
+    ASSERT_EQ(log.size(), 5u) << fault;
+    EXPECT_EQ(log[3], L"ENScript started " + enscript.exePath());
+    EXPECT_EQ(log[4].rfind(L"ERROR: ENScript ended with exit code ", 0), 0u) << log[4].c_str();
+    EXPECT_TRUE(EnexFilesIn(temp.folder()).empty());
+  }
+  EXPECT_EQ(log[4], L"ERROR: ENScript ended with exit code 3221225477 (0xC0000005: ENScript "
+                    L"stopped with a system error); the note was not imported");
 }
 
-TEST_F(ImportRunnerTest, RunnerWaitsForEnscriptToEnd) {
+TEST_F(ImportRunnerTest, WaitSaysSoInTheLogAndEndsWithEnscript) {
   ScopedEnscript enscript(L"slow");
   enscript.SetFault("sleep 1500");
+  ImportRequest request = Request();
+  request.waitNoticeMs = 400;
   DWORD start = GetTickCount();
-  EXPECT_TRUE(RunImport(Request()));
+  EXPECT_TRUE(RunImport(request));
   EXPECT_GE(GetTickCount() - start, 1400u);
   EXPECT_EQ(enscript.Notes().size(), 1u) << "the note must have arrived when the runner returns";
+  int notices = 0;
+  for (const std::wstring& line : log)
+    notices += line.rfind(L"Still waiting for ENScript to finish (", 0) == 0;
+  EXPECT_GE(notices, 2);
+  EXPECT_LE(notices, 4);
+  EXPECT_EQ(log.back(), L"End of Yarrin2Evernote");
 }
 
-TEST_F(ImportRunnerTest, UnstartableEnscriptIsReportedAndTheFileIsGone) {
+// A log line that cannot be written (memory running out, say) right after ENScript
+// started: the run unwinds, but only once ENScript has ended, and the note file goes.
+TEST_F(ImportRunnerTest, ExceptionAfterTheStartWaitsForEnscriptAndDeletesTheFile) {
+  ScopedEnscript enscript(L"throwing");
+  enscript.SetFault("sleep 1200");
+  ImportRequest request = Request();
+  request.logCallback = [](const wchar_t* text, void* context) -> int {
+    CollectLine(text, context);
+    if (std::wstring(text).rfind(L"ENScript started", 0) == 0) throw std::bad_alloc();
+    return 0;
+  };
+  DWORD start = GetTickCount();
+  EXPECT_THROW(RunImport(request), std::bad_alloc);
+  EXPECT_GE(GetTickCount() - start, 1100u) << "ENScript was left running";
+  EXPECT_EQ(enscript.Notes().size(), 1u);
+  EXPECT_TRUE(EnexFilesIn(temp.folder()).empty());
+}
+
+TEST_F(ImportRunnerTest, UnstartableEnscriptIsReportedWithoutABoxAndTheFileIsGone) {
   ScopedEnscript enscript(L"unstartable");
   WriteFileBytes(enscript.exePath(), "not a program");
-  // The shell tells the user that the program cannot run, in a box of its own.
-  std::wstring shellMessage;
-  auto watch = WhenWindowAppears(
-      IsDialogWindow,
-      [&](HWND box) {
-        shellMessage = WindowText(box);
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-      });
+  bool boxShown = false;
+  auto watch = WhenWindowAppears(IsDialogWindow, [&](HWND box) {
+    boxShown = true;
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  });
   EXPECT_FALSE(RunImport(Request()));
+  PumpMessages(500);
   CancelWindowWatch(watch);
-  ASSERT_GE(log.size(), 4u);
-  EXPECT_EQ(log[3], L"ERROR: Cannot start ENScript " + enscript.exePath());
-  EXPECT_TRUE(enscript.NoteFilesLeft().empty());
+  EXPECT_FALSE(boxShown) << "the shell showed a box of its own";
+  ASSERT_EQ(log.size(), 4u);
+  const std::wstring start = L"ERROR: Cannot start ENScript " + enscript.exePath() + L": ";
+  EXPECT_EQ(log[3].rfind(start, 0), 0u) << log[3].c_str();
+  EXPECT_NE(log[3].find(L"(error "), std::wstring::npos) << log[3].c_str();
+  EXPECT_TRUE(EnexFilesIn(temp.folder()).empty());
 }
 
 TEST_F(ImportRunnerTest, ExistingFilesWithTheNamesTheRunnerWouldPickSurvive) {
   ScopedEnscript enscript(L"taken");
-  WideString folder(enscript.folder().begin(), enscript.folder().end());
+  WideString folder(temp.folder().begin(), temp.folder().end());
   // Names are taken for a stretch of clock readings a little ahead; the run starts
   // inside that stretch, so its first choices all belong to someone else's files.
   constexpr DWORD kLead = 5000, kStretch = 600;
@@ -176,16 +249,16 @@ TEST_F(ImportRunnerTest, ExistingFilesWithTheNamesTheRunnerWouldPickSurvive) {
   ASSERT_TRUE(RunImport(Request()));
   EXPECT_EQ(enscript.Notes().size(), 1u);
   for (const std::wstring& path : taken) ASSERT_EQ(ReadFileBytes(path), "keep me") << path.c_str();
-  EXPECT_EQ(enscript.NoteFilesLeft().size(), taken.size());
+  EXPECT_EQ(EnexFilesIn(temp.folder()).size(), taken.size());
 }
 
 TEST(TempFileNameTest, NameIsBuiltFromFolderPrefixNumberAndExtension) {
   EXPECT_EQ(NewTempFileName(u"C:\\Tools", u"enex", 0x51F2A), u"C:\\Tools\\abc1F2A.TMP.enex");
   EXPECT_EQ(NewTempFileName(u"C:\\Tools\\", u".enex", 0x1F2A), u"C:\\Tools\\abc1F2A.TMP.enex");
-  EXPECT_EQ(NewTempFileName(u"C:\\T", u"enex.", 0x0F), u"C:\\T\\abcF.TMP.enex.");
+  EXPECT_EQ(NewTempFileName(u"C:\\T", u"enex.", 0x0F), u"C:\\T\\abc000F.TMP.enex.");
   WideString inTemp = NewTempFileName(u"", u"enex", 0x10);
-  EXPECT_EQ(inTemp, TempFolderPath() + u"abc10.TMP.enex");
-  EXPECT_EQ(NewTempFileName(u"C:\\T", u"enex", 0x10000), u"C:\\T\\abc1.TMP.enex")
+  EXPECT_EQ(inTemp, TempFolderPath() + u"abc0010.TMP.enex");
+  EXPECT_EQ(NewTempFileName(u"C:\\T", u"enex", 0x10000), u"C:\\T\\abc0001.TMP.enex")
       << "a number whose low 16 bits are 0 names no file";
 }
 

@@ -8,6 +8,7 @@
 
 #include "convert/richedit_stream.h"
 #include "convert/rtf_to_html.h"
+#include "convert/well_formed.h"
 #include "note/send_note.h"
 #include "testbed/test_host.h"
 #include "tests/enscript_fixture.h"
@@ -18,7 +19,7 @@ const char kPage[] =
     "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}"
     // Wine's rich edit gives the first run the format of the next change without \plain.
     "\\pard\\plain Hello {\\b bold} world, see https://example.org/a and bookmark<Top of page>.\\par "
-    "Second \\u1046? line\\par}";
+    "Second \\u1046? line\\line and third\\par}";
 
 std::wstring EnexNow() {
   SYSTEMTIME now;
@@ -52,6 +53,7 @@ struct SendResult {
   std::wstring linkField;
   WideString expectedBody;  // the dialog's rich text converted and cleaned up
   std::vector<bool> sendEnabledAfter;
+  bool openAfter = false;  // the dialog was still open after the presses
   std::wstring clockBefore, clockAfter;
 };
 
@@ -67,6 +69,8 @@ SendResult SendThroughDialog(int presses = 1, std::function<void(HWND)> prepare 
     ByteString rtf = CaptureRichEditRtf(GetDlgItem(dialog, 1007), RichEditPart::kWholeText);
     ConvertRtfToHtml(rtf, result.expectedBody);
     CleanConvertedHtml(result.expectedBody);
+    result.expectedBody = u"<P>" + result.expectedBody + u"</P>";
+    MakeWellFormed(result.expectedBody);
     result.clockBefore = EnexNow();
     for (int i = 0; i < presses; ++i) {
       SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -74,6 +78,7 @@ SendResult SendThroughDialog(int presses = 1, std::function<void(HWND)> prepare 
       result.sendEnabledAfter.push_back(IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE);
     }
     result.clockAfter = EnexNow();
+    result.openAfter = IsWindow(dialog) != FALSE;
     result.logAfter = LogRows(dialog);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   }, 30000);
@@ -141,11 +146,12 @@ TEST_F(SendEndToEndTest, RichTextArrivesAsOneWholeNote) {
   ASSERT_NE(paragraphEnd, WideString::npos);
   WideString rest = body.substr(paragraphEnd + linkEnd.size());
   // The bookmark's anchor name is made afresh for each send; the rest is identical.
-  EXPECT_EQ(rest, u"<P>" + WithLineFeeds(sent.expectedBody) + u"</P>");
-  EXPECT_NE(rest.find(u"<A HREF=\"https://example.org/a\" TARGET=_blank>"), WideString::npos);
+  EXPECT_EQ(rest, WithLineFeeds(sent.expectedBody));
+  EXPECT_NE(rest.find(u"<A HREF=\"https://example.org/a\" TARGET=\"_blank\">"), WideString::npos);
   EXPECT_NE(rest.find(u"<A NAME=\"Top\">"), WideString::npos);
   EXPECT_NE(rest.find(u"<b>bold</b>"), WideString::npos);
-  EXPECT_NE(rest.find(u"Second &#1046; line"), WideString::npos);
+  EXPECT_NE(rest.find(u"Second &#1046; line<br/>and third"), WideString::npos);
+  EXPECT_NE(rest.find(u"<FONT COLOR=\"orange\">&#8226;</FONT>"), WideString::npos);
 
   std::vector<std::wstring> expectedLog = {
       L"Convert text to HTML", L"==================", L"Start Yarrin2Evernote",
@@ -162,7 +168,7 @@ TEST_F(SendEndToEndTest, WithoutLinkThereIsNoLinkParagraph) {
   EXPECT_EQ(sent.linkField, L"");
   auto notes = enscript.Notes();
   ASSERT_EQ(notes.size(), 1u);
-  EXPECT_EQ(NoteBody(notes[0]), u"<P>" + WithLineFeeds(sent.expectedBody) + u"</P>");
+  EXPECT_EQ(NoteBody(notes[0]), WithLineFeeds(sent.expectedBody));
 }
 
 TEST_F(SendEndToEndTest, LongLinkIsCutTo259Characters) {
@@ -225,13 +231,104 @@ TEST_F(SendEndToEndTest, WithoutEnscriptTheLogSaysSoAndNothingArrives) {
   EXPECT_TRUE(sent.sendEnabledAfter.at(0));
 }
 
-TEST_F(SendEndToEndTest, FailingEnscriptStillEndsTheSend) {
+TEST_F(SendEndToEndTest, FailingEnscriptIsReportedAsAFailure) {
   ScopedEnscript enscript(L"failing");
   enscript.SetFault("exit 3");
   SendResult sent = SendThroughDialog();
   ASSERT_FALSE(NewRows(sent).empty());
-  EXPECT_EQ(NewRows(sent).back(), L"End of Yarrin2Evernote");
-  EXPECT_TRUE(enscript.NoteFilesLeft().empty());
+  EXPECT_EQ(NewRows(sent).back(),
+            L"ERROR: ENScript ended with exit code 3; the note was not imported");
+  EXPECT_TRUE(sent.sendEnabledAfter.at(0));
+}
+
+// irun.dll beside the plug-in, moved away for the lifetime of the object.
+class ConverterAway {
+ public:
+  ConverterAway() { moved_ = MoveFileW(path_.c_str(), (path_ + L".away").c_str()) != FALSE; }
+  ~ConverterAway() {
+    if (moved_) MoveFileW((path_ + L".away").c_str(), path_.c_str());
+  }
+  bool moved() const { return moved_; }
+
+ private:
+  std::wstring path_ = TestProgramFolder() + L"irun.dll";
+  bool moved_ = false;
+};
+
+TEST_F(SendEndToEndTest, ConverterThatCannotBeLoadedSendsNothingAndSaysWhy) {
+  ScopedEnscript enscript(L"noconverter");
+  ConverterAway away;
+  ASSERT_TRUE(away.moved());
+  SendResult sent = SendThroughDialog();
+  std::vector<std::wstring> rows = NewRows(sent);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], L"Convert text to HTML");
+  const std::wstring start =
+      L"ERROR: Cannot load the converter irun.dll from the folder " + TestProgramFolder() + L": ";
+  EXPECT_EQ(rows[1].rfind(start, 0), 0u) << rows[1].c_str();
+  EXPECT_EQ(rows[1].substr(rows[1].size() - 18), L"; nothing was sent") << rows[1].c_str();
+  EXPECT_TRUE(enscript.ImportLog().empty()) << "ENScript must not run";
+  EXPECT_TRUE(sent.sendEnabledAfter.at(0));
+}
+
+TEST_F(SendEndToEndTest, SloppyHtmlCodeArrivesWellFormed) {
+  ScopedEnscript enscript(L"sloppy");
+  Host().nodeKind = 3;
+  Host().htmlCode = u"<p>One<br>two &amp three &nbsp;<img src=x.png width=10><p>Four</b>";
+  Host().documentPath = u"Untitled";
+  SendThroughDialog();
+  auto notes = enscript.Notes();
+  ASSERT_EQ(notes.size(), 1u) << "the stand-in refuses content that is not well-formed";
+  // As in HTML, a paragraph that starts ends the one before it, the wrapper included.
+  EXPECT_EQ(NoteBody(notes[0]),
+            u"<P></P><p>One<br/>two &amp;amp three &#160;<img src=\"x.png\" width=\"10\"/></p>"
+            u"<p>Four</p>");
+}
+
+// Another thread knocks at the dialog while ENScript takes its time: the dialog answers,
+// Send and Close stay disabled, Escape and the close box do nothing, and the log says
+// that the send is waiting.
+TEST_F(SendEndToEndTest, DialogKeepsAnsweringWhileEnscriptRuns) {
+  ScopedEnscript enscript(L"slow");
+  enscript.SetFault("sleep 3000");
+  ScopedUserSetting oftenNotices(L"WaitNoticeSeconds", 1);
+  struct Probe {
+    HWND dialog = nullptr;
+    bool answered = false;
+    bool sendEnabled = true;
+    bool closeEnabled = true;
+  } probe;
+  HANDLE thread = nullptr;
+  SendResult sent = SendThroughDialog(1, [&](HWND dialog) {
+    probe.dialog = dialog;
+    thread = CreateThread(nullptr, 0, [](void* context) -> DWORD {
+      auto* p = static_cast<Probe*>(context);
+      Sleep(1500);
+      DWORD_PTR result = 0;
+      p->answered = SendMessageTimeoutW(p->dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000,
+                                        &result) != 0;
+      p->sendEnabled = IsWindowEnabled(GetDlgItem(p->dialog, IDOK)) != FALSE;
+      p->closeEnabled = IsWindowEnabled(GetDlgItem(p->dialog, IDCANCEL)) != FALSE;
+      PostMessageW(p->dialog, WM_COMMAND, IDCANCEL, 0);
+      PostMessageW(p->dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+      return 0;
+    }, &probe, 0, nullptr);
+  });
+  ASSERT_NE(thread, nullptr);
+  WaitForSingleObject(thread, 10000);
+  CloseHandle(thread);
+  EXPECT_TRUE(probe.answered) << "the dialog froze while ENScript ran";
+  EXPECT_FALSE(probe.sendEnabled);
+  EXPECT_FALSE(probe.closeEnabled);
+  EXPECT_TRUE(sent.openAfter) << "Escape or the close box ended the dialog during the send";
+  EXPECT_TRUE(sent.sendEnabledAfter.at(0));
+  EXPECT_EQ(enscript.Notes().size(), 1u);
+  std::vector<std::wstring> rows = NewRows(sent);
+  int notices = 0;
+  for (const std::wstring& row : rows) notices += row.rfind(L"Still waiting for ENScript", 0) == 0;
+  EXPECT_GE(notices, 1);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows.back(), L"End of Yarrin2Evernote");
 }
 
 TEST_F(SendEndToEndTest, ConsoleCheckBoxDecidesTheShowMode) {

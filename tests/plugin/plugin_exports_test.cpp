@@ -230,4 +230,40 @@ TEST_F(PluginExportsTest, CommandResults) {
   CancelWindowWatch(closeDialog);
 }
 
+// An exception the test raises itself and continues from.
+constexpr DWORD kProbeException = 0xE0C0FFEE;
+LONG CALLBACK ContinueAfterProbe(EXCEPTION_POINTERS* info) {
+  return info->ExceptionRecord->ExceptionCode == kProbeException ? EXCEPTION_CONTINUE_EXECUTION
+                                                                   : EXCEPTION_CONTINUE_SEARCH;
+}
+
+// A handler the plug-in registered process-wide would stay behind when the host unloads
+// it, and the host's next exception would call into code that is gone.
+TEST_F(PluginExportsTest, UnloadedPluginLeavesNothingThatExceptionsReach) {
+  const WideString folder = ProgramFolder();
+  const std::wstring copy = std::wstring(folder.begin(), folder.end()) + L"Yarrin2Evernote-unload.dll";
+  const std::wstring original = std::wstring(folder.begin(), folder.end()) + L"Yarrin2Evernote.dll";
+  ASSERT_TRUE(CopyFileW(original.c_str(), copy.c_str(), FALSE));
+  HMODULE plugin = LoadLibraryW(copy.c_str());
+  ASSERT_NE(plugin, nullptr);
+  auto getPluginInfo = reinterpret_cast<Yarrin_GetPluginInfoFn>(
+      reinterpret_cast<void*>(GetProcAddress(plugin, "Yarrin_GetPluginInfo")));
+  auto commandProc = reinterpret_cast<CommandProcFn>(
+      reinterpret_cast<void*>(GetProcAddress(plugin, "CommandProc")));
+  ASSERT_TRUE(getPluginInfo && commandProc);
+  PluginInfo info{};
+  info.size = sizeof(info);
+  EXPECT_EQ(getPluginInfo(&info), 1);
+  CommandInfo command{0, 2};
+  EXPECT_EQ(commandProc(&command), 0);
+  ASSERT_TRUE(FreeLibrary(plugin));
+  ASSERT_EQ(GetModuleHandleW(copy.c_str()), nullptr) << "the copy is still loaded";
+
+  // Registered last, so that every handler before it is called first.
+  PVOID last = AddVectoredExceptionHandler(0, ContinueAfterProbe);
+  RaiseException(kProbeException, 0, 0, nullptr);
+  RemoveVectoredExceptionHandler(last);
+  DeleteFileW(copy.c_str());
+}
+
 }  // namespace

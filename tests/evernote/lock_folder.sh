@@ -1,0 +1,19 @@
+#!/bin/sh
+# Prepares or removes a folder that nobody may write into, as ENScript's folder under
+# Program Files is for a standard account: ENScript.exe and an empty notebook folder,
+# then the folder made immutable (chattr +i, which holds even for root).
+#   lock_folder.sh lock <folder> <ENScript.exe>
+#   lock_folder.sh unlock <folder>
+# Where the file system or the user cannot make folders immutable, lock leaves no folder
+# behind, and the test that needs it says it skipped.
+set -u
+action=$1 folder=$2
+[ -d "$folder" ] && chattr -i "$folder" 2>/dev/null
+rm -rf "$folder"
+[ "$action" = lock ] || exit 0
+mkdir -p "$folder/notebook" && cp "$3" "$folder/ENScript.exe" || exit 1
+if ! chattr +i "$folder" 2>/dev/null; then
+  echo "cannot make $folder immutable here; the test that needs it will skip"
+  rm -rf "$folder"
+fi
+exit 0
