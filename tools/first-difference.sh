@@ -64,8 +64,16 @@ echo
 if place=$(pe_place "$a" "$off"); then
   echo "  in $place"
 elif [ "$(od -An -tx1 -N4 "$a" | tr -d ' ')" = 504b0304 ] && command -v zipinfo >/dev/null; then
-  # The listings name each entry's time, attributes and extra fields.
-  diff <(zipinfo -v "$a" | tail -n +2) <(zipinfo -v "$b" | tail -n +2) |
-    grep -m 2 '^[<>]' | sed 's/^/  /'
+  # Each entry's lines of the listing (time, CRC, attributes, extra fields), after its
+  # name; the archive's own sizes and offsets are left out.
+  entries() {
+    zipinfo -v "$1" | awk '
+      /^Central directory entry/ { state = 1; next }
+      state == 1 && /^-+$/ { state = 2; next }
+      state == 2 && NF { name = $0; sub(/^ +/, "", name); state = 0; next }
+      name != "" && NF && !/offset/ { print name ":" $0 }'
+  }
+  diff <(entries "$a") <(entries "$b") |
+    awk '/^</ && !a { a = $0 } /^>/ && !b { b = $0 } END { if (a) print "  " a; if (b) print "  " b }'
 fi
 exit 1

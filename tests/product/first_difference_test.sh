@@ -67,6 +67,6 @@ zip_it "$work/base.zip" 644 1700000000
 zip_it "$work/time.zip" 644 1700000100
 zip_it "$work/mode.zip" 600 1700000000
 expect "zip time" 1 "2023 Nov 14 22:15:00" "$work/base.zip" "$work/time.zip"
-expect "zip mode" 1 "-rw-------" "$work/base.zip" "$work/mode.zip"
+expect "zip mode" 1 "> a.txt:  Unix file attributes (100600 octal)" "$work/base.zip" "$work/mode.zip"
 
 exit $fail
