@@ -1,25 +1,40 @@
 #!/usr/bin/env bash
 # Builds the 32-bit product and packs it for Windows users:
 #   build/release/Yarrin2Evernote-<version>.zip
-# holding Yarrin2Evernote.dll, irun.dll, INSTALL.txt and SHA256SUMS.
+# holding Yarrin2Evernote.dll, irun.dll, INSTALL.txt and SHA256SUMS, and prints the
+# SHA-256 of each file and of the zip. The same sources give the same bytes: the DLLs
+# carry no build time or folder (cmake/Reproducible.cmake), and the zip lists its
+# entries in a fixed order, with the commit's time, fixed permissions and no extra
+# fields.
 #
-#   tools/release.sh
+#   tools/release.sh           build and pack
+#   tools/release.sh --verify  then build and pack again from a copy of the checkout in a
+#                              fresh temporary folder, in another time zone and umask,
+#                              and compare both DLLs and the zip byte for byte
 #
+# The zip's file times are the last commit's, or SOURCE_DATE_EPOCH's when it is set.
 # Y2E_RELEASE_BUILD_DIR builds in another folder than the preset's build/win32;
 # Y2E_JOBS sets the build's parallel jobs (default: all cores).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+verify=0
+case "${1:-}" in
+  "") ;;
+  --verify) verify=1 ;;
+  *) echo "usage: tools/release.sh [--verify]" >&2; exit 2 ;;
+esac
 tools/setup.sh
 
 build_dir=${Y2E_RELEASE_BUILD_DIR:-build/win32}
 jobs=${Y2E_JOBS:-$(nproc)}
+# Only the two shipped DLLs: no tests, test hosts or benchmarks.
 if [ "$build_dir" = build/win32 ]; then
   cmake --preset win32
-  cmake --build --preset win32 -j "$jobs"
+  cmake --build --preset win32 -j "$jobs" --target Yarrin2Evernote irun
 else
   cmake --preset win32 -B "$build_dir"
-  cmake --build "$build_dir" -j "$jobs"
+  cmake --build "$build_dir" -j "$jobs" --target Yarrin2Evernote irun
 fi
 
 version=$(sed -n 's/^project(Yarrin2Evernote VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -88,11 +103,68 @@ TEXT
 
 (cd "$stage" && sha256sum Yarrin2Evernote.dll irun.dll INSTALL.txt > SHA256SUMS)
 
-# The same sources give the same zip: file times are the last commit's, no extra fields.
-stamp=$(git log -1 --format=%ct 2>/dev/null || date +%s)
-touch -d "@$stamp" "$stage"/*
-(cd "$stage" && TZ=UTC zip -X -q "$zip_file" Yarrin2Evernote.dll irun.dll INSTALL.txt SHA256SUMS)
+# The same sources give the same zip: entries in a fixed order, each with the commit's
+# time (as UTC), mode 644 whatever the umask, and no extra fields (-X: no Unix times or
+# owners) or folder entries (-D).
+if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+  stamp=$SOURCE_DATE_EPOCH
+elif ! stamp=$(git log -1 --format=%ct 2>/dev/null); then
+  echo "release: not a git checkout; set SOURCE_DATE_EPOCH to the commit's time" >&2
+  exit 1
+fi
+files=(Yarrin2Evernote.dll irun.dll INSTALL.txt SHA256SUMS)
+(cd "$stage" && chmod 644 "${files[@]}" && touch -d "@$stamp" "${files[@]}" &&
+  TZ=UTC zip -X -D -q "$zip_file" "${files[@]}")
 
 (cd "$stage" && sha256sum --quiet -c SHA256SUMS)
 unzip -l "$zip_file"
+if commit=$(git rev-parse HEAD 2>/dev/null); then
+  dirty=""
+  [ -z "$(git status --porcelain)" ] || dirty=" with uncommitted changes"
+  echo "release: from commit $commit$dirty"
+fi
+echo "release: file times $(TZ=UTC date -d "@$stamp" '+%Y-%m-%d %H:%M:%S UTC') (SOURCE_DATE_EPOCH=$stamp)"
+echo "release: built with $(dpkg-query -W -f='${Package} ${Version}, ' \
+  g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev zip | sed 's/, $//')"
+echo "release: SHA-256"
+(cd "$stage" && sha256sum Yarrin2Evernote.dll irun.dll INSTALL.txt SHA256SUMS | sed 's/^/  /')
+(cd "$(dirname "$zip_file")" && sha256sum "$(basename "$zip_file")" | sed 's/^/  /')
 echo "release: $zip_file"
+
+[ "$verify" -eq 1 ] || exit 0
+
+# A second build of the same files in another folder, umask and time zone, at another
+# time; any difference in the shipped bytes, or a build folder's name left in a DLL,
+# fails.
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/y2e-verify.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+echo "release: verifying in $scratch"
+# The checkout's files as they are now, committed or not; ignored ones (builds) stay out.
+git ls-files -z --cached --others --exclude-standard |
+  while IFS= read -r -d '' path; do if [ -e "$path" ]; then printf '%s\0' "$path"; fi; done |
+  tar --null -T - -cf - | (mkdir "$scratch/src" && tar -xf - -C "$scratch/src")
+(umask 077 && cd "$scratch/src" &&
+  env SOURCE_DATE_EPOCH="$stamp" TZ=NZST-12 Y2E_RELEASE_BUILD_DIR="$scratch/build" \
+    Y2E_JOBS="$jobs" tools/release.sh)
+again=$scratch/src/build/release/$name
+same=1
+for file in "$name/Yarrin2Evernote.dll" "$name/irun.dll" "$name.zip"; do
+  tools/first-difference.sh "build/release/$file" "$scratch/src/build/release/$file" || same=0
+done
+build_abs=$(cd "$build_dir" && pwd)
+for dll in "$stage"/*.dll "$again"/*.dll; do
+  for folder in "$root" "$build_abs" "$scratch"; do
+    # Both byte and UTF-16 strings; grep reads to the end, so that strings never
+    # stops on a closed pipe.
+    if { strings -a "$dll"; strings -a -el "$dll"; } | grep -F "$folder" >/dev/null; then
+      echo "release: $dll holds the build path $folder"
+      same=0
+    fi
+  done
+done
+if [ "$same" -eq 1 ]; then
+  echo "release: verified: the second build gave the same Yarrin2Evernote.dll, irun.dll and $name.zip"
+else
+  echo "release: NOT reproducible: the second build differs (see above)" >&2
+  exit 1
+fi

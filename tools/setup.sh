@@ -7,7 +7,7 @@ packages=(
   cmake make g++ clang
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine64 xvfb xauth
-  googletest libxml2-utils imagemagick zip
+  googletest libxml2-utils imagemagick zip unzip
 )
 if [ "${1:-}" = "--bench" ]; then
   packages+=(pandoc unrtf valgrind)

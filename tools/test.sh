@@ -22,4 +22,8 @@ ctest --preset win32 || status=1
 # The Windows tests drive real windows, focus and the clipboard on one desktop: one at
 # a time, so that none takes another's window or clipboard.
 ctest --preset win64 -j 1 || status=1
+
+# Reproducible release: a second product-only build, from a copy of the checkout in a
+# fresh temporary folder, must give the same DLLs and zip, byte for byte.
+Y2E_JOBS=$jobs tools/release.sh --verify || status=1
 exit $status
