@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "evernote/enex_file.h"
 #include "evernote/enex_writer.h"
 #include "evernote/install_lookup.h"
 #include "evernote/paths.h"
@@ -154,6 +155,39 @@ class EnscriptProcess {
   UniqueProcess handle_;
 };
 
+WideString TitleOf(const ImportRequest& request) {
+  return NoteTitle(request.title ? WideView(*request.title) : WideView());
+}
+
+ByteString NoteDocument(const ImportRequest& request) {
+  return BuildEnexDocument(TitleOf(request), *request.content,
+                           NoteTimeFromSystemTime(request.created),
+                           NoteTimeFromSystemTime(request.updated),
+                           request.tags ? WideView(*request.tags) : WideView());
+}
+
+// The note as a file in the user's Documents, shown in Explorer, with what to do next.
+bool SaveInsteadOfImport(const ImportRequest& request, bool enscriptMissing) {
+  LogLine(request, enscriptMissing
+                       ? u"ENScript, Evernote's import tool, is not installed: the note is saved "
+                         u"as an ENEX file instead."
+                       : u"The note is saved as an ENEX file, as the setting SaveEnexFile asks.");
+  WideString failure;
+  WideString folder = EnexFileFolder(failure);
+  WideString path;
+  if (folder.empty() ||
+      !SaveEnexFile(folder, TitleOf(request), NoteDocument(request), path, failure)) {
+    LogError(request, failure + u"; the note was not saved");
+    return false;
+  }
+  LogLine(request, u"Saved: " + path);
+  LogLine(request, u"To import it into Evernote, choose File, Import, \"ENEX file\" there and "
+                   u"pick this file. Other notes apps with an ENEX import take it as well.");
+  RevealSavedFile(path);
+  LogLine(request, u"End of Yarrin2Evernote");
+  return true;
+}
+
 }  // namespace
 
 bool RunImport(const ImportRequest& request) {
@@ -163,20 +197,14 @@ bool RunImport(const ImportRequest& request) {
     LogError(request, u"Content not specified");
     return false;
   }
+  if (request.saveAsFile) return SaveInsteadOfImport(request, false);
   WideString enscriptPath = FindEnscriptPath();
-  if (enscriptPath.empty()) {
-    LogError(request, u"Cannot get ENScript path");
-    return false;
-  }
+  if (enscriptPath.empty()) return SaveInsteadOfImport(request, true);
   LogLine(request, u"ENScript path: " + enscriptPath);
 
   NoteFile note;  // destroyed after the process: deleted once ENScript has ended
   {
-    WideString title = NoteTitle(request.title ? WideView(*request.title) : WideView());
-    ByteString document = BuildEnexDocument(
-        title, *request.content, NoteTimeFromSystemTime(request.created),
-        NoteTimeFromSystemTime(request.updated),
-        request.tags ? WideView(*request.tags) : WideView());
+    ByteString document = NoteDocument(request);
     // The user's own temporary folder: a standard account may not write into ENScript's
     // folder under Program Files, and a write redirected to the VirtualStore would never
     // reach ENScript.

@@ -1,8 +1,10 @@
 // Has Evernote import one note: the note is written as an ENEX file into the user's
 // temporary folder, ENScript is started in its own folder with
 // importNotes /s "<full path of the file>", waited for with the caller's windows kept
-// alive, its exit code judged, and the file deleted. Every step is reported through the
-// request's log callback.
+// alive, its exit code judged, and the file deleted. Where ENScript is not installed, or
+// the request asks for a file, the note is saved as an ENEX file in the user's Documents
+// instead, and shown in Explorer. Every step is reported through the request's log
+// callback.
 #pragma once
 
 #include <windows.h>
@@ -27,11 +29,13 @@ struct ImportRequest {
   void* logContext = nullptr;  // handed back to logCallback unchanged
   const WideString* tags = nullptr;
   DWORD waitNoticeMs = kDefaultWaitNoticeMs;  // 0: no notices
+  bool saveAsFile = false;  // an ENEX file for the user even where ENScript is installed
 };
 
-// True when ENScript ran and reported success (exit code 0). Every failure is logged as
-// a line beginning "ERROR: ". Exceptions (memory running out) pass to the caller, but
-// never before ENScript, once started, has ended and the note file is deleted.
+// True when ENScript ran and reported success (exit code 0), or the note was saved as a
+// file. Every failure is logged as a line beginning "ERROR: ". Exceptions (memory running
+// out) pass to the caller, but never before ENScript, once started, has ended and the
+// note file is deleted.
 bool RunImport(const ImportRequest& request);
 
 void LogLine(const ImportRequest& request, const WideString& text);

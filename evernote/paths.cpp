@@ -29,3 +29,52 @@ WideString PathFolder(const WideString& path, bool noTrailingBackslash) {
   if (!folder.empty() && folder.back() == u':') folder += u'\\';
   return folder;
 }
+
+namespace {
+
+bool IsForbiddenInFileName(char16_t c) {
+  return c < 0x20 || c == u'<' || c == u'>' || c == u':' || c == u'"' || c == u'/' ||
+         c == u'\\' || c == u'|' || c == u'?' || c == u'*';
+}
+
+char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c; }
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, with any extension after them.
+bool IsDeviceName(const WideString& name) {
+  WideString stem = name.substr(0, name.find(u'.'));
+  while (!stem.empty() && stem.back() == u' ') stem.pop_back();
+  for (char16_t& c : stem) c = AsciiUpper(c);
+  for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL"})
+    if (stem == device) return true;
+  return stem.size() == 4 && (stem.compare(0, 3, u"COM") == 0 || stem.compare(0, 3, u"LPT") == 0) &&
+         stem[3] >= u'1' && stem[3] <= u'9';
+}
+
+void TrimForFileName(WideString& name) {
+  size_t first = name.find_first_not_of(u' ');
+  if (first == WideString::npos) {
+    name.clear();
+    return;
+  }
+  name.erase(0, first);
+  while (!name.empty() && (name.back() == u' ' || name.back() == u'.')) name.pop_back();
+}
+
+}  // namespace
+
+WideString FileNameFromTitle(WideView title, size_t maxUnits) {
+  WideString name(title);
+  for (char16_t& c : name)
+    if (IsForbiddenInFileName(c)) c = u'_';
+  TrimForFileName(name);
+  if (name.size() > maxUnits) {
+    size_t cut = maxUnits;
+    // A high surrogate at the cut would lose its partner.
+    if (cut > 0 && name[cut - 1] >= 0xD800 && name[cut - 1] <= 0xDBFF) --cut;
+    name.resize(cut);
+    TrimForFileName(name);
+  }
+  if (name.empty()) name = u"Note";
+  if (IsDeviceName(name)) name += u'_';
+  return name;
+}

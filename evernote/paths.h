@@ -12,3 +12,10 @@ WideString PathFileName(const WideString& path);
 // the result is empty or already ends in a separator. With it one trailing separator is
 // removed, but a drive root keeps its backslash: C:\ENScript.exe gives C:\ either way.
 WideString PathFolder(const WideString& path, bool noTrailingBackslash);
+
+// A file name made from a note title, without its extension: the characters Windows
+// forbids in file names (control characters and < > : " / \ | ? *) become "_", blanks
+// around it and dots at its end go (Windows would drop them), a device name (CON, NUL,
+// COM1, ...) gets a "_", an empty result becomes "Note", and the name is cut to at most
+// maxUnits UTF-16 units without splitting a character.
+WideString FileNameFromTitle(WideView title, size_t maxUnits);

@@ -5,6 +5,7 @@
 #include "convert/html_cleanup.h"
 #include "convert/rtf_to_html.h"
 #include "convert/well_formed.h"
+#include "evernote/enex_file.h"
 #include "resources/resource_ids.h"
 #include "resources/web_addresses.h"
 #include "text/markup_escape.h"
@@ -76,6 +77,7 @@ void SendComposedNote(const SendRequest& request) {
   import.logContext = request.logContext;
   if (!request.tags.empty()) import.tags = &request.tags;
   import.waitNoticeMs = WaitNoticeMs();
+  import.saveAsFile = ReadUserSetting(kSaveEnexFileSetting).value_or(0) == 1;
   RunImport(import);
 }
 

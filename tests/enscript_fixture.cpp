@@ -119,3 +119,19 @@ std::vector<std::wstring> EnexFilesIn(const std::wstring& folder) {
   FindClose(search);
   return names;
 }
+
+DWORD ScopedEnscript::Run(const std::wstring& arguments) const {
+  std::wstring commandLine = L"\"" + exePath() + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                      nullptr, folder_.c_str(), &startup, &process))
+    return 0xFFFFFFFF;
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = 0xFFFFFFFF;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}

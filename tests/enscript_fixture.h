@@ -25,6 +25,9 @@ class ScopedEnscript {
   std::vector<std::string> ImportLog() const;
   // "exit N" or "sleep MS", read by the stand-in from enscript-fault.txt.
   void SetFault(const std::string& fault) const;
+  // Runs this stand-in directly in its folder with the given arguments, as ENScript would
+  // be started; returns its exit code.
+  DWORD Run(const std::wstring& arguments) const;
   // Files in the folder whose names end in .enex (note files left behind).
   std::vector<std::wstring> NoteFilesLeft() const;
 

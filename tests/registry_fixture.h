@@ -33,3 +33,18 @@ class ScopedUserSetting {
   ScopedUserSetting& operator=(const ScopedUserSetting&) = delete;
   ~ScopedUserSetting();
 };
+
+// The user's Documents folder (the known folder the shell reports) pointed at folder for
+// the lifetime of the object, through the "User Shell Folders" key; restored afterwards.
+class ScopedDocumentsFolder {
+ public:
+  explicit ScopedDocumentsFolder(const std::wstring& folder);
+  ScopedDocumentsFolder(const ScopedDocumentsFolder&) = delete;
+  ScopedDocumentsFolder& operator=(const ScopedDocumentsFolder&) = delete;
+  ~ScopedDocumentsFolder();
+
+ private:
+  std::wstring old_;
+  DWORD oldType_ = REG_EXPAND_SZ;
+  bool hadOld_ = false;
+};

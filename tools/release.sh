@@ -79,9 +79,13 @@ new note.
 
 What you need
 - Yarrin for Windows.
-- Evernote's desktop client for Windows, installed together with its command-line
-  tool ENScript.exe. The plug-in finds Evernote.exe and ENScript.exe through the
-  "App Paths" registry entries that Evernote's installer writes; nothing else is set up.
+- Evernote's desktop client for Windows. Where it comes with its command-line tool
+  ENScript.exe (Evernote 6 and earlier), each note is imported directly; the plug-in
+  finds Evernote.exe and ENScript.exe through the "App Paths" registry entries that
+  Evernote's installer writes. Without ENScript (Evernote 10 and later) each note is
+  saved as a file, Documents\Yarrin2Evernote\<title>.enex, and Explorer shows it:
+  import it in Evernote with File, Import, "ENEX file" (other notes apps with an ENEX
+  import take it too). A file is never overwritten; the next gets a number.
 
 Installing
 1. Close Yarrin.
@@ -91,9 +95,17 @@ Installing
 3. Start Yarrin. The plug-in's menu offers "Send Text 2 Evernote", "Start Evernote"
    and "About Yarrin2Evernote".
 
+Settings (none is needed)
+Per-user DWORD values under HKEY_CURRENT_USER\Software\Yarrin2Evernote:
+- SaveEnexFile = 1: save every note as an ENEX file, even where ENScript is installed.
+  reg add HKCU\Software\Yarrin2Evernote /v SaveEnexFile /t REG_DWORD /d 1
+- WaitNoticeSeconds: how often the log says that a send still waits for ENScript
+  (30 seconds by default).
+
 Removing
-Close Yarrin and delete the two files from the Plugins folder. The plug-in keeps no
-settings or other files.
+Close Yarrin and delete the two files from the Plugins folder. Delete the key
+HKEY_CURRENT_USER\Software\Yarrin2Evernote if you made it. Saved notes stay in
+Documents\Yarrin2Evernote.
 
 Checking the files
 SHA256SUMS holds the SHA-256 checksum of each file. On Windows compare them with

@@ -1,7 +1,9 @@
 // The demo: the test host loads the plug-in, opens the send dialog on a sample page,
 // presses "Send To Evernote", and prints the note as the ENScript stand-in stored it.
+// With --no-enscript no ENScript is installed: the plug-in saves the note as an ENEX
+// file, and the demo prints the file's path and the note read back from it.
 //
-//   demo_host.exe [screenshot.bmp]
+//   demo_host.exe [--no-enscript] [screenshot.bmp]
 //
 // Runs without a person at the keyboard and ends by itself.
 #include <windows.h>
@@ -75,11 +77,15 @@ void RegisterProgram(const wchar_t* exeName, const std::wstring& path) {
   RegCloseKey(handle);
 }
 
-// A fresh "Evernote" folder with the ENScript stand-in, registered as installed.
-std::wstring InstallEnscript() {
+std::wstring BinFolder() {
   WideString programFolder = ProgramFolder();
-  std::wstring bin(programFolder.begin(), programFolder.end());
-  std::wstring folder = bin + L"demo-evernote\\";
+  return std::wstring(programFolder.begin(), programFolder.end());
+}
+
+// A fresh folder holding the ENScript stand-in, with an empty notebook.
+std::wstring FreshEnscriptFolder(const std::wstring& name) {
+  std::wstring bin = BinFolder();
+  std::wstring folder = bin + name + L"\\";
   CreateDirectoryW(folder.c_str(), nullptr);
   DeleteFileW((folder + L"notebook\\note-0001.txt").c_str());
   WIN32_FIND_DATAW found;
@@ -90,16 +96,62 @@ std::wstring InstallEnscript() {
     FindClose(search);
   }
   CopyFileW((bin + L"ENScript.exe").c_str(), (folder + L"ENScript.exe").c_str(), FALSE);
-  RegisterProgram(L"ENScript.exe", folder + L"ENScript.exe");
-  RegisterProgram(L"Evernote.exe", bin + L"Evernote.exe");
   return folder;
+}
+
+// The stand-in in a folder of its own, registered as installed, or (installed false)
+// nothing registered as ENScript.
+std::wstring InstallEnscript(bool installed) {
+  std::wstring folder = FreshEnscriptFolder(L"demo-evernote");
+  std::wstring key = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ENScript.exe";
+  if (installed)
+    RegisterProgram(L"ENScript.exe", folder + L"ENScript.exe");
+  else
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+  RegisterProgram(L"Evernote.exe", BinFolder() + L"Evernote.exe");
+  return folder;
+}
+
+// The saved file's path from the dialog's log ("Saved: <path>"), or empty.
+std::wstring SavedFilePath(const std::wstring& log) {
+  const std::wstring label = L"  Saved: ";
+  size_t at = log.find(label);
+  if (at == std::wstring::npos) return {};
+  at += label.size();
+  return log.substr(at, log.find(L'\n', at) - at);
+}
+
+// Reads a saved ENEX file back the way an importer does: the stand-in parses it with
+// Windows' XML parser and stores what it finds.
+bool ReadBack(const std::wstring& enexPath, const std::wstring& readerFolder) {
+  std::wstring commandLine =
+      L"\"" + readerFolder + L"ENScript.exe\" importNotes /s \"" + enexPath + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                      nullptr, readerFolder.c_str(), &startup, &process))
+    return false;
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code == 0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  std::wstring screenshot = argc > 1 ? argv[1] : L"send-dialog.bmp";
-  std::wstring evernoteFolder = InstallEnscript();
+  bool withEnscript = true;
+  std::wstring screenshot = L"send-dialog.bmp";
+  for (int i = 1; i < argc; ++i) {
+    if (std::wstring(argv[i]) == L"--no-enscript")
+      withEnscript = false;
+    else
+      screenshot = argv[i];
+  }
+  std::wstring evernoteFolder = InstallEnscript(withEnscript);
 
   ResetHost();
   HostModel& host = Host();
@@ -116,6 +168,7 @@ int wmain(int argc, wchar_t** argv) {
   RegisterPluginWithHost();
 
   bool sent = false;
+  std::wstring log;
   auto watch = WhenWindowAppears(DialogCaptionStartingWith(L"Yarrin2Evernote "), [&](HWND dialog) {
     Print("The send dialog is open: " + Utf8(WindowText(dialog)) + "\n");
     PumpMessages(2500);  // the Send button's blink
@@ -124,7 +177,8 @@ int wmain(int argc, wchar_t** argv) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
     PumpMessages(700);
     sent = true;
-    Print("Log of the dialog:\n" + Utf8(LogRows(GetDlgItem(dialog, 1003))));
+    log = LogRows(GetDlgItem(dialog, 1003));
+    Print("Log of the dialog:\n" + Utf8(log));
     if (SaveWindowBitmap(dialog, screenshot))
       Print("Screenshot of the dialog after the send: " + Utf8(screenshot) + "\n");
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -137,6 +191,22 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   std::wstring notebook = evernoteFolder + L"notebook";
+  const char* heading = "The note as Evernote (the ENScript stand-in) stored it";
+  if (!withEnscript) {
+    std::wstring saved = SavedFilePath(log);
+    if (saved.empty()) {
+      Print("The plug-in did not say where it saved the note.\n");
+      return 1;
+    }
+    Print("\nThe plug-in saved the note as " + Utf8(saved) + "\n");
+    std::wstring reader = FreshEnscriptFolder(L"demo-reader");
+    if (!ReadBack(saved, reader)) {
+      Print("The saved file could not be read back.\n");
+      return 1;
+    }
+    notebook = reader + L"notebook";
+    heading = "The note read back from the saved file";
+  }
   auto notes = ReadNotebook(WideString(notebook.begin(), notebook.end()));
   if (notes.size() != 1) {
     Print("Expected one imported note, found " + std::to_string(notes.size()) + ".\n");
@@ -145,7 +215,7 @@ int wmain(int argc, wchar_t** argv) {
   const StoredNote& note = notes[0];
   std::string tags;
   for (const WideString& tag : note.tags) tags += (tags.empty() ? "" : ", ") + Utf8(tag);
-  Print("\nThe note as Evernote (the ENScript stand-in) stored it:\n"
+  Print("\n" + std::string(heading) + ":\n"
         "  title:   " + Utf8(note.title) + "\n"
         "  tags:    " + tags + "\n"
         "  created: " + Utf8(note.created) + "\n"

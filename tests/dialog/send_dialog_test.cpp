@@ -18,6 +18,7 @@
 #include "resources/resource_ids.h"
 #include "testbed/screenshot.h"
 #include "testbed/test_host.h"
+#include "tests/enscript_fixture.h"
 #include "tests/registry_fixture.h"
 
 namespace {
@@ -244,6 +245,7 @@ TEST_F(SendDialogTest, LinkFieldComesFromTheHostOnlyForASavedDocument) {
 }
 
 TEST_F(SendDialogTest, SendRunsByTheNodeKindAskedAtSendAndEnablesTheButtonAgain) {
+  ScopedEnscript enscript(L"kinds");
   struct Case {
     int kindAtSend;
     bool htmlCodeFails;
@@ -274,6 +276,7 @@ TEST_F(SendDialogTest, SendRunsByTheNodeKindAskedAtSendAndEnablesTheButtonAgain)
 }
 
 TEST_F(SendDialogTest, SendThatRaisesSaysSoEnablesTheButtonsAndKeepsTheDialog) {
+  ScopedEnscript enscript(L"raises");
   ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
     size_t rowsBefore = LogRows(dialog).size();
     for (auto [kind, command] : {std::pair{1, kHostNodeItem}, std::pair{0, kHostDocumentPath}}) {
@@ -454,6 +457,7 @@ class SendDialogResultTest : public SendDialogTest {
 };
 
 TEST_F(SendDialogResultTest, CloseEscapeAndTheCloseBoxEndWithResultTwo) {
+  ScopedEnscript enscript(L"result");  // Enter sends
   EXPECT_EQ(RunAndEnd([](HWND dialog) { SendDlgItemMessageW(dialog, IDCANCEL, BM_CLICK, 0, 0); }),
             2);
   EXPECT_EQ(RunAndEnd([](HWND dialog) {

@@ -14,21 +14,8 @@ const char kNote[] =
     "</content>\n<created>20261208T054209Z</created>\n<updated>20261208T054210Z</updated>\n"
     "<tag>x&lt;y</tag>\n</note>\n</en-export>";
 
-// Runs the stand-in in its folder with the given arguments; returns its exit code.
 DWORD RunStandin(const ScopedEnscript& enscript, const std::wstring& arguments) {
-  std::wstring commandLine = L"\"" + enscript.exePath() + L"\" " + arguments;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                      nullptr, enscript.folder().c_str(), &startup, &process))
-    return 0xFFFFFFFF;
-  WaitForSingleObject(process.hProcess, 60000);
-  DWORD code = 0xFFFFFFFF;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code;
+  return enscript.Run(arguments);
 }
 
 TEST(EnscriptStandinTest, AcceptsTheThreeCommandLineForms) {

@@ -4,9 +4,11 @@
 
 #include <new>
 
+#include "evernote/enex_file.h"
 #include "evernote/import_runner.h"
 #include "testbed/test_host.h"
 #include "tests/enscript_fixture.h"
+#include "tests/registry_fixture.h"
 
 namespace {
 
@@ -143,10 +145,27 @@ TEST_F(ImportRunnerTest, EmptyContentAndNoTitleStillImport) {
   EXPECT_EQ(notes[0].title, u"The Default Title ");
 }
 
-TEST_F(ImportRunnerTest, WithoutEnscriptTheRunStopsAtThePath) {
-  EXPECT_FALSE(RunImport(Request()));
-  EXPECT_EQ(log, (std::vector<std::wstring>{L"==================", L"Start Yarrin2Evernote",
-                                            L"ERROR: Cannot get ENScript path"}));
+std::vector<std::wstring> shown;
+void RecordShown(const WideString& path) { shown.emplace_back(path.begin(), path.end()); }
+
+TEST_F(ImportRunnerTest, WithoutEnscriptTheNoteIsSavedAsAFileAndShown) {
+  const std::wstring documents = TestProgramFolder() + L"runner-documents";
+  RemoveFolderTree(documents);
+  CreateDirectoryW(documents.c_str(), nullptr);
+  ScopedDocumentsFolder pointed(documents);
+  shown.clear();
+  FileRevealer previous = SetFileRevealer(RecordShown);
+  EXPECT_TRUE(RunImport(Request()));
+  SetFileRevealer(previous);
+  const std::wstring path = documents + L"\\Yarrin2Evernote\\Weekly notes.enex";
+  ASSERT_EQ(log.size(), 6u);
+  EXPECT_EQ(log[3], L"Saved: " + path);
+  EXPECT_EQ(log[5], L"End of Yarrin2Evernote");
+  EXPECT_EQ(shown, std::vector<std::wstring>{path});
+  std::string saved = ReadFileBytes(path);
+  EXPECT_NE(saved.find("<title>Weekly notes</title>"), std::string::npos);
+  EXPECT_TRUE(EnexFilesIn(temp.folder()).empty());
+  RemoveFolderTree(documents);
 }
 
 TEST_F(ImportRunnerTest, MissingTempFolderIsReportedWithTheFilePath) {

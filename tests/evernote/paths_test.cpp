@@ -40,4 +40,37 @@ TEST(PathTexts, FileNameAndFolderOfEachPath) {
   }
 }
 
+struct NameCase {
+  const char16_t* title;
+  size_t maxUnits;
+  const char16_t* name;
+};
+
+const NameCase kNameCases[] = {
+    {u"Weekly planning", 100, u"Weekly planning"},
+    {u"Q&A: <draft> \"v2\" a/b\\c|d?e*", 100, u"Q&A_ _draft_ _v2_ a_b_c_d_e_"},
+    {u"<>:\"/\\|?*", 100, u"_________"},
+    {u"tab\there\r\n", 100, u"tab_here__"},
+    {u"  The Default Title ", 100, u"The Default Title"},
+    {u"Ends with dots...", 100, u"Ends with dots"},
+    {u"...", 100, u"Note"},
+    {u"", 100, u"Note"},
+    {u"con", 100, u"con_"},
+    {u"NUL.txt", 100, u"NUL.txt_"},
+    {u"COM1", 100, u"COM1_"},
+    {u"COM10", 100, u"COM10"},
+    {u"Console", 100, u"Console"},
+    {u"\u0416\u0443\u0440\u043d\u0430\u043b", 100, u"\u0416\u0443\u0440\u043d\u0430\u043b"},
+    {u"abcdef", 4, u"abcd"},
+    {u"ab. cd", 4, u"ab"},
+    {u"abc\U0001F600", 4, u"abc"},
+};
+
+TEST(FileNameFromTitle, ForbiddenCharactersDevicesAndLength) {
+  for (const NameCase& c : kNameCases) {
+    EXPECT_EQ(FileNameFromTitle(c.title, c.maxUnits), c.name)
+        << std::string(WideView(c.title).begin(), WideView(c.title).end());
+  }
+}
+
 }  // namespace

@@ -223,14 +223,6 @@ TEST_F(SendEndToEndTest, EmptyHtmlCodeGivesAnEmptyParagraph) {
   EXPECT_EQ(NoteBody(notes[0]), u"<P></P>");
 }
 
-TEST_F(SendEndToEndTest, WithoutEnscriptTheLogSaysSoAndNothingArrives) {
-  SendResult sent = SendThroughDialog();
-  std::vector<std::wstring> rows = NewRows(sent);
-  ASSERT_FALSE(rows.empty());
-  EXPECT_EQ(rows.back(), L"ERROR: Cannot get ENScript path");
-  EXPECT_TRUE(sent.sendEnabledAfter.at(0));
-}
-
 TEST_F(SendEndToEndTest, FailingEnscriptIsReportedAsAFailure) {
   ScopedEnscript enscript(L"failing");
   enscript.SetFault("exit 3");

@@ -1,0 +1,116 @@
+#include "evernote/enex_file.h"
+
+#include <shlobj.h>
+
+#include "evernote/paths.h"
+#include "win/guards.h"
+#include "win/system_text.h"
+
+namespace {
+
+constexpr wchar_t kSubFolder[] = L"Yarrin2Evernote";
+constexpr size_t kLongestTitleName = 120;
+constexpr int kMostNumbers = 9999;
+// What a numbered name adds at most: " (9999).enex".
+constexpr size_t kNumberAndExtension = 12;
+
+FileRevealer revealer = ShowFileInExplorer;
+
+// COM for this thread for a scope, whatever the host set up before.
+class ComScope {
+ public:
+  ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+  ~ComScope() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT result_;
+};
+
+WideString DocumentsFolder() {
+  PWSTR path = nullptr;
+  WideString folder;
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, KF_FLAG_CREATE, nullptr, &path)) && path)
+    folder = WideFromPtr(path);
+  CoTaskMemFree(path);
+  return folder;
+}
+
+WideString NumberedName(const WideString& name, int number) {
+  return number == 1 ? name + u".enex" : name + u" (" + WideNumber(number) + u").enex";
+}
+
+}  // namespace
+
+WideString EnexFileFolder(WideString& failure) {
+  WideString documents = DocumentsFolder();
+  if (documents.empty()) {
+    failure = u"The Documents folder is unknown";
+    return WideString();
+  }
+  if (documents.back() == u'\\') documents.pop_back();
+  WideString folder = documents + u"\\" + WideFromPtr(kSubFolder);
+  if (CreateDirectoryW(WidePtr(folder), nullptr)) return folder;
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesW(WidePtr(folder));
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return folder;
+  failure = u"Cannot make the folder " + folder + u": " +
+            (attributes != INVALID_FILE_ATTRIBUTES ? WideString(u"a file of that name is in the way")
+                                                   : SystemErrorText(error));
+  return WideString();
+}
+
+bool SaveEnexFile(const WideString& folder, WideView title, const ByteString& document,
+                  WideString& path, WideString& failure) {
+  // Short enough for the whole path to stay within MAX_PATH, numbered or not.
+  if (folder.size() + 1 + kNumberAndExtension >= MAX_PATH - 1) {
+    failure = u"The folder " + folder + u" leaves no room for a file name";
+    return false;
+  }
+  const size_t room = MAX_PATH - 1 - folder.size() - 1 - kNumberAndExtension;
+  const WideString name = FileNameFromTitle(title, room < kLongestTitleName ? room : kLongestTitleName);
+  for (int number = 1; number <= kMostNumbers; ++number) {
+    path = folder + u"\\" + NumberedName(name, number);
+    UniqueFile file(CreateFileW(WidePtr(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+      if (GetLastError() == ERROR_FILE_EXISTS) continue;
+      failure = u"Cannot create the file " + path + u": " + SystemErrorText(GetLastError());
+      return false;
+    }
+    DWORD written = 0;
+    bool whole = WriteFile(file.get(), document.data(), static_cast<DWORD>(document.size()),
+                           &written, nullptr) &&
+                 written == document.size();
+    if (!whole) {
+      failure = u"Cannot write the file " + path + u": " + SystemErrorText(GetLastError());
+      file.reset();
+      DeleteFileW(WidePtr(path));  // a part of a note would only mislead
+      return false;
+    }
+    return true;
+  }
+  failure = u"Every name for \"" + name + u".enex\" is taken in " + folder;
+  return false;
+}
+
+void ShowFileInExplorer(const WideString& path) {
+  ComScope com;
+  PIDLIST_ABSOLUTE item = nullptr;
+  if (FAILED(SHParseDisplayName(WidePtr(path), nullptr, &item, 0, nullptr)) || !item) return;
+  SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+  CoTaskMemFree(item);
+}
+
+FileRevealer SetFileRevealer(FileRevealer replacement) {
+  FileRevealer previous = revealer;
+  revealer = replacement;
+  return previous;
+}
+
+void RevealSavedFile(const WideString& path) {
+  if (revealer) revealer(path);
+}
