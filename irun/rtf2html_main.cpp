@@ -8,6 +8,14 @@
 
 #include "irun_core.h"
 
+#if defined(__unix__) || defined(__APPLE__)
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#define IRUN_CAN_MAP 1
+#endif
+
 namespace {
 
 using FileGuard = std::unique_ptr<FILE, int (*)(FILE*)>;
@@ -17,14 +25,69 @@ int Usage() {
   return 2;
 }
 
-bool ReadWholeFile(const char* path, std::string& data) {
-  FileGuard file(std::fopen(path, "rb"), &std::fclose);
-  if (!file) return false;
-  char buffer[1 << 16];
-  size_t count;
-  while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) data.append(buffer, count);
-  return std::ferror(file.get()) == 0;
-}
+// The bytes of the input file. Where the system can, the file is mapped: reading it
+// into a buffer would copy the document and fault in as much fresh memory, which costs
+// about a third of a conversion.
+class InputFile {
+ public:
+  InputFile() = default;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile() {
+#if defined(IRUN_CAN_MAP)
+    if (mapped_) munmap(mapped_, mappedSize_);
+#endif
+  }
+
+  bool Open(const char* path) {
+#if defined(IRUN_CAN_MAP)
+    const int fd = open(path, O_RDONLY);
+    if (fd < 0) return false;
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+      int flags = MAP_PRIVATE;
+#if defined(MAP_POPULATE)
+      flags |= MAP_POPULATE;
+#endif
+      void* mapped = mmap(nullptr, static_cast<size_t>(info.st_size), PROT_READ, flags, fd, 0);
+      if (mapped != MAP_FAILED) {
+        mapped_ = mapped;
+        mappedSize_ = static_cast<size_t>(info.st_size);
+      }
+    }
+    close(fd);
+    if (mapped_) return true;
+#endif
+    return Read(path);
+  }
+  const char* Data() const { return mapped_ ? static_cast<const char*>(mapped_) : read_.data(); }
+  size_t Size() const { return mapped_ ? mappedSize_ : read_.size(); }
+
+ private:
+  // Reads the file in one piece when its size is known, in pieces when not (a pipe).
+  bool Read(const char* path) {
+    FileGuard file(std::fopen(path, "rb"), &std::fclose);
+    if (!file) return false;
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+      const long size = std::ftell(file.get());
+      if (size > 0 && std::fseek(file.get(), 0, SEEK_SET) == 0) {
+        read_.resize(static_cast<size_t>(size));
+        read_.resize(std::fread(read_.data(), 1, read_.size(), file.get()));
+      } else {
+        std::rewind(file.get());
+      }
+    }
+    char buffer[1 << 16];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+      read_.append(buffer, count);
+    return std::ferror(file.get()) == 0;
+  }
+
+  void* mapped_ = nullptr;
+  size_t mappedSize_ = 0;
+  std::string read_;
+};
 
 void WriteToFile(const char* data, size_t size, void* userData) {
   std::fwrite(data, 1, size, static_cast<FILE*>(userData));
@@ -47,8 +110,8 @@ int main(int argc, char** argv) {
     }
   }
   if (!input) return Usage();
-  std::string rtf;
-  if (!ReadWholeFile(input, rtf)) {
+  InputFile rtf;
+  if (!rtf.Open(input)) {
     std::fprintf(stderr, "rtf2html: cannot read %s: %s\n", input, std::strerror(errno));
     return 1;
   }
@@ -59,7 +122,7 @@ int main(int argc, char** argv) {
   }
   FILE* target = output ? outFile.get() : stdout;
   irun::ConvertStats stats;
-  if (!irun::ConvertRtf(rtf.data(), rtf.size(), &WriteToFile, target, irun::ConvertOptions(),
+  if (!irun::ConvertRtf(rtf.Data(), rtf.Size(), &WriteToFile, target, irun::ConvertOptions(),
                         &stats)) {
     std::fprintf(stderr, "rtf2html: out of memory converting %s\n", input);
     return 1;
