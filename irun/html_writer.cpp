@@ -426,12 +426,12 @@ void HtmlWriter::OpenLink(uint64_t serial) {
 void HtmlWriter::OpenFont(uint64_t value) {
   // The style is written in place: building it as a string for every run costs more
   // than the rest of the run.
-  const int font = static_cast<int>(value >> 32) - 1;
+  const uint32_t fontPlusOne = static_cast<uint32_t>(value >> 32);
   const uint32_t halfPoints = static_cast<uint32_t>(value);
   out_.Raw("<span style=\"");
-  if (font >= 0) {
+  if (fontPlusOne != 0) {
     out_.Raw("font-family:");
-    out_.Raw(document_.FindFont(font)->css);
+    out_.Raw(document_.FindFont(static_cast<int>(fontPlusOne - 1))->css);
     if (halfPoints) out_.Raw(";");
   }
   if (halfPoints) {
