@@ -131,12 +131,11 @@ void HtmlWriter::LineBreak() {
   lastSpace_ = true;
 }
 
-void HtmlWriter::Picture(const PictureFormat& picture) {
+std::string HtmlWriter::Picture(const PictureProperties& picture) {
   ++pictureCount_;
-  out_.Raw("<img src=\"_img_");
-  out_.Number(pictureCount_);
-  out_.Raw(".");
-  out_.Raw(picture.extension);
+  std::string name = "_img_" + std::to_string(pictureCount_) + "." + picture.extension;
+  out_.Raw("<img src=\"");
+  out_.Raw(name);
   out_.Raw("\"");
   long long width = picture.width > 0 ? Pixels(picture.width) : picture.pixelWidth;
   long long height = picture.height > 0 ? Pixels(picture.height) : picture.pixelHeight;
@@ -151,6 +150,7 @@ void HtmlWriter::Picture(const PictureFormat& picture) {
   }
   out_.Raw(">");
   lastSpace_ = false;
+  return name;
 }
 
 // ---- blocks ----------------------------------------------------------------------

@@ -69,7 +69,8 @@ class HtmlWriter {
   void Text(const char* text, size_t size);
   void Character(uint32_t codePoint);
   void LineBreak();
-  void Picture(const PictureFormat& picture);
+  // Writes the image reference of a picture and returns its name.
+  std::string Picture(const PictureProperties& picture);
   int PictureCount() const { return pictureCount_; }
 
   bool ParagraphOpen() const { return paraOpen_; }

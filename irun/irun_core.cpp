@@ -2,6 +2,8 @@
 // document kept in memory as blocks.
 #include <cstring>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "html_output.h"
 #include "html_writer.h"
@@ -34,12 +36,16 @@ bool Convert(const char* rtf, size_t size, OutputSink sink, void* userData,
     HtmlOutput out(sink, userData, chunks, size, budget);
     DocumentTables document;
     HtmlWriter writer(out, options, document);
-    RtfReader reader(data, size, document, writer);
+    std::vector<Picture> pictures;
+    RtfReader reader(data, size, document, writer, options.keepPictures ? &pictures : nullptr);
     writer.StartDocument();
     reader.Read(StartsWithRtf(data, size));
     writer.FinishDocument();
     out.Flush();
-    if (stats) stats->pictureCount = writer.PictureCount();
+    if (stats) {
+      stats->pictureCount = writer.PictureCount();
+      stats->pictures = std::move(pictures);
+    }
     return true;
   } catch (const std::exception&) {
     return false;

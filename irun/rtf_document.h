@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "irun_core.h"
+
 namespace irun {
 
 constexpr int kMaxTableDepth = 8;  // \itap beyond this is taken as this
@@ -44,14 +46,16 @@ struct ParaFormat {
   int listStart = 1;
 };
 
-struct PictureFormat {
-  const char* extension = "png";
+struct PictureProperties {
+  PictureType type = PictureType::kOther;
+  const char* extension = "png";  // of the image reference; "png" for unnamed types too
   int width = 0;  // goal size in twips; 0 unknown
   int height = 0;
   int pixelWidth = 0;
   int pixelHeight = 0;
   int scaleX = 100;  // percent
   int scaleY = 100;
+  int mappingMode = 0;  // \wmetafile<N>
 };
 
 struct FontInfo {

@@ -131,7 +131,7 @@ KeywordTable::KeywordTable() {
   word("jpegblip", Keyword::kJpegblip);
   word("emfblip", Keyword::kEmfblip);
   word("wmetafile", Keyword::kWmetafile);
-  word("dibitmap", Keyword::kBitmap);
+  word("dibitmap", Keyword::kDibitmap);
   word("wbitmap", Keyword::kBitmap);
   word("picw", Keyword::kPicw);
   word("pich", Keyword::kPich);

@@ -29,7 +29,7 @@ enum class Keyword : uint8_t {
   // tables
   kTrowd, kCellx, kCell, kNestcell, kRow, kNestrow,
   // pictures
-  kPngblip, kJpegblip, kEmfblip, kWmetafile, kBitmap, kPicw, kPich, kPicwgoal, kPichgoal,
+  kPngblip, kJpegblip, kEmfblip, kWmetafile, kDibitmap, kBitmap, kPicw, kPich, kPicwgoal, kPichgoal,
   kPicscalex, kPicscaley,
   // breaks and characters
   kPar, kPage, kSect, kLine, kTab, kCharacter,

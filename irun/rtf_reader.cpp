@@ -97,8 +97,8 @@ std::u16string HyperlinkTarget(const std::u16string& instruction) {
 }  // namespace
 
 RtfReader::RtfReader(const char* data, size_t size, DocumentTables& document,
-                     HtmlWriter& writer)
-    : p_(data), end_(data + size), document_(document), writer_(writer) {
+                     HtmlWriter& writer, std::vector<Picture>* pictures)
+    : p_(data), end_(data + size), document_(document), writer_(writer), pictures_(pictures) {
   stack_.reserve(64);
   stack_.emplace_back();
 }
@@ -177,8 +177,17 @@ void RtfReader::ReadTextRun() {
     case Dest::kColorTable:
     case Dest::kListMarker:
       break;
+    case Dest::kPicture:
+      if (pictures_) {
+        const char* const start = p_;
+        p_ = SkipData(p_, end_);
+        pictureData_.AddHex(start, static_cast<size_t>(p_ - start));
+        return;
+      }
+      p_ = SkipData(p_, end_);
+      return;
     default:
-      // Skipped text (mostly picture data): line ends mean nothing here either.
+      // Skipped text: line ends mean nothing here either.
       p_ = SkipData(p_, end_);
       return;
   }
@@ -271,7 +280,10 @@ void RtfReader::ReadControl() {
 
 void RtfReader::SkipBinary(long long count) {
   const size_t left = static_cast<size_t>(end_ - p_);
-  p_ += count < 0 ? 0 : std::min(left, static_cast<size_t>(count));
+  const size_t skipped = count < 0 ? 0 : std::min(left, static_cast<size_t>(count));
+  if (pictures_ && overflow_ == 0 && State().dest == Dest::kPicture)
+    pictureData_.AddBinary(p_, skipped, count < 0 || static_cast<size_t>(count) <= left);
+  p_ += skipped;
 }
 
 void RtfReader::ControlSymbol(unsigned char c) {
@@ -416,7 +428,8 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
       }
       state.dest = Dest::kPicture;
       state.roles |= kRolePicture;
-      picture_ = PictureFormat();
+      picture_ = PictureProperties();
+      pictureData_.Start();
       return;
     case Keyword::kTextDestination: return;  // \shppict, \result: text as usual
     case Keyword::kUpr:
@@ -562,11 +575,15 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
       return;
 
     // pictures
-    case Keyword::kPngblip: picture_.extension = "png"; return;
-    case Keyword::kJpegblip: picture_.extension = "jpg"; return;
-    case Keyword::kEmfblip: picture_.extension = "emf"; return;
-    case Keyword::kWmetafile: picture_.extension = "wmf"; return;
-    case Keyword::kBitmap: picture_.extension = "bmp"; return;
+    case Keyword::kPngblip: SetPictureType(PictureType::kPng, "png"); return;
+    case Keyword::kJpegblip: SetPictureType(PictureType::kJpeg, "jpg"); return;
+    case Keyword::kEmfblip: SetPictureType(PictureType::kEmf, "emf"); return;
+    case Keyword::kWmetafile:
+      SetPictureType(PictureType::kWmf, "wmf");
+      picture_.mappingMode = hasParam ? param : 1;  // MM_TEXT when not given
+      return;
+    case Keyword::kDibitmap: SetPictureType(PictureType::kDib, "bmp"); return;
+    case Keyword::kBitmap: SetPictureType(PictureType::kBitmap, "bmp"); return;
     case Keyword::kPicw: picture_.pixelWidth = std::clamp(param, 0, 100000); return;
     case Keyword::kPich: picture_.pixelHeight = std::clamp(param, 0, 100000); return;
     case Keyword::kPicwgoal: picture_.width = std::clamp(param, 0, 1000000); return;
@@ -763,11 +780,31 @@ void RtfReader::FinishColor() {
 
 // ---- pictures and lists ----------------------------------------------------------
 
+void RtfReader::SetPictureType(PictureType type, const char* extension) {
+  picture_.type = type;
+  picture_.extension = extension;
+  picture_.mappingMode = 0;
+}
+
 void RtfReader::FinishPicture() {
   const GroupState& state = State();
   if (state.dest != Dest::kText || state.chr.hidden) return;
   writer_.BeginContent(state.chr, state.para);
-  writer_.Picture(picture_);
+  std::string name = writer_.Picture(picture_);
+  if (!pictures_ || !pictureData_.Sound()) return;
+  Picture picture;
+  picture.data = pictureData_.TakeBytes();
+  if (!IsWholePicture(picture_.type, picture.data)) return;
+  picture.name = std::move(name);
+  picture.type = picture_.type;
+  picture.pixelWidth = picture_.pixelWidth;
+  picture.pixelHeight = picture_.pixelHeight;
+  picture.goalWidth = picture_.width;
+  picture.goalHeight = picture_.height;
+  picture.scaleX = picture_.scaleX;
+  picture.scaleY = picture_.scaleY;
+  picture.mappingMode = picture_.mappingMode;
+  pictures_->push_back(std::move(picture));
 }
 
 // Numbers and letters with a full stop or bracket make a numbered list; anything

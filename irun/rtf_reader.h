@@ -10,6 +10,7 @@
 
 #include "code_page.h"
 #include "html_writer.h"
+#include "picture_data.h"
 #include "rtf_document.h"
 #include "rtf_keywords.h"
 
@@ -18,8 +19,10 @@ namespace irun {
 class RtfReader {
  public:
   // Reads `size` bytes at `data`, which stay valid while Read runs. The reader fills
-  // `document`, which `writer` reads.
-  RtfReader(const char* data, size_t size, DocumentTables& document, HtmlWriter& writer);
+  // `document`, which `writer` reads, and when `pictures` is given, adds the pictures
+  // whose data is sound to it.
+  RtfReader(const char* data, size_t size, DocumentTables& document, HtmlWriter& writer,
+            std::vector<Picture>* pictures);
   RtfReader(const RtfReader&) = delete;
   RtfReader& operator=(const RtfReader&) = delete;
 
@@ -89,6 +92,7 @@ class RtfReader {
   void FontNameByte(unsigned char byte);
   void FinishFont();
   void FinishColor();
+  void SetPictureType(PictureType type, const char* extension);
   void FinishPicture();
   ListKind MarkerKind() const;
   void ApplyListDefinition();
@@ -125,7 +129,9 @@ class RtfReader {
   std::string listMarker_;
   ListKind listMarkerKind_ = ListKind::kNone;
   ParaFormat listDefinition_;
-  PictureFormat picture_;
+  PictureProperties picture_;
+  std::vector<Picture>* pictures_;  // null: picture data is skipped
+  PictureData pictureData_;
   bool rowImpliesTable_ = false;  // the open row began without \intbl
 };
 
