@@ -1,10 +1,16 @@
-// rtf2html: converts one RTF file to HTML, on standard output or into a named file.
-//   rtf2html [-o output.html] input.rtf
+// rtf2html: converts one RTF file to HTML, on standard output or into a named file, and
+// with --pictures writes the pictures into a folder under the names the HTML uses.
+//   rtf2html [-o output.html] [--pictures DIR] input.rtf
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "irun_core.h"
 
@@ -21,7 +27,7 @@ namespace {
 using FileGuard = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 int Usage() {
-  std::fprintf(stderr, "usage: rtf2html [-o output.html] input.rtf\n");
+  std::fprintf(stderr, "usage: rtf2html [-o output.html] [--pictures DIR] input.rtf\n");
   return 2;
 }
 
@@ -93,14 +99,72 @@ void WriteToFile(const char* data, size_t size, void* userData) {
   std::fwrite(data, 1, size, static_cast<FILE*>(userData));
 }
 
+// The 14-byte file header that makes a DIB (header, colour table, bits) a .bmp file.
+std::string BitmapFileHeader(const std::vector<unsigned char>& dib) {
+  auto little = [&](size_t at, size_t count) {
+    uint32_t value = 0;
+    for (size_t i = count; i-- > 0;) value = value << 8 | (at + i < dib.size() ? dib[at + i] : 0);
+    return value;
+  };
+  const uint32_t headerSize = little(0, 4);
+  uint32_t colors = 0;
+  uint32_t entrySize = 4;
+  uint32_t masks = 0;
+  if (headerSize == 12) {  // BITMAPCOREHEADER
+    const uint32_t bits = little(10, 2);
+    colors = bits <= 8 ? 1u << bits : 0;
+    entrySize = 3;
+  } else {
+    const uint32_t bits = little(14, 2);
+    colors = little(32, 4);
+    if (colors == 0 && bits <= 8) colors = 1u << bits;
+    if (headerSize == 40 && little(16, 4) == 3) masks = 12;  // BI_BITFIELDS
+  }
+  const uint64_t offset = 14 + uint64_t{headerSize} + masks + uint64_t{colors} * entrySize;
+  const uint64_t fileSize = 14 + uint64_t{dib.size()};
+  std::string header = "BM";
+  for (uint64_t value : {fileSize, uint64_t{0}, std::min<uint64_t>(offset, fileSize)}) {
+    for (int i = 0; i < 4; ++i) header.push_back(static_cast<char>(value >> (8 * i) & 0xFF));
+  }
+  return header;
+}
+
+// Writes each picture into `folder` under its name; a DIB gets its file header so that
+// the file is a .bmp. Returns false when a file cannot be written.
+bool WritePictures(const std::string& folder, const std::vector<irun::Picture>& pictures) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  for (const irun::Picture& picture : pictures) {
+    const std::string path = (std::filesystem::path(folder) / picture.name).string();
+    FileGuard file(std::fopen(path.c_str(), "wb"), &std::fclose);
+    if (!file) {
+      std::fprintf(stderr, "rtf2html: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+      return false;
+    }
+    if (picture.type == irun::PictureType::kDib) {
+      const std::string header = BitmapFileHeader(picture.data);
+      std::fwrite(header.data(), 1, header.size(), file.get());
+    }
+    std::fwrite(picture.data.data(), 1, picture.data.size(), file.get());
+    if (std::fflush(file.get()) != 0 || std::ferror(file.get())) {
+      std::fprintf(stderr, "rtf2html: cannot write %s\n", path.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const char* input = nullptr;
   const char* output = nullptr;
+  const char* pictureFolder = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) {
       output = argv[++i];
+    } else if (std::strcmp(argv[i], "--pictures") == 0 && i + 1 < argc) {
+      pictureFolder = argv[++i];
     } else if (argv[i][0] == '-' && argv[i][1] != 0) {
       return Usage();
     } else if (!input) {
@@ -121,9 +185,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   FILE* target = output ? outFile.get() : stdout;
+  irun::ConvertOptions options;
+  options.keepPictures = pictureFolder != nullptr;
   irun::ConvertStats stats;
-  if (!irun::ConvertRtf(rtf.Data(), rtf.Size(), &WriteToFile, target, irun::ConvertOptions(),
-                        &stats)) {
+  if (!irun::ConvertRtf(rtf.Data(), rtf.Size(), &WriteToFile, target, options, &stats)) {
     std::fprintf(stderr, "rtf2html: out of memory converting %s\n", input);
     return 1;
   }
@@ -131,5 +196,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "rtf2html: cannot write the output\n");
     return 1;
   }
+  if (pictureFolder && !WritePictures(pictureFolder, stats.pictures)) return 1;
   return 0;
 }
