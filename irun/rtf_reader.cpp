@@ -177,19 +177,14 @@ void RtfReader::ReadTextRun() {
     case Dest::kColorTable:
     case Dest::kListMarker:
       break;
-    case Dest::kPicture:
-      if (pictures_) {
-        const char* const start = p_;
-        p_ = SkipData(p_, end_);
+    default: {
+      // Picture data, or skipped text: line ends mean nothing here either.
+      const char* const start = p_;
+      p_ = SkipData(p_, end_);
+      if (pictures_ && overflow_ == 0 && state.dest == Dest::kPicture)
         pictureData_.AddHex(start, static_cast<size_t>(p_ - start));
-        return;
-      }
-      p_ = SkipData(p_, end_);
       return;
-    default:
-      // Skipped text: line ends mean nothing here either.
-      p_ = SkipData(p_, end_);
-      return;
+    }
   }
   while (p_ < end_ && !IsSpecial(static_cast<unsigned char>(*p_))) {
     TextByte(static_cast<unsigned char>(*p_++));
