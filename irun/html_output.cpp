@@ -21,9 +21,20 @@ HtmlOutput::HtmlOutput(OutputSink sink, void* userData, HtmlChunks* chunks, size
     buffer_.reset(new char[kChunk]);
     begin_ = pos_ = buffer_.get();
     end_ = begin_ + kChunk;
+    SetStop();
   } else {
     NextBlock();
   }
+}
+
+void HtmlOutput::SetStop() {
+  if (written_ > budget_) {
+    stopAt_ = 0;
+    return;
+  }
+  const uintptr_t start = reinterpret_cast<uintptr_t>(begin_);
+  const size_t left = budget_ - written_;
+  stopAt_ = left > UINTPTR_MAX - start ? UINTPTR_MAX : start + left;
 }
 
 void HtmlOutput::Number(long long value) {
@@ -40,15 +51,19 @@ void HtmlOutput::Number(long long value) {
   Write(p, static_cast<size_t>(end - p));
 }
 
-void HtmlOutput::EscapedReference(uint32_t codePoint) {
+char* EscapeCodePoint(uint32_t codePoint, char* out) {
+  if (IsPlainAscii(codePoint)) {
+    *out = static_cast<char>(codePoint);
+    return out + 1;
+  }
   switch (codePoint) {
-    case '<': std::memcpy(pos_, "&lt;", 4); pos_ += 4; return;
-    case '>': std::memcpy(pos_, "&gt;", 4); pos_ += 4; return;
-    case '&': std::memcpy(pos_, "&amp;", 5); pos_ += 5; return;
-    case '"': std::memcpy(pos_, "&quot;", 6); pos_ += 6; return;
+    case '<': std::memcpy(out, "&lt;", 4); return out + 4;
+    case '>': std::memcpy(out, "&gt;", 4); return out + 4;
+    case '&': std::memcpy(out, "&amp;", 5); return out + 5;
+    case '"': std::memcpy(out, "&quot;", 6); return out + 6;
     default: break;
   }
-  char reference[16];
+  char reference[kLongestEscape];
   char* const end = reference + sizeof reference;
   char* p = end;
   *--p = ';';
@@ -59,8 +74,13 @@ void HtmlOutput::EscapedReference(uint32_t codePoint) {
   *--p = '#';
   *--p = '&';
   const size_t size = static_cast<size_t>(end - p);
-  std::memcpy(pos_, p, size);
-  pos_ += size;
+  std::memcpy(out, p, size);
+  return out + size;
+}
+
+void AppendEscaped(std::string& text, uint32_t codePoint) {
+  char escaped[kLongestEscape];
+  text.append(escaped, static_cast<size_t>(EscapeCodePoint(codePoint, escaped) - escaped));
 }
 
 void HtmlOutput::WriteAcrossBlocks(const char* data, size_t size) {
@@ -90,6 +110,7 @@ void HtmlOutput::NextBlock() {
   begin_ = pos_ = chunks_->AddBlock(capacity);
   end_ = begin_ + capacity;
   allocated_ += capacity;
+  SetStop();
 }
 
 void HtmlOutput::Flush() {
@@ -97,6 +118,7 @@ void HtmlOutput::Flush() {
     if (pos_ > begin_) sink_(begin_, static_cast<size_t>(pos_ - begin_), userData_);
     written_ += static_cast<size_t>(pos_ - begin_);
     pos_ = begin_;
+    SetStop();
     return;
   }
   if (begin_) chunks_->SetLastSize(static_cast<size_t>(pos_ - begin_));

@@ -4,11 +4,35 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "irun_core.h"
 
 namespace irun {
+
+// The one escaping rule of the converter's documents, for text and attribute values
+// alike: printable ASCII other than markup characters stays as it is; "<", ">", "&"
+// and double quotes become named references, everything else a numeric one.
+constexpr size_t kLongestEscape = 16;  // "&#1114111;" and then some
+inline constexpr bool kPlainAscii[128] = {
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // controls
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
+    1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1,  // " and &
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 0, 1,  // < and >
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  //
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  //
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  //
+    1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0,  // DEL
+};
+inline bool IsPlainAscii(uint32_t c) { return c < 0x80 && kPlainAscii[c]; }
+
+// Writes the escaped form of `codePoint` (at most kLongestEscape bytes) at `out` and
+// returns the end of it.
+char* EscapeCodePoint(uint32_t codePoint, char* out);
+
+// Appends the escaped form of `codePoint` to `text`.
+void AppendEscaped(std::string& text, uint32_t codePoint);
 
 class HtmlOutput {
  public:
@@ -24,37 +48,24 @@ class HtmlOutput {
   // One character of text or of an attribute value: markup characters and everything
   // outside printable ASCII as character references.
   void Escaped(uint32_t codePoint) {
-    if (end_ - pos_ < kLongestEscape) NextBlock();
-    if (codePoint < 0x80 && kPlain[codePoint]) {
+    if (end_ - pos_ < static_cast<ptrdiff_t>(kLongestEscape)) NextBlock();
+    if (IsPlainAscii(codePoint)) {
       *pos_++ = static_cast<char>(codePoint);
       return;
     }
-    EscapedReference(codePoint);
+    pos_ = EscapeCodePoint(codePoint, pos_);
   }
   // Writes plain printable ASCII that needs no escaping.
   void PlainAscii(const char* text, size_t size) { Write(text, size); }
-  static bool IsPlain(unsigned char c) { return c < 0x80 && kPlain[c]; }
 
   // Hands what is buffered to the sink, or closes the last block.
   void Flush();
   // True once the output has outgrown what any sane document of the input's size
   // makes; the reader then stops and only closes what is open.
-  bool OverBudget() const { return written_ + static_cast<size_t>(pos_ - begin_) > budget_; }
+  bool OverBudget() const { return reinterpret_cast<uintptr_t>(pos_) > stopAt_; }
 
  private:
   static constexpr size_t kChunk = 64 * 1024;
-  static constexpr ptrdiff_t kLongestEscape = 16;  // "&#1114111;" and then some
-  static constexpr bool kPlain[128] = {
-      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // controls
-      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  //
-      1, 1, 0, 1, 1, 1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1,  // " and &
-      1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0, 1, 0, 1,  // < and >
-      1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  //
-      1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  //
-      1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  //
-      1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0,  // DEL
-  };
-
   void Write(const char* data, size_t size) {
     if (size <= static_cast<size_t>(end_ - pos_)) {
       std::memcpy(pos_, data, size);
@@ -64,9 +75,10 @@ class HtmlOutput {
     WriteAcrossBlocks(data, size);
   }
   void WriteAcrossBlocks(const char* data, size_t size);
-  void EscapedReference(uint32_t codePoint);
   // Makes room: the sink takes the full buffer, or a new block is begun.
   void NextBlock();
+  // Places stopAt_ for the current buffer or block.
+  void SetStop();
 
   OutputSink sink_;
   void* userData_;
@@ -79,6 +91,7 @@ class HtmlOutput {
   char* begin_ = nullptr;
   char* pos_ = nullptr;
   char* end_ = nullptr;
+  uintptr_t stopAt_ = 0;  // the address in the buffer or block where the budget is spent
 };
 
 }  // namespace irun

@@ -1,6 +1,8 @@
 /* irun.dll: the RTF-to-HTML converter behind the plug-in's converter calls.
  *
- * Four __stdcall functions, exported undecorated. Every count and result is a 32-bit
+ * Four __stdcall functions, exported undecorated, and three more that hand out the
+ * pictures of the last document (a caller that finds them missing, in an older
+ * library, keeps pictures as references). Every count and result is a 32-bit
  * signed integer. A session is an opaque 32-bit value from EXBufferOpenSession, valid
  * until EXBufferCloseSession; a value the library did not hand out (or has closed) is
  * refused. Several sessions may be open at once, from any threads. No call throws.
@@ -9,10 +11,12 @@
  * decoding it with any ANSI code page loses nothing. It carries the marker comment of
  * irun_marker.h, a "<body" start tag and a "</body>" end tag; "<", ">", "&" and double
  * quotes of the text are character references. Pictures become image references named
- * "_img_<n>.<ext>"; their data is not written anywhere. */
+ * "_img_<n>.<ext>"; their data is not in the document but offered by the picture calls
+ * below, each picture under the name its reference uses. */
 #ifndef IRUN_IRUN_H
 #define IRUN_IRUN_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -61,12 +65,66 @@ int32_t IRUN_CALL EXBufferGetBody(IrunSession session, char* body);
 /* Ends the session and frees its document. IRUN_ERROR_SESSION for an unknown value. */
 int32_t IRUN_CALL EXBufferCloseSession(IrunSession session);
 
+/* ---- pictures ---------------------------------------------------------------------
+ *
+ * After EXBufferConvert, the session holds the pictures whose data is whole and of its
+ * type, in the order of their references (a picture with cut-off or broken data keeps
+ * its reference but has no entry here). They stay until the next conversion or until
+ * the session is closed. */
+
+/* Picture formats, as the RTF names them. */
+#define IRUN_PICTURE_OTHER 0   /* none of the names below: bytes as they are */
+#define IRUN_PICTURE_PNG 1     /* \pngblip: a PNG file */
+#define IRUN_PICTURE_JPEG 2    /* \jpegblip: a JPEG file */
+#define IRUN_PICTURE_EMF 3     /* \emfblip: an enhanced metafile */
+#define IRUN_PICTURE_WMF 4     /* \wmetafile: a Windows metafile, no placeable header */
+#define IRUN_PICTURE_DIB 5     /* \dibitmap: BITMAPINFO and bits, no file header */
+#define IRUN_PICTURE_BITMAP 6  /* \wbitmap: the bits of a device-dependent bitmap */
+
+/* One picture. The same layout in 32 and 64 bits: 32-bit fields, then the name. */
+typedef struct IrunPictureInfo {
+  int32_t size;         /* set by the caller: sizeof(IrunPictureInfo) */
+  int32_t format;       /* IRUN_PICTURE_... */
+  int32_t byteCount;    /* bytes that EXBufferCopyPicture copies */
+  int32_t pixelWidth;   /* \picw, \pich: pixels; for metafiles in the units the RTF gives */
+  int32_t pixelHeight;
+  int32_t goalWidth;    /* \picwgoal, \pichgoal: twips; 0 when the RTF gives none */
+  int32_t goalHeight;
+  int32_t scaleX;       /* \picscalex, \picscaley: percent */
+  int32_t scaleY;
+  int32_t mappingMode;  /* \wmetafile<N>: the metafile's mapping mode; 0 for other formats */
+  char name[32];        /* "_img_<n>.<ext>" as the <img> refers to it, zero-terminated */
+} IrunPictureInfo;
+
+#ifdef __cplusplus
+static_assert(offsetof(IrunPictureInfo, format) == 4, "IrunPictureInfo layout");
+static_assert(offsetof(IrunPictureInfo, mappingMode) == 36, "IrunPictureInfo layout");
+static_assert(offsetof(IrunPictureInfo, name) == 40, "IrunPictureInfo layout");
+static_assert(sizeof(IrunPictureInfo) == 72, "IrunPictureInfo layout");
+#endif
+
+/* *count is the number of pictures of the session's last document (0 before any). */
+int32_t IRUN_CALL EXBufferGetPictureCount(IrunSession session, int32_t* count);
+
+/* Fills *info for picture index (0 to count - 1). IRUN_ERROR_ARGUMENT for a null info,
+ * an info->size below sizeof(IrunPictureInfo) or an index out of range. */
+int32_t IRUN_CALL EXBufferGetPictureInfo(IrunSession session, int32_t index,
+                                         IrunPictureInfo* info);
+
+/* Copies the byteCount bytes of picture index to buffer. IRUN_ERROR_ARGUMENT for a null
+ * buffer, a bufferSize below byteCount or an index out of range; nothing is copied then. */
+int32_t IRUN_CALL EXBufferCopyPicture(IrunSession session, int32_t index, void* buffer,
+                                      int32_t bufferSize);
+
 typedef IrunSession(IRUN_CALL* EXBufferOpenSessionProc)(void);
 typedef int32_t(IRUN_CALL* EXBufferConvertProc)(IrunSession, const char*, int32_t, int32_t*,
                                                 int32_t*, int32_t, const char*, int32_t,
                                                 int32_t);
 typedef int32_t(IRUN_CALL* EXBufferGetBodyProc)(IrunSession, char*);
 typedef int32_t(IRUN_CALL* EXBufferCloseSessionProc)(IrunSession);
+typedef int32_t(IRUN_CALL* EXBufferGetPictureCountProc)(IrunSession, int32_t*);
+typedef int32_t(IRUN_CALL* EXBufferGetPictureInfoProc)(IrunSession, int32_t, IrunPictureInfo*);
+typedef int32_t(IRUN_CALL* EXBufferCopyPictureProc)(IrunSession, int32_t, void*, int32_t);
 
 #ifdef __cplusplus
 }

@@ -4,7 +4,8 @@
 // owns. The document is pure ASCII: every other character is a numeric character
 // reference, so any 8-bit decoding of it loses nothing. It carries the marker comment of
 // irun_marker.h, a lower-case "<body" start tag and "</body>" end tag. Pictures become
-// image references named "_img_<n>.<ext>"; their data is never written anywhere.
+// image references named "_img_<n>.<ext>"; on request their data is handed to the
+// caller beside the document (ConvertOptions::keepPictures), never written into it.
 //
 // The converter never throws for bad input: it limits nesting and work, converts what
 // it could read, and stops at the end of the bytes.
@@ -29,13 +30,41 @@ struct ConvertOptions {
   int dotsPerInch = 96;
   // kOmitFontFaces and future switches; unknown bits are ignored.
   int flags = 0;
+  // Collect each picture's data in ConvertStats::pictures. The document is the same
+  // either way.
+  bool keepPictures = false;
 };
 
 // Leaves font families out of the output (sizes, colours and styles stay).
 constexpr int kOmitFontFaces = 1;
 
+// A picture's data as the RTF names it: \pngblip, \jpegblip, \emfblip, \wmetafile,
+// \dibitmap, \wbitmap, or none of these.
+enum class PictureType { kOther, kPng, kJpeg, kEmf, kWmf, kDib, kBitmap };
+
+// One picture of the document, with the name its image reference uses.
+struct Picture {
+  std::string name;  // "_img_<n>.<ext>", the src of its <img>
+  PictureType type = PictureType::kOther;
+  // The bytes as the RTF holds them (hex digits or \bin): a PNG or JPEG file, an
+  // enhanced metafile, a Windows metafile without a placeable header, a DIB without a
+  // file header, or a device-dependent bitmap's bits.
+  std::vector<unsigned char> data;
+  int pixelWidth = 0;  // \picw, \pich: pixels; for metafiles in the units the RTF gives
+  int pixelHeight = 0;
+  int goalWidth = 0;  // \picwgoal, \pichgoal: twips; 0 when not given
+  int goalHeight = 0;
+  int scaleX = 100;  // \picscalex, \picscaley: percent
+  int scaleY = 100;
+  int mappingMode = 0;  // \wmetafile<N>: the metafile's mapping mode; 0 for other types
+};
+
 struct ConvertStats {
   int pictureCount = 0;  // image references written
+  // With keepPictures: the pictures whose data is whole and of its type, in the order
+  // of their references. A picture whose data is cut off, has stray characters or
+  // does not begin as its type requires keeps its reference but is not here.
+  std::vector<Picture> pictures;
 };
 
 // Converts `size` bytes of RTF. Input that does not begin with "{\rtf" is treated as

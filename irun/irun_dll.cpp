@@ -1,4 +1,5 @@
-// irun.dll: the converter behind four __stdcall calls, with a table of sessions.
+// irun.dll: the converter behind __stdcall calls, with a table of sessions that keep
+// the last document and its pictures.
 #include <windows.h>
 
 #include <array>
@@ -7,6 +8,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "irun.h"
 #include "irun_core.h"
@@ -22,6 +24,7 @@ struct Slot {
   bool used = false;
   uint32_t generation = 0;
   irun::HtmlChunks body;
+  std::vector<irun::Picture> pictures;
 };
 
 struct SessionTable {
@@ -80,6 +83,7 @@ extern "C" IrunSession IRUN_CALL EXBufferOpenSession(void) {
       slot.used = true;
       slot.generation = generation;
       slot.body = irun::HtmlChunks();
+      slot.pictures.clear();
       return MakeSession(index, generation);
     }
     return 0;
@@ -106,6 +110,7 @@ extern "C" int32_t IRUN_CALL EXBufferConvert(IrunSession session, const char* rt
         dotsPerInch >= 24 && dotsPerInch <= 2400 ? dotsPerInch : IRUN_SCREEN_DPI;
     options.backgroundColor = ColorText(backgroundColor);
     options.flags = flags;
+    options.keepPictures = true;
     // Converted outside the lock so that sessions on other threads need not wait.
     irun::HtmlChunks html;
     irun::ConvertStats stats;
@@ -118,6 +123,7 @@ extern "C" int32_t IRUN_CALL EXBufferConvert(IrunSession session, const char* rt
     Slot* slot = FindSlot(table, session);
     if (!slot) return IRUN_ERROR_SESSION;  // closed meanwhile by another thread
     std::swap(slot->body, html);
+    std::swap(slot->pictures, stats.pictures);
     *bodySize = static_cast<int32_t>(htmlSize);
     *objectCount = stats.pictureCount;
     return IRUN_OK;
@@ -148,6 +154,96 @@ extern "C" int32_t IRUN_CALL EXBufferCloseSession(IrunSession session) {
     if (!slot) return IRUN_ERROR_SESSION;
     slot->used = false;
     slot->body = irun::HtmlChunks();
+    std::vector<irun::Picture>().swap(slot->pictures);
+    return IRUN_OK;
+  } catch (...) {
+    return IRUN_ERROR_MEMORY;
+  }
+}
+
+namespace {
+
+int32_t FormatCode(irun::PictureType type) {
+  switch (type) {
+    case irun::PictureType::kPng: return IRUN_PICTURE_PNG;
+    case irun::PictureType::kJpeg: return IRUN_PICTURE_JPEG;
+    case irun::PictureType::kEmf: return IRUN_PICTURE_EMF;
+    case irun::PictureType::kWmf: return IRUN_PICTURE_WMF;
+    case irun::PictureType::kDib: return IRUN_PICTURE_DIB;
+    case irun::PictureType::kBitmap: return IRUN_PICTURE_BITMAP;
+    case irun::PictureType::kOther: break;
+  }
+  return IRUN_PICTURE_OTHER;
+}
+
+// The picture `index` of an open session, or null; the table's lock must be held.
+const irun::Picture* FindPicture(const Slot& slot, int32_t index) {
+  if (index < 0 || static_cast<size_t>(index) >= slot.pictures.size()) return nullptr;
+  return &slot.pictures[static_cast<size_t>(index)];
+}
+
+}  // namespace
+
+extern "C" int32_t IRUN_CALL EXBufferGetPictureCount(IrunSession session, int32_t* count) {
+  try {
+    SessionTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    Slot* slot = FindSlot(table, session);
+    if (!slot) return IRUN_ERROR_SESSION;
+    if (!count) return IRUN_ERROR_ARGUMENT;
+    *count = static_cast<int32_t>(slot->pictures.size());
+    return IRUN_OK;
+  } catch (...) {
+    return IRUN_ERROR_MEMORY;
+  }
+}
+
+extern "C" int32_t IRUN_CALL EXBufferGetPictureInfo(IrunSession session, int32_t index,
+                                                    IrunPictureInfo* info) {
+  try {
+    SessionTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    Slot* slot = FindSlot(table, session);
+    if (!slot) return IRUN_ERROR_SESSION;
+    const irun::Picture* picture = FindPicture(*slot, index);
+    if (!picture || !info || info->size < static_cast<int32_t>(sizeof(IrunPictureInfo)))
+      return IRUN_ERROR_ARGUMENT;
+    if (picture->data.size() > static_cast<size_t>(INT32_MAX) ||
+        picture->name.size() >= sizeof info->name) {
+      return IRUN_ERROR_MEMORY;  // cannot be told in the record
+    }
+    const int32_t size = info->size;
+    std::memset(info, 0, sizeof *info);
+    info->size = size;
+    info->format = FormatCode(picture->type);
+    info->byteCount = static_cast<int32_t>(picture->data.size());
+    info->pixelWidth = picture->pixelWidth;
+    info->pixelHeight = picture->pixelHeight;
+    info->goalWidth = picture->goalWidth;
+    info->goalHeight = picture->goalHeight;
+    info->scaleX = picture->scaleX;
+    info->scaleY = picture->scaleY;
+    info->mappingMode = picture->mappingMode;
+    std::memcpy(info->name, picture->name.c_str(), picture->name.size() + 1);
+    return IRUN_OK;
+  } catch (...) {
+    return IRUN_ERROR_MEMORY;
+  }
+}
+
+extern "C" int32_t IRUN_CALL EXBufferCopyPicture(IrunSession session, int32_t index,
+                                                 void* buffer, int32_t bufferSize) {
+  try {
+    SessionTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    Slot* slot = FindSlot(table, session);
+    if (!slot) return IRUN_ERROR_SESSION;
+    const irun::Picture* picture = FindPicture(*slot, index);
+    if (!picture || !buffer || bufferSize < 0 ||
+        static_cast<size_t>(bufferSize) < picture->data.size()) {
+      return IRUN_ERROR_ARGUMENT;
+    }
+    std::memcpy(buffer, picture->data.data(), picture->data.size());
     return IRUN_OK;
   } catch (...) {
     return IRUN_ERROR_MEMORY;

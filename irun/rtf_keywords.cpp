@@ -1,55 +1,21 @@
 #include "rtf_keywords.h"
 
-#include <array>
-#include <unordered_map>
-
 namespace irun {
 namespace {
 
-using Map = std::unordered_map<std::string_view, KeywordEntry>;
-
-// FNV-1a: cheap for the short names of control words.
-uint32_t HashName(std::string_view name) {
-  uint32_t hash = 2166136261u;
-  for (char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-  return hash;
+KeywordName NameOf(std::string_view text) {
+  KeywordName name;
+  for (char c : text) name.Add(c);
+  return name;
 }
 
-// Open addressing over a power-of-two table, built once from the map: control words
-// are looked up once per few bytes of formatted RTF, so the lookup must be quick.
-class KeywordTable {
- public:
-  explicit KeywordTable(const Map& map) {
-    for (const auto& [name, entry] : map) {
-      size_t i = HashName(name) & kMask;
-      while (!slots_[i].name.empty()) i = (i + 1) & kMask;
-      slots_[i] = Slot{name, entry};
-    }
-  }
-  KeywordEntry Find(std::string_view name) const {
-    for (size_t i = HashName(name) & kMask;; i = (i + 1) & kMask) {
-      const Slot& slot = slots_[i];
-      if (slot.name.empty()) return KeywordEntry{};
-      if (slot.name == name) return slot.entry;
-    }
-  }
+}  // namespace
 
- private:
-  static constexpr size_t kSize = 1024;  // well over twice the keywords: short probes
-  static constexpr size_t kMask = kSize - 1;
-  struct Slot {
-    std::string_view name;
-    KeywordEntry entry;
+KeywordTable::KeywordTable() {
+  auto word = [&](std::string_view name, Keyword id, uint16_t value = 0) {
+    Add(name, KeywordEntry{id, false, value});
   };
-  std::array<Slot, kSize> slots_{};
-};
-
-Map MakeKeywordMap() {
-  Map map;
-  auto word = [&](std::string_view name, Keyword id, int value = 0) {
-    map[name] = KeywordEntry{id, value, false};
-  };
-  auto dest = [&](std::string_view name, Keyword id) { map[name] = KeywordEntry{id, 0, true}; };
+  auto dest = [&](std::string_view name, Keyword id) { Add(name, KeywordEntry{id, true, 0}); };
 
   word("rtf", Keyword::kRtf);
   word("ansi", Keyword::kAnsi);
@@ -165,7 +131,7 @@ Map MakeKeywordMap() {
   word("jpegblip", Keyword::kJpegblip);
   word("emfblip", Keyword::kEmfblip);
   word("wmetafile", Keyword::kWmetafile);
-  word("dibitmap", Keyword::kBitmap);
+  word("dibitmap", Keyword::kDibitmap);
   word("wbitmap", Keyword::kBitmap);
   word("picw", Keyword::kPicw);
   word("pich", Keyword::kPich);
@@ -193,15 +159,27 @@ Map MakeKeywordMap() {
   word("zwnj", Keyword::kCharacter, 0x200C);
   word("ltrmark", Keyword::kCharacter, 0x200E);
   word("rtlmark", Keyword::kCharacter, 0x200F);
-  return map;
 }
 
-}  // namespace
+void KeywordTable::Add(std::string_view text, KeywordEntry entry) {
+  const KeywordName name = NameOf(text);
+  size_t i = Hash(name);
+  while (slots_[i].length != 0) i = (i + 1) & kMask;
+  Slot& slot = slots_[i];
+  slot.first = name.words[0];
+  slot.length = static_cast<uint8_t>(name.length);
+  slot.entry = entry;
+  if (name.length > 8) {
+    slot.rest = static_cast<uint16_t>(restCount_);
+    rest_[restCount_++] = Rest{{name.words[1], name.words[2], name.words[3]}};
+  }
+}
+
+const KeywordTable kKeywords;
 
 KeywordEntry FindKeyword(std::string_view name) {
-  static const KeywordTable table(MakeKeywordMap());
-  if (name.empty()) return KeywordEntry{};
-  return table.Find(name);
+  if (name.size() > kMaxKeywordLength) name = name.substr(0, kMaxKeywordLength);
+  return kKeywords.Find(NameOf(name));
 }
 
 }  // namespace irun

@@ -61,7 +61,8 @@ objdump=i686-w64-mingw32-objdump
 tools/check-dll.sh "$objdump" "$plugin_dll" i386 Yarrin_IsSupportsPluginUnicode \
   Yarrin_GetPluginInfo Yarrin_GetMenuItemInfo Yarrin_EventHandler CommandProc
 tools/check-dll.sh "$objdump" "$converter_dll" i386 EXBufferOpenSession EXBufferConvert \
-  EXBufferGetBody EXBufferCloseSession
+  EXBufferGetBody EXBufferCloseSession EXBufferGetPictureCount EXBufferGetPictureInfo \
+  EXBufferCopyPicture
 
 name=Yarrin2Evernote-$version
 stage=build/release/$name

@@ -10,7 +10,7 @@ packages=(
   googletest libxml2-utils imagemagick zip unzip
 )
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(pandoc unrtf valgrind)
+  packages+=(pandoc unrtf valgrind libreoffice-writer-nogui hyperfine)
 fi
 # wine32 makes /usr/bin/wine pick a 32-bit loader that cannot run here.
 missing=()

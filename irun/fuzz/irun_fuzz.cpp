@@ -1,6 +1,7 @@
 // libFuzzer target over the converter core: any bytes must convert without a crash,
 // a sanitizer report, a hang or output beyond the promised bound, and the output must
-// keep the contract (ASCII only, a closed body).
+// keep the contract (ASCII only, a closed body). The second conversion also collects
+// the pictures, which must change nothing in the document and each be referred to.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -28,12 +29,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (html.find("</body>\r\n</html>\r\n") != html.size() - 18) abort();
   // The blocks kept in memory (as irun.dll keeps them) hold the same document.
   irun::HtmlChunks chunks;
+  irun::ConvertStats stats;
+  options.keepPictures = true;
   if (!irun::ConvertRtfToChunks(reinterpret_cast<const char*>(data), size, options, chunks,
-                                nullptr)) {
+                                &stats)) {
     abort();
   }
   std::string joined(chunks.Size(), '\0');
   chunks.CopyTo(joined.data());
   if (joined != html) abort();
+  // Every picture has data from the input and a reference of its own, in order.
+  if (stats.pictures.size() > static_cast<size_t>(stats.pictureCount)) abort();
+  size_t total = 0;
+  size_t searchFrom = 0;
+  for (const irun::Picture& picture : stats.pictures) {
+    if (picture.data.empty()) abort();
+    total += picture.data.size();
+    const size_t at = html.find("<img src=\"" + picture.name + "\"", searchFrom);
+    if (at == std::string::npos) abort();
+    searchFrom = at + 1;
+  }
+  if (total > size) abort();
   return 0;
 }

@@ -1,8 +1,9 @@
-// irun.dll's four calls, loaded and called the way the plug-in does.
+// irun.dll's calls, loaded and called the way the plug-in does.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -35,6 +36,13 @@ class IrunDll : public ::testing::Test {
     close_ = reinterpret_cast<EXBufferCloseSessionProc>(
         reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferCloseSession")));
     ASSERT_TRUE(open_ && convert_ && getBody_ && close_);
+    pictureCount_ = reinterpret_cast<EXBufferGetPictureCountProc>(
+        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferGetPictureCount")));
+    pictureInfo_ = reinterpret_cast<EXBufferGetPictureInfoProc>(
+        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferGetPictureInfo")));
+    copyPicture_ = reinterpret_cast<EXBufferCopyPictureProc>(
+        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferCopyPicture")));
+    ASSERT_TRUE(pictureCount_ && pictureInfo_ && copyPicture_);
   }
 
   // Converts with the plug-in's constants; the result and counts go to the out values.
@@ -64,6 +72,9 @@ class IrunDll : public ::testing::Test {
   EXBufferConvertProc convert_ = nullptr;
   EXBufferGetBodyProc getBody_ = nullptr;
   EXBufferCloseSessionProc close_ = nullptr;
+  EXBufferGetPictureCountProc pictureCount_ = nullptr;
+  EXBufferGetPictureInfoProc pictureInfo_ = nullptr;
+  EXBufferCopyPictureProc copyPicture_ = nullptr;
 };
 
 TEST_F(IrunDll, ConvertsAndHandsOutExactlyTheBody) {
@@ -173,6 +184,101 @@ TEST_F(IrunDll, RefusesBadArgumentsAndConvertsEmptyInput) {
                      nullptr, 12345, 0),
             IRUN_OK);
   EXPECT_NE(Body(session, size).find("<body>\r\n<div>x</div>"), std::string::npos);
+  EXPECT_EQ(close_(session), IRUN_OK);
+}
+
+TEST_F(IrunDll, HandsOutEachPictureUnderTheNameOfItsReference) {
+  // LibreOffice's document with a PNG, a JPEG and a metafile (make_office_samples.sh).
+  const std::string rtf = ReadFileBytes(TestDataPath("office/pictures.rtf"));
+  const std::string wmf = ReadFileBytes(TestDataPath("office/picture.wmf"));
+  struct Expected {
+    const char* name;
+    int32_t format;
+    std::string bytes;
+    int32_t pixelWidth, pixelHeight, goalWidth, goalHeight, mappingMode;
+  };
+  const Expected expected[] = {
+      {"_img_1.png", IRUN_PICTURE_PNG, ReadFileBytes(TestDataPath("office/picture.png")), 40, 30,
+       600, 450, 0},
+      {"_img_2.jpg", IRUN_PICTURE_JPEG, ReadFileBytes(TestDataPath("office/picture.jpg")), 32,
+       24, 480, 360, 0},
+      // The metafile without the 22-byte placeable header of its file.
+      {"_img_3.wmf", IRUN_PICTURE_WMF, wmf.substr(22), 96, 72, 1440, 1080, 8},
+  };
+  const IrunSession session = open_();
+  int32_t size = 0, objects = 0, count = -1;
+  ASSERT_EQ(Convert(session, rtf, size, objects), IRUN_OK);
+  const std::string html = Body(session, size);
+  ASSERT_EQ(pictureCount_(session, &count), IRUN_OK);
+  ASSERT_EQ(count, 3);
+  EXPECT_EQ(objects, 3);
+  for (int32_t i = 0; i < count; ++i) {
+    const Expected& e = expected[i];
+    IrunPictureInfo info;
+    std::memset(&info, 0x55, sizeof info);
+    info.size = sizeof info;
+    ASSERT_EQ(pictureInfo_(session, i, &info), IRUN_OK) << i;
+    EXPECT_STREQ(info.name, e.name);
+    EXPECT_NE(html.find(std::string("<img src=\"") + e.name + "\""), std::string::npos) << e.name;
+    EXPECT_EQ(info.format, e.format) << e.name;
+    EXPECT_EQ(info.byteCount, static_cast<int32_t>(e.bytes.size())) << e.name;
+    EXPECT_EQ(info.pixelWidth, e.pixelWidth) << e.name;
+    EXPECT_EQ(info.pixelHeight, e.pixelHeight) << e.name;
+    EXPECT_EQ(info.goalWidth, e.goalWidth) << e.name;
+    EXPECT_EQ(info.goalHeight, e.goalHeight) << e.name;
+    EXPECT_EQ(info.scaleX, 100) << e.name;
+    EXPECT_EQ(info.scaleY, 100) << e.name;
+    EXPECT_EQ(info.mappingMode, e.mappingMode) << e.name;
+    // Exactly byteCount bytes are copied: the guard byte behind them stays.
+    std::string bytes(e.bytes.size() + 1, '\x7F');
+    ASSERT_EQ(copyPicture_(session, i, &bytes[0], info.byteCount), IRUN_OK) << e.name;
+    EXPECT_EQ(bytes.back(), '\x7F') << e.name;
+    bytes.pop_back();
+    EXPECT_EQ(bytes, e.bytes) << e.name;
+    EXPECT_EQ(copyPicture_(session, i, &bytes[0], info.byteCount - 1), IRUN_ERROR_ARGUMENT);
+  }
+  // A new conversion replaces the pictures; closing the session ends them.
+  ASSERT_EQ(Convert(session, "{\\rtf1 none}", size, objects), IRUN_OK);
+  ASSERT_EQ(pictureCount_(session, &count), IRUN_OK);
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(close_(session), IRUN_OK);
+  EXPECT_EQ(pictureCount_(session, &count), IRUN_ERROR_SESSION);
+}
+
+TEST_F(IrunDll, PictureCallsRefuseBadSessionsIndexesAndBuffers) {
+  const IrunSession session = open_();
+  int32_t size = 0, objects = 0, count = 0;
+  // A JPEG with its start and end, and a PNG cut off after its signature.
+  ASSERT_EQ(Convert(session, "{\\rtf1{\\pict\\jpegblip ffd8ffe0ffd9}"
+                             "{\\pict\\pngblip 89504e470d0a1a0a}}",
+                    size, objects),
+            IRUN_OK);
+  EXPECT_EQ(objects, 2);
+  ASSERT_EQ(pictureCount_(session, &count), IRUN_OK);
+  ASSERT_EQ(count, 1);
+  IrunPictureInfo info = {};
+  info.size = sizeof info;
+  char buffer[16] = {};
+  for (int32_t index : {-1, 1, INT32_MAX}) {
+    EXPECT_EQ(pictureInfo_(session, index, &info), IRUN_ERROR_ARGUMENT) << index;
+    EXPECT_EQ(copyPicture_(session, index, buffer, sizeof buffer), IRUN_ERROR_ARGUMENT) << index;
+  }
+  EXPECT_EQ(pictureInfo_(session, 0, nullptr), IRUN_ERROR_ARGUMENT);
+  info.size = sizeof info - 1;  // a record from an older, shorter layout is not written
+  EXPECT_EQ(pictureInfo_(session, 0, &info), IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(info.format, 0);
+  EXPECT_EQ(copyPicture_(session, 0, nullptr, 16), IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(copyPicture_(session, 0, buffer, -1), IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(pictureCount_(session, nullptr), IRUN_ERROR_ARGUMENT);
+  for (IrunSession bad : {0, 1, session + 1}) {
+    EXPECT_EQ(pictureCount_(bad, &count), IRUN_ERROR_SESSION) << bad;
+    EXPECT_EQ(pictureInfo_(bad, 0, &info), IRUN_ERROR_SESSION) << bad;
+    EXPECT_EQ(copyPicture_(bad, 0, buffer, sizeof buffer), IRUN_ERROR_SESSION) << bad;
+  }
+  info.size = sizeof info;
+  ASSERT_EQ(pictureInfo_(session, 0, &info), IRUN_OK);
+  EXPECT_STREQ(info.name, "_img_1.jpg");
+  EXPECT_EQ(info.byteCount, 6);
   EXPECT_EQ(close_(session), IRUN_OK);
 }
 

@@ -1,6 +1,7 @@
 // RTF written by the rich edit control itself: text and formatting are applied through
 // its messages, streamed out as RTF and converted. What a reader sees of the HTML must
-// be the text exactly, in every script.
+// be the text exactly, in every script; a picture pasted into the control must come
+// back with its bytes.
 #include <windows.h>
 #include <richedit.h>
 
@@ -217,6 +218,62 @@ TEST_F(IrunRichEdit, BulletedParagraphsBecomeAList) {
   EXPECT_NE(BodyOf(html).find("<ul>\n<li>First point</li>\n<li>Second point</li>\n</ul>"),
             std::string::npos)
       << rtf << "\n" << html;
+}
+
+struct MetafileCloser {
+  void operator()(HENHMETAFILE metafile) const { DeleteEnhMetaFile(metafile); }
+};
+using MetafileGuard = std::unique_ptr<std::remove_pointer_t<HENHMETAFILE>, MetafileCloser>;
+
+// A picture as a drawing program would hand it over: an enhanced metafile of a red
+// rectangle with an ellipse in it.
+MetafileGuard DrawMetafile() {
+  HDC dc = CreateEnhMetaFileW(nullptr, nullptr, nullptr, nullptr);
+  if (!dc) return MetafileGuard();
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  HGDIOBJ old = SelectObject(dc, red);
+  Rectangle(dc, 0, 0, 120, 80);
+  Ellipse(dc, 20, 10, 100, 70);
+  SelectObject(dc, old);
+  DeleteObject(red);
+  return MetafileGuard(CloseEnhMetaFile(dc));
+}
+
+std::string MetafileBytes(HENHMETAFILE metafile) {
+  std::string bytes(GetEnhMetaFileBits(metafile, 0, nullptr), '\0');
+  GetEnhMetaFileBits(metafile, static_cast<UINT>(bytes.size()), reinterpret_cast<BYTE*>(&bytes[0]));
+  return bytes;
+}
+
+TEST_F(IrunRichEdit, APastedPictureComesBackWithItsBytes) {
+  SetText(u"Before  after");
+  const MetafileGuard metafile = DrawMetafile();
+  ASSERT_TRUE(metafile);
+  const std::string expected = MetafileBytes(metafile.get());
+  ASSERT_GT(expected.size(), 88u);
+  // Pasted between the two words, as a user would: the clipboard takes its own copy.
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  const bool placed = SetClipboardData(CF_ENHMETAFILE, CopyEnhMetaFileW(metafile.get(), nullptr));
+  CloseClipboard();
+  ASSERT_TRUE(placed);
+  SendMessageW(edit_.get(), EM_SETSEL, 7, 7);
+  SendMessageW(edit_.get(), WM_PASTE, 0, 0);
+
+  const std::string rtf = StreamOutRtf();
+  irun::ConvertOptions options;
+  options.keepPictures = true;
+  irun::ConvertStats stats;
+  const std::string html = ConvertForTest(rtf, options, &stats);
+  ASSERT_EQ(stats.pictures.size(), 1u) << rtf.substr(0, 2000);
+  const irun::Picture& picture = stats.pictures[0];
+  EXPECT_EQ(picture.type, irun::PictureType::kEmf);
+  EXPECT_EQ(picture.name, "_img_1.emf");
+  EXPECT_EQ(std::string(picture.data.begin(), picture.data.end()), expected);
+  // The writer gives the picture's size; a pasted picture has no goal size in Wine.
+  EXPECT_GT(picture.pixelWidth, 0);
+  EXPECT_GT(picture.pixelHeight, 0);
+  EXPECT_NE(BodyOf(html).find("Before <img src=\"_img_1.emf\""), std::string::npos) << html;
 }
 
 }  // namespace

@@ -1,0 +1,138 @@
+// The RTF reader: control words, groups and destinations, the character and paragraph
+// state of the text, and the font, colour and field tables. Content goes to the HTML
+// writer as it is read, in one pass over the bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "code_page.h"
+#include "html_writer.h"
+#include "picture_data.h"
+#include "rtf_document.h"
+#include "rtf_keywords.h"
+
+namespace irun {
+
+class RtfReader {
+ public:
+  // Reads `size` bytes at `data`, which stay valid while Read runs. The reader fills
+  // `document`, which `writer` reads, and when `pictures` is given, adds the pictures
+  // whose data is sound to it.
+  RtfReader(const char* data, size_t size, DocumentTables& document, HtmlWriter& writer,
+            std::vector<Picture>* pictures);
+  RtfReader(const RtfReader&) = delete;
+  RtfReader& operator=(const RtfReader&) = delete;
+
+  // Reads the whole input as RTF, or as plain text in the default code page.
+  void Read(bool isRtf);
+
+ private:
+  enum class Dest : uint8_t {
+    kText,            // visible text
+    kSkip,            // read and dropped
+    kFontTable,       // font names and charsets
+    kColorTable,      // colour entries
+    kFieldInst,       // a field's instruction, kept for HYPERLINK
+    kPicture,         // picture properties; the data is skipped
+    kListMarker,      // \pntext / \listtext: the number or bullet of a list paragraph
+    kListDefinition,  // \*\pn: the list kind of the following paragraphs
+    kTableProps,      // \*\nesttableprops: control words only
+  };
+  // What closing a group finishes, besides restoring the state.
+  enum GroupRole : uint8_t {
+    kRoleNone = 0,
+    kRolePicture = 1,
+    kRoleField = 2,
+    kRoleListMarker = 4,
+    kRoleListDefinition = 8,
+    kRoleFontEntry = 16,
+  };
+  struct GroupState {
+    Dest dest = Dest::kText;
+    uint8_t roles = kRoleNone;
+    int unicodeSkip = 1;         // \uc
+    int field = -1;              // index into the open fields of the innermost field
+    Dest uprDest = Dest::kSkip;  // where the Unicode half of \upr goes
+    CharFormat chr;
+    ParaFormat para;
+  };
+
+  void ReadRtf();
+  void ReadPlainText();
+  void ReadTextRun();
+  void ReadVisibleText();
+  void ReadFieldInstruction();
+  void ReadControl();
+  void ControlSymbol(unsigned char c);
+  void ControlWord(const KeywordEntry& keyword, bool hasParam, int param);
+  void SkipBinary(long long count);
+
+  void PushGroup();
+  void PopGroup();
+  GroupState& State() { return stack_.back(); }
+  void EnterDestination(Dest dest);
+
+  bool NothingHeldBack() const {
+    return skip_ == 0 && !expectTrail_ && pending_.empty() && !highSurrogate_;
+  }
+  unsigned TextCodePage();
+  void HexByte(unsigned char byte);
+  void TextByte(unsigned char byte);
+  void FlushBytes();
+  void UnicodeChar(int value);
+  void TextUnit(char16_t unit);
+  void TextCodePoint(uint32_t codePoint);
+  void Paragraph();
+  void LineBreak();
+
+  void BeginFont(int number);
+  void FontNameByte(unsigned char byte);
+  void FinishFont();
+  void FinishColor();
+  void SetPictureType(PictureType type, const char* extension);
+  void FinishPicture();
+  ListKind MarkerKind() const;
+  void ApplyListDefinition();
+
+  const char* p_;
+  const char* end_;
+  DocumentTables& document_;
+  HtmlWriter& writer_;
+  bool stopped_ = false;
+
+  std::vector<GroupState> stack_;
+  int depth_ = 0;
+  int overflow_ = 0;  // groups opened beyond the depth limit and not closed yet
+  bool ignorableNext_ = false;
+  int skip_ = 0;  // fallback characters still to skip after \u
+
+  unsigned codePage_ = 1252;
+  TextDecoder decoder_;
+  FontInfo* fontEntry_ = nullptr;
+  std::string fontName_;
+  int fontFamily_ = 0;
+  int cachedFont_ = INT32_MIN;
+  unsigned cachedFontCodePage_ = 0;
+  int colorEntry_ = 0;
+  bool colorSet_ = false;
+
+  std::string pending_;  // double-byte text awaiting decoding, all in pendingCodePage_
+  unsigned pendingCodePage_ = 0;
+  bool expectTrail_ = false;
+  std::u16string decoded_;
+  char16_t highSurrogate_ = 0;
+
+  int fieldSerial_ = 0;
+  std::string listMarker_;
+  ListKind listMarkerKind_ = ListKind::kNone;
+  ParaFormat listDefinition_;
+  PictureProperties picture_;
+  std::vector<Picture>* pictures_;  // null: picture data is skipped
+  PictureData pictureData_;
+  bool rowImpliesTable_ = false;  // the open row began without \intbl
+};
+
+}  // namespace irun
