@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 #include <oleauto.h>
 
 #include <utility>
@@ -49,6 +50,12 @@ inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
 inline void FreeGlobalBlock(HGLOBAL block) { GlobalFree(block); }
 inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
 inline void FreeSystemString(BSTR text) { SysFreeString(text); }
+inline void DeleteDcHandle(HDC dc) { DeleteDC(dc); }
+inline void DeleteEnhMetafileHandle(HENHMETAFILE metafile) { DeleteEnhMetaFile(metafile); }
+template <typename Interface>
+void ReleaseInterface(Interface* object) {
+  object->Release();
+}
 
 using UniqueKey = UniqueHandle<HKEY, CloseKey>;
 using UniqueProcess = UniqueHandle<HANDLE, CloseHandleChecked>;
@@ -62,6 +69,30 @@ using UniqueModule = UniqueHandle<HMODULE, UnloadModule>;
 using UniqueFont = UniqueHandle<HFONT, DeleteGdiObject>;
 using UniqueGlobal = UniqueHandle<HGLOBAL, FreeGlobalBlock>;
 using UniqueIcon = UniqueHandle<HICON, DestroyIconHandle>;
+// A memory device context (CreateCompatibleDC); window DCs go through ScopedGetDC.
+using UniqueDc = UniqueHandle<HDC, DeleteDcHandle>;
+using UniqueBitmap = UniqueHandle<HBITMAP, DeleteGdiObject>;
+using UniquePalette = UniqueHandle<HPALETTE, DeleteGdiObject>;
+using UniqueEnhMetafile = UniqueHandle<HENHMETAFILE, DeleteEnhMetafileHandle>;
+// A COM interface pointer we hold one reference of.
+template <typename Interface>
+using UniqueCom = UniqueHandle<Interface*, ReleaseInterface<Interface>>;
+
+// COM on this thread for a scope. A thread that already runs COM in the other apartment
+// model (RPC_E_CHANGED_MODE) keeps it: COM works there as it is, and nothing is undone.
+class ComApartment {
+ public:
+  ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+  explicit operator bool() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
+
+ private:
+  HRESULT result_;
+};
 
 // GlobalLock held for a scope.
 class GlobalLockGuard {
