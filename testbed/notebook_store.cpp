@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "win/guards.h"
@@ -41,6 +42,38 @@ std::optional<unsigned long> NoteNumber(const WideString& fileName) {
     number = number * 10 + (c - u'0');
   }
   return number;
+}
+
+// One "resource..." header line: "resource" starts a resource, the lines after it
+// belong to it.
+void ReadResourceLine(std::vector<StoredResource>& resources, const ByteString& key,
+                      const WideString& value) {
+  if (key == "resource") {
+    resources.emplace_back();
+    resources.back().hash = value;
+    return;
+  }
+  if (resources.empty()) return;
+  StoredResource& resource = resources.back();
+  const ByteString number(value.begin(), value.end());  // digits only where it matters
+  if (key == "resource-mime") resource.mime = value;
+  else if (key == "resource-size") resource.size = std::strtoull(number.c_str(), nullptr, 10);
+  else if (key == "resource-width") resource.width = std::atoi(number.c_str());
+  else if (key == "resource-height") resource.height = std::atoi(number.c_str());
+  else if (key == "resource-file-name") resource.fileName = value;
+  else if (key == "resource-data") resource.dataFile = value;
+}
+
+// note-0001-<hash>.png: the file of a resource's bytes beside its note.
+WideString ResourceFileName(const WideString& noteFile, const StoredResource& resource) {
+  WideString type = u"bin";
+  if (resource.mime == u"image/png") type = u"png";
+  else if (resource.mime == u"image/jpeg") type = u"jpg";
+  else if (resource.mime == u"image/gif") type = u"gif";
+  WideString hash;  // a hash as a hostile note writes it must not leave the folder
+  for (char16_t c : resource.hash)
+    if ((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')) hash += c;
+  return noteFile.substr(0, noteFile.size() - 4) + u"-" + hash + u"." + type;
 }
 
 WideString NoteFileName(unsigned long number) {
@@ -84,6 +117,13 @@ std::optional<ByteString> ReadWholeFile(const WideString& path) {
   return bytes;
 }
 
+bool WriteAll(HANDLE file, const ByteString& bytes) {
+  DWORD written = 0;
+  return bytes.empty() ||
+         (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+          written == bytes.size());
+}
+
 }  // namespace
 
 ByteString FormatNoteFile(const StoredNote& note) {
@@ -92,6 +132,15 @@ ByteString FormatNoteFile(const StoredNote& note) {
   for (const WideString& tag : note.tags) AppendHeaderLine(file, "tag", tag);
   AppendHeaderLine(file, "created", note.created);
   AppendHeaderLine(file, "updated", note.updated);
+  for (const StoredResource& resource : note.resources) {
+    AppendHeaderLine(file, "resource", resource.hash);
+    AppendHeaderLine(file, "resource-mime", resource.mime);
+    AppendHeaderLine(file, "resource-size", WideNumber(static_cast<long long>(resource.bytes.size())));
+    AppendHeaderLine(file, "resource-width", WideNumber(resource.width));
+    AppendHeaderLine(file, "resource-height", WideNumber(resource.height));
+    AppendHeaderLine(file, "resource-file-name", resource.fileName);
+    AppendHeaderLine(file, "resource-data", resource.dataFile);
+  }
   file += '\n';
   file += WideToUtf8(note.content);
   return file;
@@ -115,6 +164,7 @@ std::optional<StoredNote> ParseNoteFile(const ByteString& bytes) {
     else if (key == "tag") note.tags.push_back(value);
     else if (key == "created") note.created = value;
     else if (key == "updated") note.updated = value;
+    else if (key.rfind("resource", 0) == 0) ReadResourceLine(note.resources, key, value);
   }
   note.content = BytesToWide(bytes.substr(at), kCodePageUtf8);
   return note;
@@ -133,7 +183,13 @@ std::vector<StoredNote> ReadNotebook(const WideString& folder) {
   for (const auto& file : NoteFiles(folder)) {
     auto bytes = ReadWholeFile(Joined(folder, file.second));
     if (!bytes) continue;
-    if (auto note = ParseNoteFile(*bytes)) notes.push_back(std::move(*note));
+    auto note = ParseNoteFile(*bytes);
+    if (!note) continue;
+    for (StoredResource& resource : note->resources) {
+      if (resource.dataFile.empty()) continue;
+      if (auto data = ReadWholeFile(Joined(folder, resource.dataFile))) resource.bytes = std::move(*data);
+    }
+    notes.push_back(std::move(*note));
   }
   return notes;
 }
@@ -142,25 +198,36 @@ std::optional<WideString> AppendNote(const WideString& folder, const StoredNote&
   CreateDirectoryW(WidePtr(folder), nullptr);  // usually there already
   auto files = NoteFiles(folder);
   unsigned long next = files.empty() ? 1 : files.back().first + 1;
-  ByteString bytes = FormatNoteFile(note);
   // Another importer may take the same number at the same time: CREATE_NEW tells, and
   // the next number is tried.
   for (int attempt = 0; attempt < 100; ++attempt, ++next) {
-    WideString path = Joined(folder, NoteFileName(next));
+    const WideString name = NoteFileName(next);
+    const WideString path = Joined(folder, name);
     UniqueFile file(CreateFileW(WidePtr(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
       if (GetLastError() == ERROR_FILE_EXISTS) continue;
       return std::nullopt;
     }
-    DWORD written = 0;
-    bool complete = bytes.empty() || (WriteFile(file.get(), bytes.data(),
-                                                static_cast<DWORD>(bytes.size()), &written,
-                                                nullptr) &&
-                                      written == bytes.size());
+    // The number is ours: the resources' files first, then the note that names them.
+    StoredNote stored = note;
+    std::vector<WideString> written;
+    bool complete = true;
+    for (StoredResource& resource : stored.resources) {
+      resource.dataFile = ResourceFileName(name, resource);
+      UniqueFile data(CreateFileW(WidePtr(Joined(folder, resource.dataFile)), GENERIC_WRITE, 0,
+                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      written.push_back(resource.dataFile);
+      if (!data || !WriteAll(data.get(), resource.bytes)) {
+        complete = false;
+        break;
+      }
+    }
+    complete = complete && WriteAll(file.get(), FormatNoteFile(stored));
     file.reset();
     if (!complete) {
       DeleteFileW(WidePtr(path));
+      for (const WideString& dataFile : written) DeleteFileW(WidePtr(Joined(folder, dataFile)));
       return std::nullopt;
     }
     return path;

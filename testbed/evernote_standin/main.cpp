@@ -1,6 +1,6 @@
 // Evernote.exe of the testbed: a stand-in for Evernote's desktop client. Its one
 // top-level window lists the notes that the ENScript stand-in has imported into the
-// notebook store beside it (title, tags, times), so that "Start Evernote" shows what
+// notebook store beside it (title, tags, times, number of resources), so that "Start Evernote" shows what
 // arrived. The list follows the store while the window is open.
 //
 // Like the real client it runs once: a second start ends at once without a window.
@@ -70,6 +70,7 @@ void ShowNotes(HWND window, ClientWindow& client) {
     SetCell(client.list, row, 1, JoinedTags(notes[i].tags));
     SetCell(client.list, row, 2, ReadableTime(notes[i].created));
     SetCell(client.list, row, 3, ReadableTime(notes[i].updated));
+    SetCell(client.list, row, 4, WideNumber(static_cast<long long>(notes[i].resources.size())));
   }
   WideString caption = u"Evernote (stand-in) - " +
                        WideNumber(static_cast<long long>(notes.size())) +
@@ -89,6 +90,7 @@ bool OnCreate(HWND window, ClientWindow& client) {
   AddColumn(client.list, 1, L"Tags", 160);
   AddColumn(client.list, 2, L"Created", 150);
   AddColumn(client.list, 3, L"Updated", 150);
+  AddColumn(client.list, 4, L"Resources", 80);
   ShowNotes(window, client);
   SetTimer(window, kRefreshTimer, kRefreshMs, nullptr);
   return true;

@@ -50,7 +50,54 @@ TEST(NotebookStore, ParsingTakesCrLfHeadersUnknownKeysAndRejectsAnUnendedHeader)
   EXPECT_TRUE(note->tags.empty());
   EXPECT_EQ(note->created, u"20200101T000000Z");
   EXPECT_EQ(note->content, u"<en-note/>\r\n");
+  EXPECT_TRUE(note->resources.empty());
   EXPECT_FALSE(ParseNoteFile("title: T\ntag: a"));
+}
+
+StoredResource SampleResource(const WideString& hash, const ByteString& bytes) {
+  StoredResource resource;
+  resource.mime = u"image/png";
+  resource.hash = hash;
+  resource.fileName = u"a\nb.png";
+  resource.width = 96;
+  resource.height = 48;
+  resource.bytes = bytes;
+  return resource;
+}
+
+TEST(NotebookStore, ResourcesAreHeaderLinesWithTheirBytesInFilesBeside) {
+  StoredNote note = SampleNote(u"pictures", {});
+  note.resources = {SampleResource(u"0123abcd", "PNG!"), SampleResource(u"..\\x", "")};
+  note.resources[0].dataFile = u"note-0007-0123abcd.png";
+  ByteString file = FormatNoteFile(note);
+  const char kFirst[] =
+      "updated: 20160208T090000Z\n"
+      "resource: 0123abcd\nresource-mime: image/png\nresource-size: 4\nresource-width: 96\n"
+      "resource-height: 48\nresource-file-name: a b.png\n"
+      "resource-data: note-0007-0123abcd.png\nresource: ..\\x\n";
+  EXPECT_NE(file.find(kFirst), ByteString::npos) << file;
+  auto parsed = ParseNoteFile(file);
+  ASSERT_TRUE(parsed);
+  ASSERT_EQ(parsed->resources.size(), 2u);
+  EXPECT_EQ(parsed->resources[0].mime, u"image/png");
+  EXPECT_EQ(parsed->resources[0].size, 4u);
+  EXPECT_EQ(parsed->resources[0].height, 48);
+  EXPECT_EQ(parsed->resources[0].fileName, u"a b.png");
+  EXPECT_EQ(parsed->resources[0].dataFile, u"note-0007-0123abcd.png");
+  EXPECT_EQ(parsed->resources[1].hash, u"..\\x");
+  EXPECT_EQ(parsed->content, note.content);
+
+  // Appended, each resource's bytes go into a file named for the note and the hash (what
+  // could leave the folder left out), and come back with the note.
+  ScratchFolder scratch;
+  WideString folder = Wide(scratch.path()) + u"notebook";
+  ASSERT_TRUE(AppendNote(folder, note));
+  auto notes = ReadNotebook(folder);
+  ASSERT_EQ(notes.size(), 1u);
+  ASSERT_EQ(notes[0].resources.size(), 2u);
+  EXPECT_EQ(notes[0].resources[0].dataFile, u"note-0001-0123abcd.png");
+  EXPECT_EQ(notes[0].resources[0].bytes, "PNG!");
+  EXPECT_EQ(notes[0].resources[1].dataFile, u"note-0001-x.png");
 }
 
 TEST(NotebookStore, AppendedNotesReadBackInArrivalOrder) {
@@ -113,7 +160,9 @@ TEST_F(ClientStandInTest, ListsTheNotebookBesideItAndFollowsIt) {
   ASSERT_TRUE(CopyFileW(StandInPath().c_str(), client.c_str(), FALSE));
   WideString notebook = Wide(scratch.path()) + u"notebook";
   ASSERT_TRUE(AppendNote(notebook, SampleNote(u"Shopping list", {u"home", u"errands"})));
-  ASSERT_TRUE(AppendNote(notebook, SampleNote(u"Second", {})));
+  StoredNote withResources = SampleNote(u"Second", {});
+  withResources.resources.resize(2);
+  ASSERT_TRUE(AppendNote(notebook, withResources));
 
   HANDLE process = StartProgram(client);
   ASSERT_NE(process, nullptr);
@@ -129,6 +178,8 @@ TEST_F(ClientStandInTest, ListsTheNotebookBesideItAndFollowsIt) {
   EXPECT_EQ(RemoteCellText(list, 0, 2), L"2016-02-07 18:15:56 UTC");
   EXPECT_EQ(RemoteCellText(list, 1, 0), L"Second");
   EXPECT_EQ(RemoteCellText(list, 1, 3), L"2016-02-08 09:00:00 UTC");
+  EXPECT_EQ(RemoteCellText(list, 0, 4), L"0");
+  EXPECT_EQ(RemoteCellText(list, 1, 4), L"2");
 
   // A note imported while the client is open appears without a restart.
   ASSERT_TRUE(AppendNote(notebook, SampleNote(u"Third", {})));
