@@ -8,7 +8,11 @@
 // knows, such as "&bull;", fails as it would in a reader without the ENML DTD). A
 // malformed file, a document that is not an en-export, a note without title, content,
 // created and updated, or a note whose content is not well-formed is refused with a
-// message and a non-zero exit code. Title and times are stored exactly as written. Each run
+// message and a non-zero exit code. So is a note with a resource whose data is missing or
+// not valid base64 or that lacks its mime type, and a note whose content has an en-media
+// element whose hash is not the MD5 (lower-case hex) of one of its resources' data.
+// Title and times are stored exactly as written; each resource with its data, mime
+// type, width, height and file name. Each run
 // appends a line to notebook\import-log.txt (arguments and show mode) and keeps a copy of
 // the file exactly as received (notebook\received-NNNN.enex).
 //
@@ -26,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "testbed/md5.h"
 #include "testbed/notebook_store.h"
 #include "text/code_pages.h"
 
@@ -40,6 +45,8 @@ enum ExitCode : int {
   kIncompleteNote = 6,
   kStoreFailed = 7,
   kMalformedContent = 8,
+  kBadResource = 9,
+  kUnknownMedia = 10,
 };
 
 const IID kIidXmlDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
@@ -217,8 +224,7 @@ std::wstring ParseError(IXMLDOMDocument2* document) {
   return text;
 }
 
-bool IsWellFormed(const std::wstring& xml, std::wstring& problem) {
-  ComPtr<IXMLDOMDocument2> document;
+bool ParseXml(const std::wstring& xml, ComPtr<IXMLDOMDocument2>& document, std::wstring& problem) {
   if (!NewParser(document)) {
     problem = L"no XML parser";
     return false;
@@ -228,6 +234,108 @@ bool IsWellFormed(const std::wstring& xml, std::wstring& problem) {
   if (FAILED(document->loadXML(text.get(), &loaded)) || loaded != VARIANT_TRUE) {
     problem = ParseError(document.get());
     return false;
+  }
+  return true;
+}
+
+// Strict base64: the alphabet of RFC 4648, whitespace anywhere, groups of four with at
+// most two "=" at the very end.
+bool DecodeBase64(const std::wstring& text, std::string& bytes) {
+  bytes.clear();
+  unsigned bits = 0, pending = 0;
+  size_t symbols = 0, padding = 0;
+  for (wchar_t c : text) {
+    if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n') continue;
+    ++symbols;
+    if (c == L'=') {
+      ++padding;
+      continue;
+    }
+    unsigned value;
+    if (c >= L'A' && c <= L'Z') value = c - L'A';
+    else if (c >= L'a' && c <= L'z') value = c - L'a' + 26;
+    else if (c >= L'0' && c <= L'9') value = c - L'0' + 52;
+    else if (c == L'+') value = 62;
+    else if (c == L'/') value = 63;
+    else return false;
+    if (padding > 0) return false;  // data after "="
+    bits = bits << 6 | value;
+    pending += 6;
+    if (pending >= 8) {
+      pending -= 8;
+      bytes += static_cast<char>(bits >> pending & 0xFF);
+    }
+  }
+  return symbols % 4 == 0 && padding <= 2;
+}
+
+// Number in an element's text; 0 when absent or not a number.
+int NumberText(const std::optional<std::wstring>& text) {
+  return text ? _wtoi(text->c_str()) : 0;
+}
+
+// The note's resources, each with its data decoded and hashed. False with problem when
+// one lacks data or mime type, or its data is not base64.
+bool ReadResources(IXMLDOMNode* note, std::vector<StoredResource>& resources, std::wstring& problem) {
+  ComPtr<IXMLDOMNodeList> list;
+  Bstr query(L"resource");
+  long count = 0;
+  if (SUCCEEDED(note->selectNodes(query.get(), list.put())) && list) list->get_length(&count);
+  for (long i = 0; i < count; ++i) {
+    ComPtr<IXMLDOMNode> resource;
+    if (FAILED(list->get_item(i, resource.put())) || !resource) continue;
+    auto data = ChildText(resource.get(), L"data");
+    auto mime = ChildText(resource.get(), L"mime");
+    StoredResource stored;
+    const std::wstring which = L"resource " + std::to_wstring(i + 1);
+    if (!data || !DecodeBase64(*data, stored.bytes)) {
+      problem = which + L" has no data or data that is not base64";
+      return false;
+    }
+    if (!mime || mime->empty()) {
+      problem = which + L" has no mime type";
+      return false;
+    }
+    stored.mime = Wide(*mime);
+    stored.hash = WideFromAscii(Md5Hex(stored.bytes));
+    stored.size = stored.bytes.size();
+    stored.width = NumberText(ChildText(resource.get(), L"width"));
+    stored.height = NumberText(ChildText(resource.get(), L"height"));
+    stored.fileName = Wide(ChildText(resource.get(), L"resource-attributes/file-name").value_or(L""));
+    resources.push_back(std::move(stored));
+  }
+  return true;
+}
+
+// Every en-media of the content names one of the resources by its hash.
+bool MediaMatchesResources(IXMLDOMDocument2* content, const std::vector<StoredResource>& resources,
+                           std::wstring& problem) {
+  ComPtr<IXMLDOMNodeList> media;
+  Bstr query(L"//en-media");
+  long count = 0;
+  if (SUCCEEDED(content->selectNodes(query.get(), media.put())) && media) media->get_length(&count);
+  for (long i = 0; i < count; ++i) {
+    ComPtr<IXMLDOMNode> element;
+    ComPtr<IXMLDOMNamedNodeMap> attributes;
+    ComPtr<IXMLDOMNode> hashAttribute;
+    Bstr hashName(L"hash");
+    std::wstring hash;
+    if (SUCCEEDED(media->get_item(i, element.put())) && element &&
+        SUCCEEDED(element->get_attributes(attributes.put())) && attributes &&
+        attributes->getNamedItem(hashName.get(), hashAttribute.put()) == S_OK && hashAttribute) {
+      VARIANT value;
+      VariantInit(&value);
+      if (SUCCEEDED(hashAttribute->get_nodeValue(&value)) && value.vt == VT_BSTR && value.bstrVal)
+        hash.assign(value.bstrVal, SysStringLen(value.bstrVal));
+      VariantClear(&value);
+    }
+    bool found = false;
+    for (const StoredResource& resource : resources) found = found || resource.hash == Wide(hash);
+    if (!found) {
+      problem = L"en-media " + std::to_wstring(i + 1) + L" has the hash \"" + hash +
+                L"\", which is no resource's";
+      return false;
+    }
   }
   return true;
 }
@@ -262,12 +370,21 @@ int ImportNotes(IXMLDOMDocument* document, const std::wstring& notebook) {
       return kIncompleteNote;
     }
     std::wstring problem;
-    if (!IsWellFormed(EnNoteElement(*content), problem)) {
+    ComPtr<IXMLDOMDocument2> contentDocument;
+    if (!ParseXml(EnNoteElement(*content), contentDocument, problem)) {
       Say(L"Import failed: the content of note " + std::to_wstring(i + 1) +
           L" is not well-formed XML: " + problem);
       return kMalformedContent;
     }
     StoredNote stored;
+    if (!ReadResources(note.get(), stored.resources, problem)) {
+      Say(L"Import failed: in note " + std::to_wstring(i + 1) + L", " + problem + L".");
+      return kBadResource;
+    }
+    if (!MediaMatchesResources(contentDocument.get(), stored.resources, problem)) {
+      Say(L"Import failed: in note " + std::to_wstring(i + 1) + L", " + problem + L".");
+      return kUnknownMedia;
+    }
     stored.title = Wide(*title);
     stored.content = Wide(EnNoteElement(*content));
     stored.created = Wide(*created);
@@ -288,7 +405,10 @@ int ImportNotes(IXMLDOMDocument* document, const std::wstring& notebook) {
       return kStoreFailed;
     }
   }
-  Say(L"Imported " + std::to_wstring(imported.size()) + L" note(s).");
+  size_t resources = 0;
+  for (const StoredNote& note : imported) resources += note.resources.size();
+  Say(L"Imported " + std::to_wstring(imported.size()) + L" note(s) with " +
+      std::to_wstring(resources) + L" resource(s).");
   return kImported;
 }
 

@@ -14,6 +14,17 @@ const char kNote[] =
     "</content>\n<created>20261208T054209Z</created>\n<updated>20261208T054210Z</updated>\n"
     "<tag>x&lt;y</tag>\n</note>\n</en-export>";
 
+// A note whose content and resources are given.
+std::string NoteWith(const std::string& content, const std::string& resources) {
+  return "<en-export><note><title>t</title><content><![CDATA[<en-note>" + content +
+         "</en-note>]]></content><created>1</created><updated>1</updated>" + resources +
+         "</note></en-export>";
+}
+
+// "x" in base64, and its MD5.
+const char kX[] = "<resource><data encoding=\"base64\">eA==</data><mime>image/gif</mime></resource>";
+const char kXMedia[] = "<en-media type=\"image/gif\" hash=\"9dd4e461268c8034f5c8564e155c67a6\"/>";
+
 DWORD RunStandin(const ScopedEnscript& enscript, const std::wstring& arguments) {
   return enscript.Run(arguments);
 }
@@ -39,7 +50,7 @@ TEST(EnscriptStandinTest, AcceptsTheThreeCommandLineForms) {
 TEST(EnscriptStandinTest, RefusesWhatEvernoteWouldRefuse) {
   ScopedEnscript enscript(L"refuse");
   struct Case {
-    const char* bytes;
+    std::string bytes;
     DWORD exitCode;
   } cases[] = {
       {"<en-export><note><title>x</title>", 4},                      // malformed
@@ -53,6 +64,18 @@ TEST(EnscriptStandinTest, RefusesWhatEvernoteWouldRefuse) {
        "</content><created>1</created><updated>1</updated></note></en-export>", 8},
       {"<en-export><note><title>t</title><content><![CDATA[<en-note><a href=x>l</a></en-note>]]>"
        "</content><created>1</created><updated>1</updated></note></en-export>", 8},
+      // Resources whose data is not base64, or that lack data or mime type.
+      {NoteWith("", "<resource><data>eA=</data><mime>image/gif</mime></resource>"), 9},
+      {NoteWith("", "<resource><data>eA=a</data><mime>image/gif</mime></resource>"), 9},
+      {NoteWith("", "<resource><data>e*==</data><mime>image/gif</mime></resource>"), 9},
+      {NoteWith("", "<resource><data>e===</data><mime>image/gif</mime></resource>"), 9},
+      {NoteWith("", "<resource><mime>image/gif</mime></resource>"), 9},
+      {NoteWith("", "<resource><data>eA==</data></resource>"), 9},
+      // An en-media whose hash is no resource's: another, upper case, none, no resources.
+      {NoteWith(kXMedia + std::string("<en-media type=\"image/gif\" hash=\"0cc175b9c0f1b6a831c399e269772661\"/>"), kX), 10},
+      {NoteWith("<en-media type=\"image/gif\" hash=\"9DD4E461268C8034F5C8564E155C67A6\"/>", kX), 10},
+      {NoteWith("<en-media type=\"image/gif\"/>", kX), 10},
+      {NoteWith(kXMedia, ""), 10},
   };
   for (const Case& c : cases) {
     WriteFileBytes(enscript.folder() + L"bad.enex", c.bytes);
@@ -61,6 +84,41 @@ TEST(EnscriptStandinTest, RefusesWhatEvernoteWouldRefuse) {
   EXPECT_NE(RunStandin(enscript, L"importNotes /smissing.enex"), 0u);
   EXPECT_NE(RunStandin(enscript, L"exportNotes /sbad.enex"), 0u);
   EXPECT_TRUE(enscript.Notes().empty());
+}
+
+TEST(EnscriptStandinTest, StoresResourcesWithTheirBytesBesideTheNote) {
+  ScopedEnscript enscript(L"resources");
+  const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\xff", 18);
+  const char kPngHash[] = "91ba0b2ac591a41e21e4cac1c34a5744";
+  WriteFileBytes(enscript.folder() + L"a.enex",
+                 NoteWith("<div>x</div><en-media type=\"image/png\" hash=\"" + std::string(kPngHash) +
+                              "\" width=\"96\"/>" + kXMedia,
+                          "<resource><data encoding=\"base64\">\niVBORw0KGgoAAAAN\r\nSUhEUgD/\n</data>"
+                          "<mime>image/png</mime><width>96</width><height>48</height>"
+                          "<resource-attributes><file-name>_img_1.png</file-name>"
+                          "</resource-attributes></resource>" +
+                              std::string(kX)));
+  ASSERT_EQ(RunStandin(enscript, L"importNotes /sa.enex"), 0u);
+  auto notes = enscript.Notes();
+  ASSERT_EQ(notes.size(), 1u);
+  ASSERT_EQ(notes[0].resources.size(), 2u);
+  const StoredResource& picture = notes[0].resources[0];
+  EXPECT_EQ(picture.mime, u"image/png");
+  EXPECT_EQ(picture.hash, WideFromAscii(kPngHash));
+  EXPECT_EQ(picture.width, 96);
+  EXPECT_EQ(picture.height, 48);
+  EXPECT_EQ(picture.fileName, u"_img_1.png");
+  EXPECT_EQ(picture.size, png.size());
+  EXPECT_EQ(picture.bytes, png);
+  EXPECT_EQ(picture.dataFile, u"note-0001-" + WideFromAscii(kPngHash) + u".png");
+  EXPECT_EQ(ReadFileBytes(enscript.folder() + L"notebook\\note-0001-" +
+                          std::wstring(kPngHash, kPngHash + 32) + L".png"),
+            png);
+  const StoredResource& gif = notes[0].resources[1];
+  EXPECT_EQ(gif.bytes, "x");
+  EXPECT_EQ(gif.width, 0);
+  EXPECT_EQ(gif.fileName, u"");
+  EXPECT_EQ(gif.dataFile, u"note-0001-9dd4e461268c8034f5c8564e155c67a6.gif");
 }
 
 TEST(EnscriptStandinTest, FaultFileSetsTheExitCodeAfterImporting) {
