@@ -171,7 +171,8 @@ bool ReadDib(const ByteString& bytes, SourceBitmap& source, WideString& failure)
   if (depth <= 8 && tableColors > (1u << depth))
     return refuse("the bitmap has more colours than its depth holds");
   const size_t entrySize = core ? 3 : 4;
-  if (tableColors * entrySize > bytes.size() - at) return refuse("the bitmap's colours are cut off");
+  if (tableColors * entrySize > bytes.size() - at)
+    return refuse("the bitmap's colours are cut off");
   if (depth <= 8) {
     // Colours the table leaves out stay black; the full table keeps GDI inside it.
     for (size_t i = 0; i < tableColors; ++i) {
@@ -198,10 +199,10 @@ bool ReadDib(const ByteString& bytes, SourceBitmap& source, WideString& failure)
 }
 
 // The 16 colours of a VGA display, in the order a 4-bit device-dependent bitmap uses.
-constexpr BYTE kVgaColors[16][3] = {
-    {0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},   {0, 0, 128},   {128, 0, 128},
-    {0, 128, 128},   {192, 192, 192}, {128, 128, 128}, {255, 0, 0}, {0, 255, 0},   {255, 255, 0},
-    {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+constexpr BYTE kVgaColors[16][3] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0},
+                                    {0, 0, 128},     {128, 0, 128}, {0, 128, 128}, {192, 192, 192},
+                                    {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                                    {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
 
 // A device-dependent bitmap (\wbitmap): only bits, rows padded to 16 bits, top row first.
 bool ReadDeviceBitmap(const PictureData& picture, SourceBitmap& source, WideString& failure) {
@@ -240,7 +241,8 @@ bool ReadDeviceBitmap(const PictureData& picture, SourceBitmap& source, WideStri
   } else if (depth == 1) {
     colors[1] = RGBQUAD{255, 255, 255, 0};
   } else if (depth == 4) {
-    for (int i = 0; i < 16; ++i) colors[i] = RGBQUAD{kVgaColors[i][2], kVgaColors[i][1], kVgaColors[i][0], 0};
+    for (int i = 0; i < 16; ++i)
+      colors[i] = RGBQUAD{kVgaColors[i][2], kVgaColors[i][1], kVgaColors[i][0], 0};
   } else if (depth == 8) {
     ScopedGetDC screen(nullptr);
     UniquePalette halftone(CreateHalftonePalette(screen.get()));
@@ -302,8 +304,8 @@ bool DrawPicture(HDC dc, const PictureData& picture, int width, int height, Wide
         failure = u"the enhanced metafile is broken";
         return false;
       }
-      UniqueEnhMetafile metafile(
-          SetEnhMetaFileBits(static_cast<UINT>(length), reinterpret_cast<const BYTE*>(bytes.data())));
+      UniqueEnhMetafile metafile(SetEnhMetaFileBits(static_cast<UINT>(length),
+                                                    reinterpret_cast<const BYTE*>(bytes.data())));
       return PlayMetafile(dc, metafile.get(), width, height, failure);
     }
     case IRUN_PICTURE_WMF: {
@@ -319,8 +321,9 @@ bool DrawPicture(HDC dc, const PictureData& picture, int width, int height, Wide
                       : MM_ANISOTROPIC;
       METAFILEPICT format{mode, MetafileExtent(picture.goalWidth, picture.pixelWidth),
                           MetafileExtent(picture.goalHeight, picture.pixelHeight), nullptr};
-      UniqueEnhMetafile metafile(SetWinMetaFileBits(
-          static_cast<UINT>(length), reinterpret_cast<const BYTE*>(bytes.data()), nullptr, &format));
+      UniqueEnhMetafile metafile(SetWinMetaFileBits(static_cast<UINT>(length),
+                                                    reinterpret_cast<const BYTE*>(bytes.data()),
+                                                    nullptr, &format));
       return PlayMetafile(dc, metafile.get(), width, height, failure);
     }
     case IRUN_PICTURE_DIB: {
@@ -332,9 +335,7 @@ bool DrawPicture(HDC dc, const PictureData& picture, int width, int height, Wide
       return ReadDeviceBitmap(picture, source, failure) &&
              DrawBitmap(dc, source, width, height, failure);
     }
-    default:
-      failure = u"pictures of this kind are not drawn";
-      return false;
+    default: failure = u"pictures of this kind are not drawn"; return false;
   }
 }
 
@@ -372,8 +373,7 @@ bool EncodePng(const BYTE* pixels, int width, int height, ByteString& png, WideS
       !Succeeded(frame.get()->SetSize(width, height), "take the size", failure))
     return false;
   WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
-  if (!Succeeded(frame.get()->SetPixelFormat(&format), "take 24-bit pixels", failure))
-    return false;
+  if (!Succeeded(frame.get()->SetPixelFormat(&format), "take 24-bit pixels", failure)) return false;
   if (format != GUID_WICPixelFormat24bppBGR) {
     failure = u"the PNG encoder does not take 24-bit pixels";
     return false;
@@ -388,8 +388,8 @@ bool EncodePng(const BYTE* pixels, int width, int height, ByteString& png, WideS
       BYTE* to = strip.data() + static_cast<size_t>(y) * row;
       for (int x = 0; x < width; ++x, from += 4, to += 3) std::memcpy(to, from, 3);
     }
-    if (!Succeeded(frame.get()->WritePixels(lines, row, row * lines, strip.data()), "take the pixels",
-                   failure))
+    if (!Succeeded(frame.get()->WritePixels(lines, row, row * lines, strip.data()),
+                   "take the pixels", failure))
       return false;
   }
   if (!Succeeded(frame.get()->Commit(), "finish", failure) ||
@@ -475,8 +475,8 @@ bool RenderPictureAsPng(const PictureData& picture, int width, int height, ByteS
   UniqueBitmap bitmap(dc ? CreateDIBSection(dc.get(), &format, DIB_RGB_COLORS, &bits, nullptr, 0)
                          : nullptr);
   if (!bitmap || !bits) {
-    failure = u"no bitmap of " + WideNumber(width) + u" x " + WideNumber(height) +
-              u" pixels can be made";
+    failure =
+        u"no bitmap of " + WideNumber(width) + u" x " + WideNumber(height) + u" pixels can be made";
     return false;
   }
   ByteString encoded;

@@ -58,7 +58,8 @@ ByteString Md5Hex(std::string_view bytes) {
   tail[rest] = 0x80;
   size_t tailLength = rest < 56 ? 64 : 128;
   uint64_t bits = static_cast<uint64_t>(bytes.size()) * 8;
-  for (int i = 0; i < 8; ++i) tail[tailLength - 8 + i] = static_cast<unsigned char>(bits >> (8 * i));
+  for (int i = 0; i < 8; ++i)
+    tail[tailLength - 8 + i] = static_cast<unsigned char>(bits >> (8 * i));
   for (size_t at = 0; at < tailLength; at += 64) AddBlock(state, tail + at);
 
   static const char kDigits[] = "0123456789abcdef";

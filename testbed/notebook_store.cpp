@@ -135,7 +135,8 @@ ByteString FormatNoteFile(const StoredNote& note) {
   for (const StoredResource& resource : note.resources) {
     AppendHeaderLine(file, "resource", resource.hash);
     AppendHeaderLine(file, "resource-mime", resource.mime);
-    AppendHeaderLine(file, "resource-size", WideNumber(static_cast<long long>(resource.bytes.size())));
+    AppendHeaderLine(file, "resource-size",
+                     WideNumber(static_cast<long long>(resource.bytes.size())));
     AppendHeaderLine(file, "resource-width", WideNumber(resource.width));
     AppendHeaderLine(file, "resource-height", WideNumber(resource.height));
     AppendHeaderLine(file, "resource-file-name", resource.fileName);
@@ -187,7 +188,8 @@ std::vector<StoredNote> ReadNotebook(const WideString& folder) {
     if (!note) continue;
     for (StoredResource& resource : note->resources) {
       if (resource.dataFile.empty()) continue;
-      if (auto data = ReadWholeFile(Joined(folder, resource.dataFile))) resource.bytes = std::move(*data);
+      auto data = ReadWholeFile(Joined(folder, resource.dataFile));
+      if (data) resource.bytes = std::move(*data);
     }
     notes.push_back(std::move(*note));
   }

@@ -276,7 +276,8 @@ int NumberText(const std::optional<std::wstring>& text) {
 
 // The note's resources, each with its data decoded and hashed. False with problem when
 // one lacks data or mime type, or its data is not base64.
-bool ReadResources(IXMLDOMNode* note, std::vector<StoredResource>& resources, std::wstring& problem) {
+bool ReadResources(IXMLDOMNode* note, std::vector<StoredResource>& resources,
+                   std::wstring& problem) {
   ComPtr<IXMLDOMNodeList> list;
   Bstr query(L"resource");
   long count = 0;
@@ -301,7 +302,8 @@ bool ReadResources(IXMLDOMNode* note, std::vector<StoredResource>& resources, st
     stored.size = stored.bytes.size();
     stored.width = NumberText(ChildText(resource.get(), L"width"));
     stored.height = NumberText(ChildText(resource.get(), L"height"));
-    stored.fileName = Wide(ChildText(resource.get(), L"resource-attributes/file-name").value_or(L""));
+    auto fileName = ChildText(resource.get(), L"resource-attributes/file-name");
+    stored.fileName = Wide(fileName.value_or(L""));
     resources.push_back(std::move(stored));
   }
   return true;

@@ -1,7 +1,7 @@
 // Evernote.exe of the testbed: a stand-in for Evernote's desktop client. Its one
 // top-level window lists the notes that the ENScript stand-in has imported into the
-// notebook store beside it (title, tags, times, number of resources), so that "Start Evernote" shows what
-// arrived. The list follows the store while the window is open.
+// notebook store beside it (title, tags, times, number of resources), so that "Start
+// Evernote" shows what arrived. The list follows the store while the window is open.
 //
 // Like the real client it runs once: a second start ends at once without a window.
 // Bringing the running client to the front is left to whoever started it, so that the

@@ -46,10 +46,11 @@ Decoded DecodePng(const Bytes& png) {
   if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                               IID_IWICImagingFactory, reinterpret_cast<void**>(factory.put()))) ||
       FAILED(factory.get()->CreateStream(stream.put())) ||
-      FAILED(stream.get()->InitializeFromMemory(
-          reinterpret_cast<BYTE*>(const_cast<char*>(png.data())), static_cast<DWORD>(png.size()))) ||
-      FAILED(factory.get()->CreateDecoderFromStream(stream.get(), nullptr,
-                                                    WICDecodeMetadataCacheOnDemand, decoder.put())) ||
+      FAILED(
+          stream.get()->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(png.data())),
+                                             static_cast<DWORD>(png.size()))) ||
+      FAILED(factory.get()->CreateDecoderFromStream(
+          stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())) ||
       FAILED(decoder.get()->GetFrame(0, frame.put())) ||
       FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.get(), converted.put())) ||
       FAILED(converted.get()->GetSize(&image.width, &image.height)))
@@ -96,7 +97,8 @@ Bytes Dib(int headerSize, int depth, bool topDown, uint32_t compression = BI_RGB
     for (int x = 0; x < 4 * n; ++x) {
       const uint32_t color = kPicture[y][x / n];
       if (depth == 8) bits.push_back(static_cast<char>(y * 4 + x / n));
-      if (depth == 16) Put(bits, (color >> 8 & 0xF800) | (color >> 5 & 0x07E0) | (color >> 3 & 0x1F), 2);
+      if (depth == 16)
+        Put(bits, (color >> 8 & 0xF800) | (color >> 5 & 0x07E0) | (color >> 3 & 0x1F), 2);
       if (depth >= 24) Put(bits, color, depth / 8);
     }
     bits.resize((bits.size() + 3) / 4 * 4, '\0');
@@ -155,8 +157,8 @@ TEST(PicturePngTest, DrawsOneBitBitmapsBlackAndWhite) {
                                  16, 2, png, failure));
   Decoded image = DecodePng(png);
   ASSERT_EQ(image.width, 16u);
-  const uint32_t expected[][3] = {{0, 0, kWhite}, {1, 0, kBlack}, {8, 0, kBlack}, {12, 0, kWhite},
-                                  {0, 1, kWhite}, {15, 1, kBlack}};
+  const uint32_t expected[][3] = {{0, 0, kWhite},  {1, 0, kBlack}, {8, 0, kBlack},
+                                  {12, 0, kWhite}, {0, 1, kWhite}, {15, 1, kBlack}};
   for (const auto& e : expected) EXPECT_EQ(image.At(e[0], e[1]), e[2]) << e[0] << "," << e[1];
 }
 
@@ -214,7 +216,8 @@ TEST(PicturePngTest, RefusesBrokenDataAndHostileSizes) {
                      reinterpret_cast<BYTE*>(emfBytes.data()));
   Bytes wmfBytes;  // header, then the end record alone
   Put(wmfBytes, 1, 2), Put(wmfBytes, 9, 2), Put(wmfBytes, 0x300, 2), Put(wmfBytes, 12, 4);
-  Put(wmfBytes, 0, 2), Put(wmfBytes, 3, 4), Put(wmfBytes, 0, 2), Put(wmfBytes, 3, 4), Put(wmfBytes, 0, 2);
+  Put(wmfBytes, 0, 2), Put(wmfBytes, 3, 4), Put(wmfBytes, 0, 2), Put(wmfBytes, 3, 4),
+      Put(wmfBytes, 0, 2);
   const Bytes dib = Dib(40, 24, false);
   struct Case {
     const char* what;
@@ -223,7 +226,8 @@ TEST(PicturePngTest, RefusesBrokenDataAndHostileSizes) {
   } cases[] = {
       {"EMF of text", Picture(IRUN_PICTURE_EMF, Bytes(200, 'x')), 10, 10},
       {"EMF cut off", Picture(IRUN_PICTURE_EMF, emfBytes.substr(0, emfBytes.size() - 4)), 10, 10},
-      {"EMF without end", Picture(IRUN_PICTURE_EMF, WithByte(emfBytes, emfBytes.size() - 20, 9)), 10, 10},
+      {"EMF without end", Picture(IRUN_PICTURE_EMF, WithByte(emfBytes, emfBytes.size() - 20, 9)),
+       10, 10},
       {"WMF of text", Picture(IRUN_PICTURE_WMF, Bytes(40, 'x')), 10, 10},
       {"WMF record too long", Picture(IRUN_PICTURE_WMF, WithByte(wmfBytes, 18, 9)), 10, 10},
       {"WMF without end", Picture(IRUN_PICTURE_WMF, wmfBytes.substr(0, 18)), 10, 10},

@@ -21,9 +21,14 @@ std::string NoteWith(const std::string& content, const std::string& resources) {
          "</note></en-export>";
 }
 
-// "x" in base64, and its MD5.
-const char kX[] = "<resource><data encoding=\"base64\">eA==</data><mime>image/gif</mime></resource>";
-const char kXMedia[] = "<en-media type=\"image/gif\" hash=\"9dd4e461268c8034f5c8564e155c67a6\"/>";
+// "x" in base64 as a resource, and an en-media with its MD5.
+const char kX[] =
+    "<resource><data encoding=\"base64\">eA==</data><mime>image/gif</mime></resource>";
+const char kXMedia[] =
+    "<en-media type=\"image/gif\" hash=\"9dd4e461268c8034f5c8564e155c67a6\"/>";
+std::string Media(const std::string& hash) {
+  return "<en-media type=\"image/gif\" hash=\"" + hash + "\"/>";
+}
 
 DWORD RunStandin(const ScopedEnscript& enscript, const std::wstring& arguments) {
   return enscript.Run(arguments);
@@ -72,8 +77,8 @@ TEST(EnscriptStandinTest, RefusesWhatEvernoteWouldRefuse) {
       {NoteWith("", "<resource><mime>image/gif</mime></resource>"), 9},
       {NoteWith("", "<resource><data>eA==</data></resource>"), 9},
       // An en-media whose hash is no resource's: another, upper case, none, no resources.
-      {NoteWith(kXMedia + std::string("<en-media type=\"image/gif\" hash=\"0cc175b9c0f1b6a831c399e269772661\"/>"), kX), 10},
-      {NoteWith("<en-media type=\"image/gif\" hash=\"9DD4E461268C8034F5C8564E155C67A6\"/>", kX), 10},
+      {NoteWith(kXMedia + Media("0cc175b9c0f1b6a831c399e269772661"), kX), 10},
+      {NoteWith(Media("9DD4E461268C8034F5C8564E155C67A6"), kX), 10},
       {NoteWith("<en-media type=\"image/gif\"/>", kX), 10},
       {NoteWith(kXMedia, ""), 10},
   };
@@ -90,14 +95,14 @@ TEST(EnscriptStandinTest, StoresResourcesWithTheirBytesBesideTheNote) {
   ScopedEnscript enscript(L"resources");
   const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\xff", 18);
   const char kPngHash[] = "91ba0b2ac591a41e21e4cac1c34a5744";
-  WriteFileBytes(enscript.folder() + L"a.enex",
-                 NoteWith("<div>x</div><en-media type=\"image/png\" hash=\"" + std::string(kPngHash) +
-                              "\" width=\"96\"/>" + kXMedia,
-                          "<resource><data encoding=\"base64\">\niVBORw0KGgoAAAAN\r\nSUhEUgD/\n</data>"
-                          "<mime>image/png</mime><width>96</width><height>48</height>"
-                          "<resource-attributes><file-name>_img_1.png</file-name>"
-                          "</resource-attributes></resource>" +
-                              std::string(kX)));
+  const std::string content = "<div>x</div><en-media type=\"image/png\" hash=\"" +
+                              std::string(kPngHash) + "\" width=\"96\"/>" + kXMedia;
+  const std::string resources =
+      "<resource><data encoding=\"base64\">\niVBORw0KGgoAAAAN\r\nSUhEUgD/\n</data>"
+      "<mime>image/png</mime><width>96</width><height>48</height>"
+      "<resource-attributes><file-name>_img_1.png</file-name></resource-attributes>"
+      "</resource>" + std::string(kX);
+  WriteFileBytes(enscript.folder() + L"a.enex", NoteWith(content, resources));
   ASSERT_EQ(RunStandin(enscript, L"importNotes /sa.enex"), 0u);
   auto notes = enscript.Notes();
   ASSERT_EQ(notes.size(), 1u);
