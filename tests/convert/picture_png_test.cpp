@@ -102,8 +102,11 @@ Bytes Dib(int headerSize, int depth, bool topDown, uint32_t compression = BI_RGB
       if (depth >= 24) Put(bits, color, depth / 8);
     }
     bits.resize((bits.size() + 3) / 4 * 4, '\0');
+    // Run-length rows: the indices as one literal run, then the end of the line.
+    if (compression == BI_RLE8) bits = Bytes("\0", 1) + char(4 * n) + bits + Bytes("\0\0", 2);
     b += bits;
   }
+  if (compression == BI_RLE8) b += Bytes("\0\1", 2);  // end of the bitmap
   return b;
 }
 
@@ -124,6 +127,7 @@ TEST(PicturePngTest, DrawsBitmapsOfEveryLayout) {
       {"DIB 32 bits, top-down", Picture(IRUN_PICTURE_DIB, Dib(40, 32, true)), 1},
       {"DIB 16 bits, 5-6-5 masks", Picture(IRUN_PICTURE_DIB, Dib(40, 16, false, BI_BITFIELDS)), 1},
       {"DIB core header, 8 bits", Picture(IRUN_PICTURE_DIB, Dib(12, 8, false)), 1},
+      {"DIB run-length, 8 bits", Picture(IRUN_PICTURE_DIB, Dib(40, 8, false, BI_RLE8)), 1},
       {"DIB stretched", Picture(IRUN_PICTURE_DIB, Dib(40, 24, false, BI_RGB, 2)), 10},
       {"bitmap 24 bits", Picture(IRUN_PICTURE_BITMAP, rows24, 4, 2), 1},
       // Two bytes a row fit one bit a pixel too, but four fill it: the VGA colours.
