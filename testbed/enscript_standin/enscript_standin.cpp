@@ -11,10 +11,10 @@
 // message and a non-zero exit code. So is a note with a resource whose data is missing or
 // not valid base64 or that lacks its mime type, and a note whose content has an en-media
 // element whose hash is not the MD5 (lower-case hex) of one of its resources' data.
-// Title and times are stored exactly as written; each resource with its data, mime
-// type, width, height and file name. Each run
-// appends a line to notebook\import-log.txt (arguments and show mode) and keeps a copy of
-// the file exactly as received (notebook\received-NNNN.enex).
+// Title and times are stored exactly as written; each resource with its data, mime type,
+// width, height and file name. Each run appends a line to notebook\import-log.txt
+// (arguments and show mode) and keeps a copy of the file exactly as received
+// (notebook\received-NNNN.enex).
 //
 // Fault injection for tests, from enscript-fault.txt beside the program or the variable
 // ENSCRIPT_FAULT: "exit N" ends with code N after the import, "sleep MS" waits first.
