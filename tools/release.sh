@@ -10,16 +10,17 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-tools/setup.sh
+tools/setup.sh --no-win32-env
 
 build_dir=${Y2E_RELEASE_BUILD_DIR:-build/win32}
 jobs=${Y2E_JOBS:-$(nproc)}
+# The two DLLs only: the 32-bit test stage's programs are not shipped.
 if [ "$build_dir" = build/win32 ]; then
   cmake --preset win32
-  cmake --build --preset win32 -j "$jobs"
+  cmake --build --preset win32 -j "$jobs" --target Yarrin2Evernote irun
 else
   cmake --preset win32 -B "$build_dir"
-  cmake --build "$build_dir" -j "$jobs"
+  cmake --build "$build_dir" -j "$jobs" --target Yarrin2Evernote irun
 fi
 
 version=$(sed -n 's/^project(Yarrin2Evernote VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
