@@ -37,12 +37,19 @@ WideString HostDocumentPath() {
   return WideFromPtr(buffer);
 }
 
-WideString RichTextBody(HWND dialog) {
-  ByteString rtf = CaptureRichEditRtf(GetDlgItem(dialog, IDC_RICH_EDIT), RichEditPart::kWholeText);
-  WideString body;
+// The rich edit's text as the note body. A rich edit that holds text yet gives no RTF
+// (its capture ran out of memory, as a 32-bit host may with a page of tens of megabytes)
+// ends the send with an error line: an empty note must not stand in for the page.
+bool RichTextBody(HWND dialog, WideString& body) {
+  HWND richEdit = GetDlgItem(dialog, IDC_RICH_EDIT);
+  ByteString rtf = CaptureRichEditRtf(richEdit, RichEditPart::kWholeText);
+  if (rtf.empty() && RichEditTextLength(richEdit, RichEditPart::kWholeText) > 0) {
+    AddLogLine(dialog, u"ERROR: Cannot capture the text as RTF");
+    return false;
+  }
   ConvertRtfToHtml(rtf, body);
   CleanConvertedHtml(body);
-  return body;
+  return true;
 }
 
 WideString CurrentStamp() {
@@ -105,7 +112,11 @@ WideString ImportedByText() {
 
 void SendNoteFromDialog(HWND dialog, const WideString& nodeTitle, const WideString* htmlCode) {
   AddLogString(dialog, htmlCode ? IDS_SEND_HTML_CODE : IDS_CONVERT_TEXT);
-  WideString body = htmlCode ? *htmlCode : RichTextBody(dialog);
+  WideString body;
+  if (htmlCode)
+    body = *htmlCode;
+  else if (!RichTextBody(dialog, body))
+    return;
 
   WideString link = DialogItemText(dialog, IDC_LINK_FIELD, kLinkUnits);
   WideString documentPath = HostDocumentPath();
