@@ -234,19 +234,19 @@ start_session() {
   log=$prefix.session.log
   mkdir -p "$mounts"
   unshare --user --map-root-user --mount --pid --fork --kill-child --propagation private \
-    bash "$self" _hold "$root_dir" "$mounts" "$prefix" >"$log" 2>&1 </dev/null &
+    bash "$self" _hold "$root_dir" "$mounts" "$prefix" >"$log" 2>&1 </dev/null 8>&- 9>&- &
   holder=$!
   for _ in $(seq 300); do
     grep -qx ready "$log" 2>/dev/null && break
     kill -0 "$holder" 2>/dev/null || break
     sleep 0.1
   done
+  ns=$(head -n 1 "/proc/$holder/task/$holder/children" 2>/dev/null | cut -d' ' -f1)
   if ! grep -qx ready "$log" 2>/dev/null; then
-    kill "$holder" 2>/dev/null || true
+    end_holder "$holder" "$ns"
     cat "$log" >&2
     fail "cannot start the 32-bit environment (see the lines above)"
   fi
-  ns=$(head -n 1 "/proc/$holder/task/$holder/children" | cut -d' ' -f1)
   echo "$holder $ns" >"$(session_file "$prefix")"
 
   if [ ! -f "$prefix/.y2e-ready" ]; then
@@ -266,13 +266,26 @@ start_session() {
     >/dev/null 2>&1 </dev/null
 }
 
+# Ends a session's namespaces: their process 1 (unshare itself ignores SIGTERM) takes
+# every process of the session with it.
+end_holder() {
+  local holder=$1 ns=$2
+  [ -n "$ns" ] && kill "$ns" 2>/dev/null
+  for _ in $(seq 50); do
+    kill -0 "$holder" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  [ -n "$ns" ] && kill -KILL "$ns" 2>/dev/null
+  kill -KILL "$holder" 2>/dev/null || true
+}
+
 stop_session() {
   local prefix=$1 ns holder
   if ns=$(session_pid "$prefix"); then
     # The server writes the registry as it ends.
     in_session "$prefix" "$ns" 'wineserver -k; wineserver -w' >/dev/null 2>&1 </dev/null || true
     read -r holder _ <"$(session_file "$prefix")"
-    kill "$holder" 2>/dev/null || true
+    end_holder "$holder" "$ns"
   fi
   rm -f "$(session_file "$prefix")"
 }
@@ -304,14 +317,16 @@ case "$command" in
           fi
           exit $?
         fi
-        # No session: one of its own for this program, on a display of its own if needed.
-        if [ -z "${DISPLAY:-}" ]; then
-          exec xvfb-run -a -s "-screen 0 1280x1024x24" "$self" "$command" "$prefix" "$@"
-        fi
+        # No session: one of its own for this program, on a display of its own if needed
+        # (without an authority file, which the chroot would not see).
         exec 8>"$prefix.session.lock"
         flock 8
+        if [ -z "${DISPLAY:-}" ]; then
+          source "$(dirname "$self")/display.sh"
+          start_display
+        fi
+        trap 'stop_session "$prefix"; [ -z "${Y2E_XVFB_PID:-}" ] || kill "$Y2E_XVFB_PID"' EXIT
         start_session "$prefix"
-        trap 'stop_session "$prefix"' EXIT
         ns=$(session_pid "$prefix")
         status=0
         if [ "$command" = wine ]; then
