@@ -110,7 +110,7 @@ build_env() {
   rm -rf "$env_dir"/.building-*
   local work=$env_dir/.building-$suite-$stamp log=$env_dir/build.log started=$SECONDS
   say "building the 32-bit environment once for this machine: Debian $suite with 32-bit Wine" \
-    "and qemu-user from $mirror into $root_dir (a few minutes, about 2.5 GB)"
+    "and qemu-user from $mirror into $root_dir (a few minutes, about 1.6 GB)"
   : >"$log"
   if ! wget -q -T 30 -t 2 -O /dev/null "$mirror/dists/$suite/Release" >>"$log" 2>&1; then
     fail "cannot build the 32-bit environment: no network to the Debian mirror $mirror" \
@@ -256,7 +256,9 @@ start_session() {
     in_session "$prefix" "$ns" 'wineboot -i
       wine reg add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d Default /f
       wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Default /d 1280x1024 /f
-      wineserver -w' >/dev/null 2>&1 </dev/null
+      wineserver -w' >"$prefix.make.log" 2>&1 </dev/null || true
+    [ -f "$prefix/system.reg" ] ||
+      fail "cannot make the 32-bit Wine prefix $prefix (log: $prefix.make.log)"
     touch "$prefix/.y2e-ready"
   fi
   # The server, Wine's services and the desktop live as long as the session, so that
