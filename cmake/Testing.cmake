@@ -2,7 +2,7 @@
 # and y2e_add_test() to register one test program with CTest.
 set(Y2E_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
 
-if(BUILD_TESTING AND Y2E_CAN_RUN)
+if(BUILD_TESTING AND (Y2E_CAN_RUN OR Y2E_RUN32))
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -10,14 +10,15 @@ if(BUILD_TESTING AND Y2E_CAN_RUN)
 endif()
 
 # y2e_add_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <seconds>]
-#              [RESOURCE_LOCK <names...>] [NO_MAIN])
+#              [RESOURCE_LOCK <names...>] [NO_MAIN] [STAGE32])
 # Builds one GoogleTest program and registers it. Under Wine it runs through the
 # emulator wrapper. Every test has a timeout so that a hung window fails the run.
+# STAGE32 builds it in the 32-bit stage as well; other tests are 64-bit and native only.
 function(y2e_add_test name)
-  if(NOT (BUILD_TESTING AND Y2E_CAN_RUN))
+  cmake_parse_arguments(T "NO_MAIN;STAGE32" "TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK" ${ARGN})
+  if(NOT BUILD_TESTING OR NOT (Y2E_CAN_RUN OR (T_STAGE32 AND Y2E_RUN32)))
     return()
   endif()
-  cmake_parse_arguments(T "NO_MAIN" "TIMEOUT" "SOURCES;LIBS;RESOURCE_LOCK" ${ARGN})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()

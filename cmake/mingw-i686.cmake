@@ -1,5 +1,5 @@
-# 32-bit Windows build: the shipped product. It cannot run on this machine; it is
-# compiled, linked and inspected only.
+# 32-bit Windows build: the shipped product, and the 32-bit test stage that runs it
+# under 32-bit Wine (tools/win32-env.sh).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)

@@ -1,4 +1,4 @@
-// Pictures of a page as the converter hands them over. Portable.
+// Pictures of a page as the converter hands them over beside the HTML.
 #pragma once
 
 #include "text/wide_string.h"
@@ -8,8 +8,8 @@ struct PictureData {
   ByteString name;        // "_img_1.png", as the HTML refers to it
   int format = 0;         // IRUN_PICTURE_* of irun/irun.h
   ByteString bytes;
-  int pixelWidth = 0, pixelHeight = 0;   // \picw \pich (metafiles: in the RTF's units)
-  int goalWidth = 0, goalHeight = 0;     // twips, 0 when absent
-  int scaleX = 100, scaleY = 100;        // percent
-  int mappingMode = 0;                   // \wmetafileN
+  int pixelWidth = 0, pixelHeight = 0;  // \picw \pich (metafiles: in the RTF's units)
+  int goalWidth = 0, goalHeight = 0;    // twips, 0 when absent
+  int scaleX = 100, scaleY = 100;       // percent
+  int mappingMode = 0;                  // \wmetafileN
 };

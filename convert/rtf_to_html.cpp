@@ -75,6 +75,37 @@ WideString Lacks(const char* function) {
          WideFromAscii(function);
 }
 
+// The pictures of the session's document. A library without the picture calls, or a
+// picture whose bytes cannot be had, gives none: its reference stays as it is.
+std::vector<PictureData> SessionPictures(const UniqueModule& library, IrunSession session) {
+  std::vector<PictureData> pictures;
+  const auto count = FindFunction<EXBufferGetPictureCountProc>(library, "EXBufferGetPictureCount");
+  const auto info = FindFunction<EXBufferGetPictureInfoProc>(library, "EXBufferGetPictureInfo");
+  const auto copy = FindFunction<EXBufferCopyPictureProc>(library, "EXBufferCopyPicture");
+  int32_t total = 0;
+  if (!count || !info || !copy || count(session, &total) != IRUN_OK) return pictures;
+  for (int32_t index = 0; index < total; ++index) {
+    IrunPictureInfo record{};
+    record.size = sizeof(record);
+    if (info(session, index, &record) != IRUN_OK || record.byteCount < 0) continue;
+    PictureData picture;
+    record.name[sizeof(record.name) - 1] = '\0';
+    picture.name = record.name;
+    picture.format = record.format;
+    picture.bytes.resize(static_cast<size_t>(record.byteCount));
+    if (copy(session, index, picture.bytes.data(), record.byteCount) != IRUN_OK) continue;
+    picture.pixelWidth = record.pixelWidth;
+    picture.pixelHeight = record.pixelHeight;
+    picture.goalWidth = record.goalWidth;
+    picture.goalHeight = record.goalHeight;
+    picture.scaleX = record.scaleX;
+    picture.scaleY = record.scaleY;
+    picture.mappingMode = record.mappingMode;
+    pictures.push_back(std::move(picture));
+  }
+  return pictures;
+}
+
 bool Fail(WideString* failure, WideString text) {
   if (failure) *failure = std::move(text);
   return false;
@@ -82,7 +113,8 @@ bool Fail(WideString* failure, WideString text) {
 
 }  // namespace
 
-bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failure) {
+bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failure,
+                      std::vector<PictureData>* pictures) {
   WideString loadFailure;
   UniqueModule library(LoadConverterLibrary(loadFailure));
   if (!library) {
@@ -121,6 +153,7 @@ bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failu
   getBody(session, body.get());
   html = BytesToWide(body.get(), kCodePageAnsi);
   AddBodyMargins(html);
+  if (pictures) *pictures = SessionPictures(library, session);
   return true;
 }
 

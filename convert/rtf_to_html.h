@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "convert/pictures.h"
 #include "text/wide_string.h"
 
 // Converts rtf (taken up to its first zero byte) and puts the document, with margins
@@ -12,8 +14,11 @@
 // on every other failure html keeps its old content. A failure is described in
 // failure (when given) for the user: which file could not be loaded from where, which
 // function the library lacks, or the converter's result code. Every session opened is
-// closed and the library is freed again before returning.
-bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failure = nullptr);
+// closed and the library is freed again before returning. With pictures given, the
+// pictures the converter offers (a library without the picture calls offers none) are
+// put there, each under the name its image reference uses.
+bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failure = nullptr,
+                      std::vector<PictureData>* pictures = nullptr);
 
 // Appends topmargin, bottommargin, leftmargin, rightmargin, marginwidth and marginheight
 // (each =5) to the first "<body" start tag; without "<body" and a later ">" nothing

@@ -199,6 +199,11 @@ void SendDialog::WriteOpeningLog(const WideString& caption) {
   AddLogLine(window, caption);
   WideString tags = GetNodeTags();
   if (!tags.empty()) AddLogLine(window, u"Tags: " + tags);
+  // The host's page had text that could not be copied (memory ran out): an empty dialog
+  // must not look like an empty page.
+  if (hostRtf.empty() && nodeKind != kNodeHtmlOnly &&
+      RichEditTextLength(hostEditorWindow, hostPart_) > 0)
+    AddLogLine(window, u"ERROR: Cannot copy the page's text from Yarrin");
 }
 
 void SendDialog::ShowHostLink() {
@@ -221,9 +226,9 @@ void SendDialog::LoadHostText() {
   if (nodeKind == kNodeHtmlOnly) return;  // there is no rich text to show
   HostCommand(kHostBeforeEditorRead, 0, nullptr);
   CHARRANGE selection = SelectionOf(hostEditorWindow);
-  hostRtf = CaptureRichEditRtf(hostEditorWindow, selection.cpMin == selection.cpMax
-                                                     ? RichEditPart::kWholeText
-                                                     : RichEditPart::kSelection);
+  hostPart_ = selection.cpMin == selection.cpMax ? RichEditPart::kWholeText
+                                                 : RichEditPart::kSelection;
+  hostRtf = CaptureRichEditRtf(hostEditorWindow, hostPart_);
 }
 
 void SendDialog::WarnIfNotTextNode() {
@@ -335,7 +340,16 @@ void SendDialog::SendHtmlCode() {
 }
 
 void SendDialog::SendNote(const WideString* htmlCode) {
-  ::SendNote(NewSendRequest(htmlCode));
+  SendRequest request = NewSendRequest(htmlCode);
+  // A rich edit that holds text yet gives no RTF (its capture ran out of memory, as a
+  // 32-bit host may with a page of tens of megabytes): an empty note must not stand in
+  // for the page.
+  if (!htmlCode && request.rtf.empty() &&
+      RichEditTextLength(GetDlgItem(window, IDC_RICH_EDIT), RichEditPart::kWholeText) > 0) {
+    AddLogLine(window, u"ERROR: Cannot capture the text as RTF; nothing was sent");
+  } else {
+    ::SendNote(request);
+  }
   PlayNotificationSound();
 }
 

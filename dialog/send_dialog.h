@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "convert/richedit_stream.h"
 #include "dialog/hyperlink_control.h"
 #include "note/send_note.h"
 #include "text/wide_string.h"
@@ -37,6 +38,7 @@ class SendDialog {
   class SendingState;
 
   bool sending_ = false;  // a send is under way (waiting for ENScript, say)
+  RichEditPart hostPart_ = RichEditPart::kWholeText;  // what was taken from the host
 
   static INT_PTR CALLBACK SendDialogProc(HWND dialog, UINT message, WPARAM wParam,
                                          LPARAM lParam);

@@ -1,5 +1,6 @@
 #include "evernote/enex_writer.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "text/code_pages.h"
@@ -154,8 +155,59 @@ WideString TagElements(WideView tags) {
   return elements;
 }
 
+void AppendBase64(ByteString& out, const ByteString& data) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  constexpr size_t kLineGroups = 19;  // 76 characters
+  const size_t groups = (data.size() + 2) / 3;
+  const size_t start = out.size();
+  out.resize(start + groups * 4 + (groups ? (groups - 1) / kLineGroups : 0));
+  char* write = &out[start];
+  const auto* read = reinterpret_cast<const unsigned char*>(data.data());
+  for (size_t group = 0; group < groups; ++group) {
+    if (group && group % kLineGroups == 0) *write++ = '\n';
+    const size_t at = group * 3;
+    const size_t left = data.size() - at;
+    const uint32_t bits = uint32_t(read[at]) << 16 | (left > 1 ? uint32_t(read[at + 1]) << 8 : 0) |
+                          (left > 2 ? uint32_t(read[at + 2]) : 0);
+    *write++ = kDigits[bits >> 18];
+    *write++ = kDigits[(bits >> 12) & 63];
+    *write++ = left > 1 ? kDigits[(bits >> 6) & 63] : '=';
+    *write++ = left > 2 ? kDigits[bits & 63] : '=';
+  }
+}
+
+namespace {
+
+size_t Base64Size(size_t bytes) {
+  const size_t groups = (bytes + 2) / 3;
+  return groups * 4 + (groups ? (groups - 1) / 19 : 0);
+}
+
+// One resource element without its data's base64, split where the data goes.
+void AppendResource(ByteString& out, const NoteResource& resource) {
+  out += "<resource><data encoding=\"base64\">\n";
+  AppendBase64(out, resource.data);
+  out += "\n</data><mime>";
+  out += resource.mime;
+  out += "</mime>";
+  if (resource.width > 0 && resource.height > 0) {
+    out += "<width>" + std::to_string(resource.width) + "</width><height>" +
+           std::to_string(resource.height) + "</height>";
+  }
+  if (!resource.fileName.empty()) {
+    out += "<resource-attributes><file-name>";
+    AppendUtf8(out, XmlText(resource.fileName));
+    out += "</file-name></resource-attributes>";
+  }
+  out += "</resource>\n";
+}
+
+}  // namespace
+
 ByteString BuildEnexDocument(WideView title, const WideString& content, const NoteTime& created,
-                             const NoteTime& updated, WideView tags) {
+                             const NoteTime& updated, WideView tags,
+                             const std::vector<NoteResource>& resources) {
   // Everything after the content is small: made first, so that the document can be
   // sized once around the content, which may be many megabytes and is converted
   // straight into it (and copied beforehand only when it holds something to mend).
@@ -173,7 +225,10 @@ ByteString BuildEnexDocument(WideView title, const WideString& content, const No
     AppendUtf8(tail, tagElements);
     tail += "\n";
   }
-  tail += "</note>\n</en-export>";
+  constexpr char kClosing[] = "</note>\n</en-export>";
+  size_t resourceBytes = 0;
+  for (const NoteResource& resource : resources)
+    resourceBytes += Base64Size(resource.data.size()) + 256 + resource.fileName.size() * 3;
 
   ByteString document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   document += "<!DOCTYPE en-export SYSTEM \"";
@@ -184,11 +239,14 @@ ByteString BuildEnexDocument(WideView title, const WideString& content, const No
   AppendUtf8(document, XmlText(title));
   document += "</title>\n";
   document += ContentElementHead();
+  const size_t spare = tail.size() + resourceBytes + sizeof kClosing;
   if (NeedsCdataWork(content)) {
-    AppendUtf8(document, CdataText(content), tail.size());
+    AppendUtf8(document, CdataText(content), spare);
   } else {
-    AppendUtf8(document, content, tail.size());
+    AppendUtf8(document, content, spare);
   }
   document += tail;
+  for (const NoteResource& resource : resources) AppendResource(document, resource);
+  document += kClosing;
   return document;
 }

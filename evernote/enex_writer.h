@@ -6,6 +6,9 @@
 // and characters that XML 1.0 forbids are left out, so every document parses.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "text/text_ops.h"
 
 // A UTC time with the fields of Win32's SYSTEMTIME that the file uses.
@@ -24,10 +27,24 @@ struct _SYSTEMTIME;
 NoteTime NoteTimeFromSystemTime(const _SYSTEMTIME& time);
 #endif
 
+// A file the note carries, such as a picture its content shows through en-media.
+struct NoteResource {
+  ByteString data;
+  std::string mime;     // "image/png"
+  int width = 0;        // the image's own size in pixels; 0: not written
+  int height = 0;
+  WideString fileName;  // the name it had; empty: not written
+};
+
 // The whole file. title is used as given (settle it with NoteTitle first); an empty
-// tags text means no tags.
+// tags text means no tags. Resources follow the tags, their data in base64 written
+// straight into the document; without resources the document is as it always was.
 ByteString BuildEnexDocument(WideView title, const WideString& content, const NoteTime& created,
-                             const NoteTime& updated, WideView tags);
+                             const NoteTime& updated, WideView tags,
+                             const std::vector<NoteResource>& resources = {});
+
+// data in base64 appended to out, 76 characters a line, lines ended by line feeds.
+void AppendBase64(ByteString& out, const ByteString& data);
 
 // The title, or "The Default Title " when it is empty.
 WideString NoteTitle(WideView title);

@@ -160,10 +160,12 @@ WideString TitleOf(const ImportRequest& request) {
 }
 
 ByteString NoteDocument(const ImportRequest& request) {
+  static const std::vector<NoteResource> kNoResources;
   return BuildEnexDocument(TitleOf(request), *request.content,
                            NoteTimeFromSystemTime(request.created),
                            NoteTimeFromSystemTime(request.updated),
-                           request.tags ? WideView(*request.tags) : WideView());
+                           request.tags ? WideView(*request.tags) : WideView(),
+                           request.resources ? *request.resources : kNoResources);
 }
 
 // The note as a file in the user's Documents, shown in Explorer, with what to do next.

@@ -9,6 +9,9 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "evernote/enex_writer.h"
 #include "text/wide_string.h"
 
 // Receives one log line; the result is not read.
@@ -30,6 +33,7 @@ struct ImportRequest {
   const WideString* tags = nullptr;
   DWORD waitNoticeMs = kDefaultWaitNoticeMs;  // 0: no notices
   bool saveAsFile = false;  // an ENEX file for the user even where ENScript is installed
+  const std::vector<NoteResource>* resources = nullptr;  // files the note carries
 };
 
 // True when ENScript ran and reported success (exit code 0), or the note was saved as a

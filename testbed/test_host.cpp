@@ -278,22 +278,25 @@ std::map<UINT_PTR, WindowWatch>& Watches() {
   return watches;
 }
 
+struct WindowSearch {
+  const WindowMatch* match;
+  HWND found;
+};
+
+// A named CALLBACK: in the 32-bit build a lambda does not convert to the __stdcall
+// WNDENUMPROC.
+BOOL CALLBACK MatchThreadWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
+  if (IsWindowVisible(window) && (*search->match)(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 HWND FindMatchingWindow(const WindowMatch& match) {
-  struct Search {
-    const WindowMatch* match;
-    HWND found;
-  } search{&match, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(context);
-        if (IsWindowVisible(window) && (*s->match)(window)) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{&match, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchThreadWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

@@ -1,19 +1,45 @@
 #!/usr/bin/env bash
 # The main job, without a person at the keyboard: builds what is needed and lets the
 # test host run the plug-in on a sample page.
-#   tools/demo.sh                 ENScript installed: the note is imported
-#   tools/demo.sh --no-enscript   no ENScript: the note is saved as an ENEX file
+#   tools/demo.sh                 the 64-bit build under 64-bit Wine; the note is imported
+#   tools/demo.sh --no-enscript   no ENScript installed: the note is saved as an ENEX file
+#   tools/demo.sh --win32         the shipped 32-bit DLLs under 32-bit Wine (tools/win32-env.sh)
+# The two options may be given together.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/setup.sh
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j "$(nproc)" --target demo_host
+win32=no
+demo_args=()
+for option in "$@"; do
+  case "$option" in
+    --win32) win32=yes ;;
+    --no-enscript) demo_args+=(--no-enscript) ;;
+    *) echo "usage: tools/demo.sh [--win32] [--no-enscript]" >&2; exit 2 ;;
+  esac
+done
 source tools/display.sh
-start_display
-trap stop_display EXIT
-# A prefix of the demo's own: its registry entries never touch the tests'.
-prepare_wine_prefix build/win64/demo-prefix
 mkdir -p build/demo
-"$Y2E_WINE" build/win64/bin/demo_host.exe "$@" 'build\demo\send-dialog.bmp'
-convert build/demo/send-dialog.bmp build/demo/send-dialog.png && rm build/demo/send-dialog.bmp
-echo "Screenshot: build/demo/send-dialog.png"
+
+if [ $win32 = yes ]; then
+  tools/setup.sh
+  cmake --preset win32 >/dev/null
+  cmake --build --preset win32 -j "$(nproc)" --target demo_host
+  start_display
+  # A prefix of the demo's own: its registry entries never touch the tests'.
+  prefix=build/win32/demo-prefix
+  trap 'tools/win32-env.sh stop "$prefix"; stop_display' EXIT
+  tools/win32-env.sh start "$prefix"
+  tools/win32-env.sh wine "$prefix" build/win32/bin/demo_host.exe "${demo_args[@]}" \
+    'build\demo\send-dialog-win32.bmp'
+  screenshot=build/demo/send-dialog-win32
+else
+  tools/setup.sh --no-win32-env
+  cmake --preset win64 >/dev/null
+  cmake --build --preset win64 -j "$(nproc)" --target demo_host
+  start_display
+  trap stop_display EXIT
+  prepare_wine_prefix build/win64/demo-prefix
+  "$Y2E_WINE" build/win64/bin/demo_host.exe "${demo_args[@]}" 'build\demo\send-dialog.bmp'
+  screenshot=build/demo/send-dialog
+fi
+convert "$screenshot.bmp" "$screenshot.png" && rm "$screenshot.bmp"
+echo "Screenshot: $screenshot.png"

@@ -24,7 +24,7 @@ case "${1:-}" in
   --verify) verify=1 ;;
   *) echo "usage: tools/release.sh [--verify]" >&2; exit 2 ;;
 esac
-tools/setup.sh
+tools/setup.sh --no-win32-env
 
 build_dir=${Y2E_RELEASE_BUILD_DIR:-build/win32}
 jobs=${Y2E_JOBS:-$(nproc)}

@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "testbed/md5.h"
+#include "evernote/md5.h"
 #include "testbed/notebook_store.h"
 #include "text/code_pages.h"
 

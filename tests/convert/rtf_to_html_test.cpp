@@ -64,26 +64,34 @@ struct Row {
   bool result;
   WideString html;
   int opened, getBody, closed;
+  const char16_t* failure;  // what the user reads; empty on success
 };
 
 TEST_F(ConvertRtfToHtmlTest, EachRowOfTheFailureTable) {
   const WideString old = u"old";
   const Row rows[] = {
-      {L"ok", true, kConverted, 1, 1, 1},
-      {L"no_open", false, old, 0, 0, 0},
-      {L"no_convert", false, old, 1, 0, 1},      // counted as a failed conversion
-      {L"convert_fails", false, old, 1, 0, 1},
-      {L"no_getbody", false, old, 1, 0, 1},
-      {L"no_close", true, kConverted, 1, 1, 0},  // nothing to close
-      {L"empty_body", true, u"", 1, 1, 1},
+      {L"ok", true, kConverted, 1, 1, 1, u""},
+      {L"no_open", false, old, 0, 0, 0,
+       u"The converter irun.dll lacks its function EXBufferOpenSession"},
+      // counted as a failed conversion
+      {L"no_convert", false, old, 1, 0, 1,
+       u"The converter irun.dll lacks its function EXBufferConvert"},
+      {L"convert_fails", false, old, 1, 0, 1,
+       u"The converter could not convert the page (result code 2)"},
+      {L"no_getbody", false, old, 1, 0, 1,
+       u"The converter irun.dll lacks its function EXBufferGetBody"},
+      {L"no_close", true, kConverted, 1, 1, 0, u""},  // nothing to close
+      {L"empty_body", true, u"", 1, 1, 1, u""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "stand-in " << std::string(row.variant, row.variant + wcslen(row.variant)));
     SetUp();
     Install(row.variant);
     WideString html = old;
-    EXPECT_EQ(ConvertRtfToHtml("{\\rtf1 x}", html), row.result);
+    WideString failure;
+    EXPECT_EQ(ConvertRtfToHtml("{\\rtf1 x}", html, &failure), row.result);
     EXPECT_EQ(html, row.html);
+    EXPECT_EQ(failure, row.failure);
     EXPECT_EQ(Count("FAKE_IRUN_OPENED"), row.opened);
     EXPECT_EQ(Count("FAKE_IRUN_GETBODY"), row.getBody);
     EXPECT_EQ(Count("FAKE_IRUN_CLOSED"), row.closed);

@@ -7,6 +7,7 @@
 
 #include <random>
 
+#include "evernote/md5.h"
 #include "text/code_pages.h"
 #include "xml_check.h"
 
@@ -187,6 +188,60 @@ TEST(EnexDocument, RandomHostileInputsParseBackWhole) {
               inner.substr(open.size(), inner.size() - open.size() - close.size()))
         << round;
   }
+}
+
+TEST(Md5, KnownDigests) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "d41d8cd98f00b204e9800998ecf8427e"},
+      {"a", "0cc175b9c0f1b6a831c399e269772661"},
+      {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+      {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+      {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+      {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+       "d174ab98d277d9f5a5611c2c9f419d9f"},
+      {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+       "57edf4a22be3c955ac49da2e2107b67a"},
+  };
+  for (auto [text, digest] : cases) EXPECT_EQ(Md5Hex(std::string(text)), digest) << text;
+  // 55 and 56 bytes (digests by Python's hashlib): the length fits the last block or needs
+  // one more.
+  EXPECT_EQ(Md5Hex(std::string(55, 'x')), "04364420e25c512fd958a70738aa8f72");
+  EXPECT_EQ(Md5Hex(std::string(56, 'x')), "668a72d5ba17f08e62dabcafad6db14b");
+}
+
+TEST(AppendBase64, KnownEncodingsAndLines) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foobar", "Zm9vYmFy"},
+      {std::string("\0\xff\xfe", 3), "AP/+"},
+      {std::string(57, '\0'), std::string(76, 'A')},
+      {std::string(58, '\0'), std::string(76, 'A') + "\nAA=="},
+  };
+  for (const auto& [data, encoded] : cases) {
+    ByteString out = "x";
+    AppendBase64(out, data);
+    EXPECT_EQ(out, "x" + encoded) << data.size() << " bytes";
+  }
+}
+
+TEST(EnexDocument, ResourcesFollowTheTagsAndOnlyWhenThereAreAny) {
+  NoteResource png{std::string("\x89PNG\r\n", 6), "image/png", 40, 30, u"_img_1.png"};
+  NoteResource jpeg{"\xff\xd8", "image/jpeg", 0, 0, u""};
+  const ByteString document =
+      BuildEnexDocument(u"T", u"<en-media type=\"image/png\" hash=\"" +
+                                  WideFromAscii(Md5Hex(png.data)) + u"\"/>",
+                        kTime, kTime, u"a", {png, jpeg});
+  ExpectWellFormed(document);
+  const std::string tags = "\n<tag>a</tag>\n\n";
+  const size_t afterTags = document.find(tags);
+  ASSERT_NE(afterTags, ByteString::npos);
+  EXPECT_EQ(document.substr(afterTags + tags.size()),
+            "<resource><data encoding=\"base64\">\niVBORw0K\n</data><mime>image/png</mime>"
+            "<width>40</width><height>30</height><resource-attributes><file-name>_img_1.png"
+            "</file-name></resource-attributes></resource>\n"
+            "<resource><data encoding=\"base64\">\n/9g=\n</data><mime>image/jpeg</mime>"
+            "</resource>\n</note>\n</en-export>");
+  EXPECT_EQ(BuildEnexDocument(u"T", u"c", kTime, kTime, u"a", {}),
+            BuildEnexDocument(u"T", u"c", kTime, kTime, u"a"));
 }
 
 }  // namespace
