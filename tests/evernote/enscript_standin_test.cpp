@@ -2,6 +2,8 @@
 // refuses, so that the runner's tests can trust what it stores.
 #include <gtest/gtest.h>
 
+#include "evernote/enex_writer.h"
+#include "evernote/md5.h"
 #include "tests/enscript_fixture.h"
 
 namespace {
@@ -124,6 +126,30 @@ TEST(EnscriptStandinTest, StoresResourcesWithTheirBytesBesideTheNote) {
   EXPECT_EQ(gif.width, 0);
   EXPECT_EQ(gif.fileName, u"");
   EXPECT_EQ(gif.dataFile, u"note-0001-9dd4e461268c8034f5c8564e155c67a6.gif");
+}
+
+// What the ENEX writer makes of a note with a picture (base64 over several lines) is
+// taken whole.
+TEST(EnscriptStandinTest, TakesTheWritersResources) {
+  ScopedEnscript enscript(L"writer");
+  NoteResource picture;
+  for (int i = 0; i < 300; ++i) picture.data += static_cast<char>(i * 7);
+  picture.mime = "image/png";
+  picture.width = 3;
+  picture.height = 2;
+  picture.fileName = u"_img_1.png";
+  WideString content = u"<en-note><en-media type=\"image/png\" hash=\"" +
+                       WideFromAscii(Md5Hex(picture.data)) + u"\"/></en-note>";
+  WriteFileBytes(enscript.folder() + L"w.enex",
+                 BuildEnexDocument(u"t", content, NoteTime{2026}, NoteTime{2026}, u"", {picture}));
+  ASSERT_EQ(RunStandin(enscript, L"importNotes /sw.enex"), 0u);
+  auto notes = enscript.Notes();
+  ASSERT_EQ(notes.size(), 1u);
+  ASSERT_EQ(notes[0].resources.size(), 1u);
+  EXPECT_EQ(notes[0].resources[0].bytes, picture.data);
+  EXPECT_EQ(notes[0].resources[0].width, 3);
+  EXPECT_EQ(notes[0].resources[0].height, 2);
+  EXPECT_EQ(notes[0].resources[0].fileName, u"_img_1.png");
 }
 
 TEST(EnscriptStandinTest, FaultFileSetsTheExitCodeAfterImporting) {
