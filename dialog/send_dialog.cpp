@@ -348,7 +348,7 @@ void SendDialog::SendNote(const WideString* htmlCode) {
       RichEditTextLength(GetDlgItem(window, IDC_RICH_EDIT), RichEditPart::kWholeText) > 0) {
     AddLogLine(window, u"ERROR: Cannot capture the text as RTF; nothing was sent");
   } else {
-    ::SendNote(request);
+    ::SendNote(std::move(request));
   }
   PlayNotificationSound();
 }

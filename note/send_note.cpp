@@ -6,6 +6,7 @@
 #include "convert/rtf_to_html.h"
 #include "convert/well_formed.h"
 #include "evernote/enex_file.h"
+#include "note/note_pictures.h"
 #include "resources/resource_ids.h"
 #include "resources/web_addresses.h"
 #include "text/markup_escape.h"
@@ -32,15 +33,20 @@ void LogError(const SendRequest& request, const WideString& text) {
   Log(request, u"ERROR: " + text);
 }
 
-// The page converted and cleaned up; false (logged) when the converter failed, since a
-// note made of an error message or of nothing would hide that the page went nowhere.
-bool RichTextBody(const SendRequest& request, WideString& body) {
+// The page converted and cleaned up, its pictures as resources; false (logged) when the
+// converter failed, since a note made of an error message or of nothing would hide that
+// the page went nowhere.
+bool RichTextBody(SendRequest& request, WideString& body, std::vector<NoteResource>& resources) {
   WideString failure;
-  if (!ConvertRtfToHtml(request.rtf, body, &failure)) {
+  std::vector<PictureData> pictures;
+  const bool converted = ConvertRtfToHtml(request.rtf, body, &failure, &pictures);
+  ByteString().swap(request.rtf);  // of no more use: a large page frees it before the import
+  if (!converted) {
     LogError(request, failure + u"; nothing was sent");
     return false;
   }
   CleanConvertedHtml(body);
+  resources = AttachPictures(body, pictures, [&](const WideString& line) { Log(request, line); });
   return true;
 }
 
@@ -49,7 +55,7 @@ DWORD WaitNoticeMs() {
   return seconds ? *seconds * 1000 : kDefaultWaitNoticeMs;
 }
 
-void SendComposedNote(const SendRequest& request) {
+void SendComposedNote(SendRequest& request) {
   const bool richText = request.source == BodySource::kRichText;
   WideString first = ModuleString(richText ? IDS_CONVERT_TEXT : IDS_SEND_HTML_CODE);
   if (!first.empty()) Log(request, first);
@@ -59,9 +65,10 @@ void SendComposedNote(const SendRequest& request) {
     content = LinkParagraph(request.link, request.documentPath, request.title, CurrentStamp(),
                             ImportedByText());
   content += u"<P>";
+  std::vector<NoteResource> resources;
   if (richText) {
     WideString body;  // gone before the import, which holds the whole document
-    if (!RichTextBody(request, body)) return;
+    if (!RichTextBody(request, body, resources)) return;
     content += body;
   } else {
     content += request.htmlCode;
@@ -76,6 +83,7 @@ void SendComposedNote(const SendRequest& request) {
   import.logCallback = request.logCallback;
   import.logContext = request.logContext;
   if (!request.tags.empty()) import.tags = &request.tags;
+  import.resources = &resources;
   import.waitNoticeMs = WaitNoticeMs();
   import.saveAsFile = ReadUserSetting(kSaveEnexFileSetting).value_or(0) == 1;
   RunImport(import);
@@ -118,7 +126,7 @@ WideString ImportedByText() {
   return ModuleString(IDS_IMPORTED_FROM) + u" " + ModuleString(IDS_BY) + u" Yarrin2Evernote";
 }
 
-void SendNote(const SendRequest& request) {
+void SendNote(SendRequest request) {
   // The import cleans up after itself (note file deleted, ENScript waited for) on every
   // way out; what is left here is to tell the user.
   try {

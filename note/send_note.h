@@ -28,8 +28,9 @@ struct SendRequest {
 
 // Sends the note and waits until the import has ended; reports through the log, where
 // every failure is a line beginning "ERROR: ". A page the converter cannot convert is not
-// sent. Nothing is thrown. The notification sound is the caller's.
-void SendNote(const SendRequest& request);
+// sent. Nothing is thrown. The notification sound is the caller's. The request is taken
+// by value, so that a caller who moves it in lets the page's RTF go once it is converted.
+void SendNote(SendRequest request);
 
 // The per-user setting (seconds) for how often a send that waits for ENScript says so.
 inline constexpr wchar_t kWaitNoticeSetting[] = L"WaitNoticeSeconds";

@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# Times one send for pages of 0.1, 1 and 10 MB (or the sizes given) under Wine.
+# Times one send under Wine:
+#   bench/send/run.sh [MB...]            pages of formatted text: 0.1, 1 and 10 MB by default
+#   bench/send/run.sh --pictures [MB]    a page with 20 MB of pictures (or MB)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+program=send_bench
+if [ "${1:-}" = "--pictures" ]; then
+  program=pictures_bench
+  shift
+fi
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j "$(nproc)" --target send_bench irun
+cmake --build --preset win64 -j "$(nproc)" --target $program irun
 source tools/display.sh
 start_display
 trap stop_display EXIT
 prepare_wine_prefix build/win64/wineprefix
-"$Y2E_WINE" build/win64/bin/send_bench.exe "$@"
+"$Y2E_WINE" build/win64/bin/$program.exe "$@"

@@ -20,7 +20,8 @@
 namespace {
 
 // A page with what users keep in Yarrin: a heading, bold and italic text, a bulleted
-// list, a small table, a web address, a bookmark and a line of Cyrillic.
+// list, a small table, a web address, a bookmark, a line of Cyrillic and a picture (a
+// Windows metafile, as rich edit keeps pictures: a red rectangle).
 const char kSamplePage[] =
     "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}"
     "{\\f1\\fswiss\\fcharset204 Arial;}}"
@@ -33,6 +34,9 @@ const char kSamplePage[] =
     "\\pard\\sa120 More at https://yarrin2evernote.org/demo and in the manual.\\par "
     "bookmark<Summary The summary starts here>\\par "
     "\\f1\\lang1049 \\u1055?\\u1088?\\u1080?\\u1074?\\u1077?\\u1090?, \\u1084?\\u1080?\\u1088?!\\f0\\par "
+    "A diagram: {\\pict\\wmetafile8\\picw10583\\pich7938\\picwgoal1200\\pichgoal900 "
+    "010009000003280000000100070000000000050000000b0200000000050000000c022c01900107000000fc02"
+    "0000ff0000000000040000002d010000070000001b04fa002c0132006400030000000000}\\par "
     // Wine's rich edit reads back the tables it writes only in part (its cells lose
     // their row); on Windows the table arrives as a table.
     "\\trowd\\trgaph108\\cellx2200\\cellx4400"
@@ -110,6 +114,17 @@ std::wstring InstallEnscript(bool installed) {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
   RegisterProgram(L"Evernote.exe", BinFolder() + L"Evernote.exe");
   return folder;
+}
+
+// One line per resource of the note: type, size, hash, file name.
+std::string Resources(const StoredNote& note) {
+  std::string lines;
+  for (const StoredResource& resource : note.resources) {
+    lines += "  resource: " + Utf8(resource.mime) + ", " + std::to_string(resource.width) + " x " +
+             std::to_string(resource.height) + " pixels, " + std::to_string(resource.bytes.size()) +
+             " bytes, MD5 " + Utf8(resource.hash) + ", " + Utf8(resource.fileName) + "\n";
+  }
+  return lines;
 }
 
 // The saved file's path from the dialog's log ("Saved: <path>"), or empty.
@@ -219,7 +234,7 @@ int wmain(int argc, wchar_t** argv) {
         "  title:   " + Utf8(note.title) + "\n"
         "  tags:    " + tags + "\n"
         "  created: " + Utf8(note.created) + "\n"
-        "  updated: " + Utf8(note.updated) + "\n"
+        "  updated: " + Utf8(note.updated) + "\n" + Resources(note) +
         "  content:\n" + Utf8(note.content) + "\n");
   return 0;
 }

@@ -1,0 +1,152 @@
+// One send of a page that holds 20 MB of pictures (or the megabytes given): half as PNG
+// files, which go into the note as they are, half as 24-bit bitmaps, which are drawn and
+// encoded as PNG. The send operation is called as the dialog calls it; the time runs
+// from the call until ENScript has started, when the whole note is in memory. Run under
+// Wine:
+//
+//   bench/send/run.sh --pictures [MB]
+//
+// Prints the send time and the private memory in use when ENScript starts, beyond what
+// was in use before the page was made (the page's RTF is let go once it is converted).
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "note/send_note.h"
+#include "tests/enscript_fixture.h"
+
+namespace {
+
+constexpr char kHex[] = "0123456789abcdef";
+
+void AppendHex(std::string& rtf, const std::string& bytes) {
+  for (unsigned char byte : bytes) {
+    rtf += kHex[byte >> 4];
+    rtf += kHex[byte & 15];
+  }
+}
+
+std::string BigEndian(uint32_t value) {
+  return {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+}
+
+std::string LittleEndian(uint32_t value, int bytes) {
+  std::string text;
+  for (int i = 0; i < bytes; ++i) text += char(value >> (8 * i));
+  return text;
+}
+
+// A PNG signature and header, noise, and the end chunk: what the note carries as it is
+// (nothing decodes it on the way).
+std::string PngOfSize(size_t bytes, std::mt19937& rng) {
+  std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + BigEndian(13) + "IHDR" +
+                    BigEndian(1024) + BigEndian(768) + std::string("\x08\x02\x00\x00\x00", 5) +
+                    BigEndian(0);
+  const std::string end = std::string(4, '\0') + "IEND\xae\x42\x60\x82";
+  while (png.size() + end.size() < bytes) png += char(rng());
+  return png + end;
+}
+
+// A 24-bit bottom-up DIB of width x height with a colour gradient, its own for each seed.
+std::string Dib(int width, int height, int seed) {
+  const int row = (width * 3 + 3) & ~3;
+  std::string dib = LittleEndian(40, 4) + LittleEndian(width, 4) + LittleEndian(height, 4) +
+                    LittleEndian(1, 2) + LittleEndian(24, 2) + LittleEndian(0, 4) +
+                    LittleEndian(row * height, 4) + std::string(16, '\0');
+  for (int y = 0; y < height; ++y) {
+    std::string line(row, '\0');
+    for (int x = 0; x < width; ++x) {
+      line[x * 3] = char(x * 255 / width);
+      line[x * 3 + 1] = char(y * 255 / height);
+      line[x * 3 + 2] = char((x + y + seed * 40) & 255);
+    }
+    dib += line;
+  }
+  return dib;
+}
+
+std::string PicturePage(double megabytes) {
+  std::mt19937 rng(3);
+  const size_t half = static_cast<size_t>(megabytes * 1048576 / 2);
+  std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\pard\\fs20 ";
+  const size_t pngBytes = 2 * 1048576;
+  for (size_t done = 0; done < half; done += pngBytes) {
+    rtf += "A photo: {\\pict\\pngblip\\picw1024\\pich768\\picwgoal7680\\pichgoal5760 ";
+    AppendHex(rtf, PngOfSize(pngBytes, rng));
+    rtf += "}\\par ";
+  }
+  const int width = 1200, height = 1000;
+  size_t done = 0;
+  for (int seed = 0; done < half; ++seed) {
+    const std::string dib = Dib(width, height, seed);
+    rtf += "A screenshot: {\\pict\\dibitmap0\\picw1200\\pich1000\\picwgoal18000\\pichgoal15000 ";
+    AppendHex(rtf, dib);
+    rtf += "}\\par ";
+    done += dib.size();
+  }
+  return rtf + "}";
+}
+
+unsigned long long NowIn100ns() {
+  FILETIME now;
+  GetSystemTimePreciseAsFileTime(&now);
+  return (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+SIZE_T PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+  return counters.PagefileUsage;
+}
+
+struct Progress {
+  unsigned long long started = 0;
+  SIZE_T privateBytes = 0;
+  std::string lastLine;
+};
+
+int RecordLine(const wchar_t* text, void* context) {
+  auto* progress = static_cast<Progress*>(context);
+  std::wstring line(text);
+  if (line.rfind(L"ENScript started ", 0) == 0) {
+    progress->started = NowIn100ns();
+    progress->privateBytes = PrivateBytes();
+  }
+  progress->lastLine.assign(line.begin(), line.end());
+  if (std::getenv("BENCH_LOG")) std::printf("  log: %s\n", progress->lastLine.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const double megabytes = argc > 1 ? std::atof(argv[1]) : 20;
+  ScopedEnscript enscript(L"pictures-bench");
+  Progress progress;
+  const SIZE_T before = PrivateBytes();
+  SendRequest request;
+  request.title = u"Pictures";
+  request.rtf = PicturePage(megabytes);
+  request.logCallback = RecordLine;
+  request.logContext = &progress;
+  const double rtfMegabytes = request.rtf.size() / 1048576.0;
+  const unsigned long long start = NowIn100ns();
+  SendNote(std::move(request));
+  if (progress.started == 0) {
+    std::printf("the send did not start ENScript: %s\n", progress.lastLine.c_str());
+    return 1;
+  }
+  const auto notes = enscript.Notes();
+  const size_t resources = notes.empty() ? 0 : notes[0].resources.size();
+  std::printf("%10s %10s %10s %12s %16s\n", "pictures", "RTF (MB)", "resources", "send (s)",
+              "MB in use");
+  std::printf("%10.1f %10.1f %10zu %12.3f %16.1f\n", megabytes, rtfMegabytes, resources,
+              (progress.started - start) / 1e7,
+              progress.privateBytes > before ? (progress.privateBytes - before) / 1048576.0 : 0.0);
+  return 0;
+}

@@ -1,0 +1,115 @@
+// Pictures of a page arrive as resources of the note: the send operation with RTF that
+// LibreOffice wrote (a PNG, a JPEG and a Windows metafile), through the project's
+// converter, to the ENScript stand-in, which keeps the resources' bytes.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "evernote/md5.h"
+#include "note/send_note.h"
+#include "tests/enscript_fixture.h"
+
+namespace {
+
+std::string SampleFile(const char* name) {
+  std::ifstream file(std::string(Y2E_OFFICE_SAMPLES) + "/" + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+int CollectLine(const wchar_t* text, void* context) {
+  static_cast<std::vector<std::wstring>*>(context)->push_back(text);
+  return 0;
+}
+
+uint32_t BigEndian32(const std::string& bytes, size_t at) {
+  auto byte = [&](size_t i) { return uint32_t(static_cast<unsigned char>(bytes[at + i])); };
+  return byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+}
+
+class SendPicturesTest : public ::testing::Test {
+ protected:
+  std::vector<StoredNote> Send(const std::string& rtf) {
+    SendRequest request;
+    request.title = u"Pictures";
+    request.rtf = rtf;
+    request.logCallback = CollectLine;
+    request.logContext = &log;
+    SendNote(request);
+    return enscript.Notes();
+  }
+
+  ScopedEnscript enscript{L"pictures"};
+  std::vector<std::wstring> log;
+};
+
+TEST_F(SendPicturesTest, PngJpegAndMetafileArriveAsResourcesNamedInTheContent) {
+  const std::string png = SampleFile("picture.png");
+  const std::string jpeg = SampleFile("picture.jpg");
+  ASSERT_FALSE(png.empty());
+  auto notes = Send(SampleFile("pictures.rtf"));
+  ASSERT_EQ(notes.size(), 1u) << (log.empty() ? "" : std::string(log.back().begin(), log.back().end()));
+  const StoredNote& note = notes[0];
+  ASSERT_EQ(note.resources.size(), 3u);
+
+  // PNG and JPEG go as they are.
+  const StoredResource& first = note.resources[0];
+  EXPECT_EQ(first.mime, u"image/png");
+  EXPECT_EQ(first.bytes, png);
+  EXPECT_EQ(first.hash, WideFromAscii(Md5Hex(png)));
+  EXPECT_EQ(first.width, 40);
+  EXPECT_EQ(first.height, 30);
+  EXPECT_EQ(note.resources[1].mime, u"image/jpeg");
+  EXPECT_EQ(note.resources[1].bytes, jpeg);
+
+  // The metafile is drawn as a PNG of its display size.
+  const StoredResource& drawn = note.resources[2];
+  EXPECT_EQ(drawn.mime, u"image/png");
+  ASSERT_GE(drawn.bytes.size(), 24u);
+  EXPECT_EQ(drawn.bytes.compare(0, 8, "\x89PNG\r\n\x1a\n"), 0);
+  EXPECT_EQ(static_cast<int>(BigEndian32(drawn.bytes, 16)), drawn.width);
+  EXPECT_EQ(static_cast<int>(BigEndian32(drawn.bytes, 20)), drawn.height);
+  EXPECT_GT(drawn.width, 10);
+  EXPECT_EQ(drawn.fileName, u"_img_3.png");
+
+  // Each picture stands in the content as en-media naming its resource; no image
+  // reference is left.
+  for (const StoredResource& resource : note.resources) {
+    EXPECT_NE(note.content.find(u"<en-media type=\"" + resource.mime + u"\" hash=\"" +
+                                resource.hash + u"\""),
+              WideString::npos)
+        << std::string(resource.hash.begin(), resource.hash.end());
+  }
+  EXPECT_EQ(note.content.find(u"<img"), WideString::npos);
+  EXPECT_NE(note.content.find(u"width=\"40\" height=\"30\"/>"), WideString::npos);
+}
+
+// The same picture twice is one resource; a picture too large to draw is left out with
+// a line that names it, and the rest of the page still goes.
+TEST_F(SendPicturesTest, RepeatedPictureIsOneResourceAndAnUndrawableOneIsLeftOut) {
+  // A 2 x 1 DIB: a red and a green pixel.
+  const std::string dib =
+      "28000000020000000100000001001800000000000800000000000000000000000000000000000000"
+      "0000ff00ff000000";
+  const std::string picture = "{\\pict\\dibitmap0\\picw2\\pich1 " + dib + "}";
+  const std::string huge = "{\\pict\\dibitmap0\\picw2\\pich1\\picwgoal2000000\\pichgoal2000000 " + dib + "}";
+  const std::string rtf = "{\\rtf1\\ansi a" + picture + "b" + picture + "c" + huge + "d\\par}";
+  auto notes = Send(rtf);
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].resources.size(), 1u);
+  const WideString& content = notes[0].content;
+  size_t first = content.find(u"<en-media");
+  ASSERT_NE(first, WideString::npos);
+  EXPECT_NE(content.find(u"<en-media", first + 1), WideString::npos) << "one en-media each";
+  EXPECT_NE(content.find(u"/>c"), WideString::npos);
+  EXPECT_NE(content.find(u"cd"), WideString::npos) << "the undrawable picture goes";
+  bool named = false;
+  for (const std::wstring& line : log)
+    named |= line.rfind(L"Picture _img_3.bmp is left out: ", 0) == 0;
+  EXPECT_TRUE(named);
+}
+
+}  // namespace
