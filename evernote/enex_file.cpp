@@ -16,20 +16,6 @@ constexpr size_t kNumberAndExtension = 12;
 
 FileRevealer revealer = ShowFileInExplorer;
 
-// COM for this thread for a scope, whatever the host set up before.
-class ComScope {
- public:
-  ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-  ~ComScope() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-
- private:
-  HRESULT result_;
-};
-
 WideString DocumentsFolder() {
   PWSTR path = nullptr;
   WideString folder;
@@ -98,7 +84,7 @@ bool SaveEnexFile(const WideString& folder, WideView title, const ByteString& do
 }
 
 void ShowFileInExplorer(const WideString& path) {
-  ComScope com;
+  ComApartment com;  // the shell parses names through COM
   PIDLIST_ABSOLUTE item = nullptr;
   if (FAILED(SHParseDisplayName(WidePtr(path), nullptr, &item, 0, nullptr)) || !item) return;
   SHOpenFolderAndSelectItems(item, 0, nullptr, 0);

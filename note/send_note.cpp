@@ -51,8 +51,10 @@ bool RichTextBody(SendRequest& request, WideString& body, std::vector<NoteResour
 }
 
 DWORD WaitNoticeMs() {
+  constexpr DWORD kLongestSeconds = 24 * 60 * 60;  // beyond a day the product overflows
   auto seconds = ReadUserSetting(kWaitNoticeSetting);
-  return seconds ? *seconds * 1000 : kDefaultWaitNoticeMs;
+  if (!seconds) return kDefaultWaitNoticeMs;
+  return (*seconds < kLongestSeconds ? *seconds : kLongestSeconds) * 1000;
 }
 
 void SendComposedNote(SendRequest& request) {
@@ -88,7 +90,6 @@ void SendComposedNote(SendRequest& request) {
   import.saveAsFile = ReadUserSetting(kSaveEnexFileSetting).value_or(0) == 1;
   RunImport(import);
 }
-
 
 }  // namespace
 
