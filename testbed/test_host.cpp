@@ -1,6 +1,7 @@
 #include "testbed/test_host.h"
 
 #include <oleauto.h>
+#include <commctrl.h>
 #include <richedit.h>
 
 #include <cstring>
@@ -208,6 +209,20 @@ void SelectInEditor(LONG first, LONG last) {
 
 WideString EditorText() {
   return WideFromPtr(WindowText(HostEditor()).c_str());
+}
+
+std::vector<std::wstring> ListRows(HWND list) {
+  std::vector<std::wstring> rows;
+  int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    wchar_t text[4000] = {};
+    LVITEMW item{};
+    item.pszText = text;
+    item.cchTextMax = 4000;
+    SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
+    rows.push_back(text);
+  }
+  return rows;
 }
 
 std::wstring WindowText(HWND window) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "plugin/plugin_api.h"
 #include "text/wide_string.h"
@@ -105,3 +106,6 @@ void PumpMessages(DWORD ms);
 
 // Text of a window or dialog control.
 std::wstring WindowText(HWND window);
+
+// The rows of a report list view (the send dialog's log), in order.
+std::vector<std::wstring> ListRows(HWND list);

@@ -57,16 +57,7 @@ void Print(const std::string& text) {
 
 std::wstring LogRows(HWND list) {
   std::wstring rows;
-  int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    wchar_t text[2000] = {};
-    LVITEMW item{};
-    item.iSubItem = 0;
-    item.pszText = text;
-    item.cchTextMax = 2000;
-    SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-    rows += L"  " + std::wstring(text) + L"\n";
-  }
+  for (const std::wstring& row : ListRows(list)) rows += L"  " + row + L"\n";
   return rows;
 }
 

@@ -40,20 +40,7 @@ std::wstring WithoutFinalBreak(std::wstring text) {
   return text;
 }
 
-std::vector<std::wstring> LogRows(HWND dialog) {
-  HWND list = GetDlgItem(dialog, IDC_LOG_LIST);
-  std::vector<std::wstring> rows;
-  auto count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int row = 0; row < count; ++row) {
-    wchar_t text[4000] = {};
-    LVITEMW item{};
-    item.pszText = text;
-    item.cchTextMax = 4000;
-    SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-    rows.push_back(text);
-  }
-  return rows;
-}
+std::vector<std::wstring> LogRows(HWND dialog) { return ListRows(GetDlgItem(dialog, IDC_LOG_LIST)); }
 
 CHARRANGE SelectionOf(HWND richEdit) {
   CHARRANGE range{-1, -1};

@@ -22,20 +22,7 @@ const char kPage[] =
 std::vector<std::wstring> revealed;
 void RecordReveal(const WideString& path) { revealed.emplace_back(path.begin(), path.end()); }
 
-std::vector<std::wstring> LogRows(HWND dialog) {
-  HWND list = GetDlgItem(dialog, 1003);
-  std::vector<std::wstring> rows;
-  int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    wchar_t text[2000] = {};
-    LVITEMW item{};
-    item.pszText = text;
-    item.cchTextMax = 2000;
-    SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-    rows.push_back(text);
-  }
-  return rows;
-}
+std::vector<std::wstring> LogRows(HWND dialog) { return ListRows(GetDlgItem(dialog, 1003)); }
 
 // The rows one press of Send added.
 std::vector<std::wstring> SendOnce() {

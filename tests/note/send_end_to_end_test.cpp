@@ -30,20 +30,7 @@ std::wstring EnexNow() {
   return text;
 }
 
-std::vector<std::wstring> LogRows(HWND dialog) {
-  HWND list = GetDlgItem(dialog, 1003);
-  std::vector<std::wstring> rows;
-  int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    wchar_t text[4000] = {};
-    LVITEMW item{};
-    item.pszText = text;
-    item.cchTextMax = 4000;
-    SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-    rows.push_back(text);
-  }
-  return rows;
-}
+std::vector<std::wstring> LogRows(HWND dialog) { return ListRows(GetDlgItem(dialog, 1003)); }
 
 // What one or more presses of "Send To Evernote" left behind.
 struct SendResult {

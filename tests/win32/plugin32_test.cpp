@@ -183,20 +183,6 @@ TEST_F(Plugin32Test, MenuItemRecordsOf1860Bytes) {
   EXPECT_EQ(Difference(untouched, record), "same");
 }
 
-std::vector<std::wstring> LogRows(HWND list) {
-  std::vector<std::wstring> rows;
-  int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    wchar_t text[1000] = {};
-    LVITEMW item{};
-    item.pszText = text;
-    item.cchTextMax = 1000;
-    SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-    rows.push_back(text);
-  }
-  return rows;
-}
-
 std::wstring ClassOf(HWND window) {
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
@@ -244,7 +230,7 @@ TEST_F(Plugin32Test, EditorEventThenCommandZeroOpensDialog101OverTheHostsAnswers
     HWND list = GetDlgItem(dialog, 1003);
     seen.logText = static_cast<COLORREF>(SendMessageW(list, LVM_GETTEXTCOLOR, 0, 0));
     seen.logBackground = static_cast<COLORREF>(SendMessageW(list, LVM_GETBKCOLOR, 0, 0));
-    seen.log = LogRows(list);
+    seen.log = ListRows(list);
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   }, 30000);
   Bytes command(8);

@@ -34,20 +34,6 @@ std::wstring WinePath(const std::string& unixPath) {
   return L"Z:" + std::wstring(unixPath.begin(), unixPath.end());
 }
 
-std::vector<std::wstring> LogRows(HWND list) {
-  std::vector<std::wstring> rows;
-  int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-  for (int i = 0; i < count; ++i) {
-    wchar_t text[2000] = {};
-    LVITEMW item{};
-    item.pszText = text;
-    item.cchTextMax = 2000;
-    SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-    rows.push_back(text);
-  }
-  return rows;
-}
-
 // Holds all of this process's free address space but about `leftMegabytes`, in holes of
 // at most 64 MB, for the object's lifetime: a 32-bit host that has used up most of its
 // 2 GB. Meant for the 32-bit build.
@@ -83,14 +69,14 @@ std::vector<std::wstring> SendThroughDialog(bool& opened, size_t leftMegabytes =
   auto watch = WhenWindowAppears(DialogCaptionStartingWith(L"Yarrin2Evernote"), [&](HWND dialog) {
     opened = true;
     HWND list = GetDlgItem(dialog, 1003);
-    size_t before = LogRows(list).size();
+    size_t before = ListRows(list).size();
     {
       std::unique_ptr<TightAddressSpace> tight;
       if (leftMegabytes > 0) tight = std::make_unique<TightAddressSpace>(leftMegabytes);
       SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
     }
-    std::vector<std::wstring> after = LogRows(list);
+    std::vector<std::wstring> after = ListRows(list);
     added.assign(after.begin() + static_cast<ptrdiff_t>(before), after.end());
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
   }, 300000);
