@@ -1,5 +1,7 @@
 #include "convert/html_cleanup.h"
 
+#include <algorithm>
+
 #ifdef _WIN32
 #include <windows.h>
 #include <rpc.h>
@@ -12,16 +14,16 @@ namespace {
 
 constexpr WideView kBookmarkOpen = u"bookmark&lt;";
 constexpr WideView kBookmarkClose = u"&gt;";
-constexpr WideView kAnchorOpen = u"<A NAME=\"";
-constexpr WideView kAnchorClose = u"\"><FONT COLOR=\"orange\">&#8226;</FONT></A>";
+constexpr WideView kAnchorOpen = u"<a name=\"";
+constexpr WideView kAnchorClose = u"\"><font color=\"orange\">&#8226;</font></a>";
 // kAnchorClose up to its first blank: what a bookmark that starts inside an anchor name
 // takes as the rest of its own name.
-constexpr WideView kAnchorCloseHead = u"\"><FONT";
+constexpr WideView kAnchorCloseHead = u"\"><font";
 constexpr int kOpenLength = static_cast<int>(kBookmarkOpen.size());
 constexpr int kCloseLength = static_cast<int>(kBookmarkClose.size());
-constexpr WideView kAnchorHead = u"<A HREF=\"";
-constexpr WideView kAnchorMiddle = u"\" TARGET=\"_blank\">";
-constexpr WideView kAnchorTail = u"</A>";
+constexpr WideView kAnchorHead = u"<a href=\"";
+constexpr WideView kAnchorMiddle = u"\" target=\"_blank\">";
+constexpr WideView kAnchorTail = u"</a>";
 
 // Index of the next "http://" or "https://" at or after start, or -1.
 int FindAddressStart(WideView text, int start) {
@@ -37,21 +39,61 @@ struct AddressRange {
   size_t end;
 };
 
-// The addresses that LinkifyText would link in text[from, to), as ranges of text.
+// Where an address found at [start, end) really ends: before a character reference that
+// no address holds (a no-break space, angle brackets, a quote), and before punctuation
+// that ends the sentence around it: ".,;:!?" and a ")" without its "(".
+size_t AddressEnd(WideView text, size_t start, size_t end) {
+  for (WideView stop : {u"&nbsp;", u"&#160;", u"&lt;", u"&gt;", u"&quot;"}) {
+    const size_t at = text.substr(0, end).find(stop, start + 7);
+    if (at != WideView::npos) end = at;
+  }
+  int open = 0;
+  int close = 0;
+  for (size_t i = start; i < end; ++i) {
+    open += text[i] == u'(';
+    close += text[i] == u')';
+  }
+  const size_t shortest = start + 7;  // "http://" stays whole
+  while (end > shortest) {
+    const char16_t last = text[end - 1];
+    if (WideView(u".,;:!?").find(last) != WideView::npos) {
+      --end;
+    } else if (last == u')' && close > open) {
+      --close;
+      --end;
+    } else {
+      break;
+    }
+  }
+  return end;
+}
+
+// The addresses in text[from, to), as ranges of text.
 void CollectAddresses(WideView text, size_t from, size_t to, std::vector<AddressRange>& found) {
   const WideView piece = text.substr(from, to - from);
   int pos = 0;
   for (;;) {
     const int start = FindAddressStart(piece, pos);
     if (start < 0) return;
-    const size_t end = piece.find_first_of(u" \r\n", static_cast<size_t>(start) + 7);
-    if (end == WideView::npos) {
-      found.push_back({from + start, to});
-      return;
-    }
-    found.push_back({from + start, from + end});
+    size_t end = piece.find_first_of(u" \r\n", static_cast<size_t>(start) + 7);
+    if (end == WideView::npos) end = piece.size();
+    found.push_back({from + start, from + AddressEnd(piece, static_cast<size_t>(start), end)});
+    if (end == piece.size()) return;
     pos = static_cast<int>(end) + 1;
   }
+}
+
+// How a tag changes the number of open anchors: +1 for "<a ...>", -1 for "</a>".
+int AnchorChange(WideView tag) {
+  const bool end = tag.size() > 2 && tag[1] == u'/';
+  const size_t name = end ? 2 : 1;
+  if (tag.size() <= name + 1 || (tag[name] != u'a' && tag[name] != u'A')) return 0;
+  const char16_t after = tag[name + 1];
+  if (after != u' ' && after != u'>' && after != u'\t' && after != u'\r' && after != u'\n' &&
+      after != u'/')
+    return 0;
+  if (end) return -1;
+  return tag[tag.size() - 2] == u'/' ? 0 : 1;  // "<a/>" holds nothing
 }
 
 }  // namespace
@@ -176,22 +218,26 @@ void LinkifyUrls(WideString& html) {
   // First find every address of the text segments, then widen the text once and move
   // its pieces back to front into place: the text only grows, and a document of many
   // megabytes needs no second copy.
+  // Text inside a link already made (by the converter, from the page's own links) is
+  // not linked again: an anchor inside an anchor is no valid note.
   std::vector<AddressRange> found;
   const WideView text = html;
   size_t pos = 0;
+  int anchors = 0;
   for (;;) {
     const size_t lt = text.find(u'<', pos);
     if (lt == WideView::npos) {
-      CollectAddresses(text, pos, text.size(), found);
+      if (anchors == 0) CollectAddresses(text, pos, text.size(), found);
       break;
     }
-    CollectAddresses(text, pos, lt, found);
+    if (anchors == 0) CollectAddresses(text, pos, lt, found);
     const size_t gt = text.find(u'>', lt + 1);
     if (gt == WideView::npos) {
       // A stray "<": what follows is text of the note and must not be lost.
-      CollectAddresses(text, lt, text.size(), found);
+      if (anchors == 0) CollectAddresses(text, lt, text.size(), found);
       break;
     }
+    anchors = std::max(0, anchors + AnchorChange(text.substr(lt, gt + 1 - lt)));
     pos = gt + 1;
   }
   if (found.empty()) return;

@@ -33,8 +33,11 @@ void ConvertBookmarks(WideString& html, const AnchorNameSource& newName);
 // digits alone when removePunctuation is set.
 WideString NewUuidText(bool removePunctuation);
 
-// Links every "http://" and "https://" address found in the text between tags. Text
-// after a "<" that no ">" follows is kept and treated as text.
+// Links every "http://" and "https://" address found in the text between tags, except
+// inside a link that is already there. An address ends at a blank, a line break or a tag,
+// and leaves out a following "&nbsp;" and the punctuation that ends its sentence
+// (".,;:!?" and a ")" without its "("). Text after a "<" that no ">" follows is kept and
+// treated as text.
 void LinkifyUrls(WideString& html);
 
 // Keeps only what lies between the body start tag ("<body " with its blank) and the body

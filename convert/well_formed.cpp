@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
+
+#include "text/xml_chars.h"
 
 namespace {
 
@@ -22,14 +26,6 @@ bool IsSpace(char16_t c) {
 bool IsNameStart(char16_t c) { return IsAsciiLetter(c) || c == u'_' || c == u':'; }
 bool IsNameChar(char16_t c) { return IsNameStart(c) || IsDigit(c) || c == u'-' || c == u'.'; }
 
-char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
-
-bool SameIgnoringAsciiCase(WideView a, WideView b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  return true;
-}
 
 bool IsOneOf(WideView name, std::initializer_list<WideView> names) {
   for (WideView candidate : names)
@@ -46,10 +42,6 @@ bool IsVoidElement(WideView name) {
 // HTML elements whose content is plain text up to their end tag.
 bool IsRawTextElement(WideView name) { return IsOneOf(name, {u"script", u"style"}); }
 
-bool IsXmlChar(uint32_t c) {
-  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-         (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
-}
 
 struct NamedCharacter {
   const char16_t* name;
@@ -104,26 +96,52 @@ int NamedCharacterCode(WideView name) {
   return 0;
 }
 
-// Searches for one pattern again and again from later and later places: an earlier
-// answer that still lies ahead is reused, so that many searches cost one pass.
-class Finder {
+// Every place of one pattern, found by one scan that never goes back: the mender asks
+// from many places and not always in order (a tag that turns out to be text is read again
+// from its next "<"), and each answer costs a binary search instead of a new scan.
+class Occurrences {
  public:
-  Finder(WideView text, WideView pattern) : text_(text), pattern_(pattern) {}
+  Occurrences(WideView text, WideView pattern) : text_(text), pattern_(pattern) {}
+  // The first place at or after start, or kNone.
   size_t From(size_t start) {
-    if (!(searched_ && start >= searchedFrom_ && (found_ == kNone || found_ >= start))) {
-      found_ = text_.find(pattern_, start);
-      searchedFrom_ = start;
-      searched_ = true;
+    for (;;) {
+      const auto first = found_.begin() + static_cast<std::ptrdiff_t>(head_);
+      const auto it = std::lower_bound(first, found_.end(), start);
+      if (it != found_.end()) return *it;
+      if (scanned_ >= text_.size()) return kNone;
+      const size_t next = text_.find(pattern_, scanned_);
+      if (next == kNone) {
+        scanned_ = text_.size();
+        return kNone;
+      }
+      found_.push_back(next);
+      scanned_ = next + 1;
     }
-    return found_;
+  }
+  // Places before done are never asked for again.
+  void Forget(size_t done) {
+    while (head_ < found_.size() && found_[head_] < done) ++head_;
+    if (head_ > 1024 && head_ * 2 > found_.size()) {
+      found_.erase(found_.begin(), found_.begin() + static_cast<std::ptrdiff_t>(head_));
+      head_ = 0;
+    }
   }
 
  private:
   WideView text_;
   WideView pattern_;
-  bool searched_ = false;
-  size_t searchedFrom_ = 0;
-  size_t found_ = kNone;
+  std::vector<size_t> found_;  // every place before scanned_, ascending
+  size_t head_ = 0;
+  size_t scanned_ = 0;
+};
+
+// One attribute of a start tag as written: where its name and value stand.
+struct AttributeSpan {
+  WideView name;
+  size_t valueStart;
+  size_t valueLength;
+  char16_t quote;  // the quote it is written with: the one it had, else '"'
+  bool rewritten;  // unquoted, or bare (its name as value)
 };
 
 class Mender {
@@ -138,6 +156,7 @@ class Mender {
     while (at_ < in_.size()) {
       const char16_t c = in_[at_];
       if (c == u'<') {
+        Forget();
         if (!Markup()) Text(u"&lt;", 1);
       } else if (c == u'&') {
         at_ += AppendReference(at_, out_);
@@ -153,6 +172,10 @@ class Mender {
   }
 
  private:
+  void Forget() {
+    for (Occurrences* found : {&commentEnd_, &cdataEnd_, &tagEnd_, &doubleQuote_, &singleQuote_})
+      found->Forget(at_);
+  }
   bool StartsWith(WideView pattern) const { return in_.substr(at_, pattern.size()) == pattern; }
   bool EndsWithTwoBrackets() const {
     return out_.size() >= 2 && out_[out_.size() - 1] == u']' && out_[out_.size() - 2] == u']';
@@ -264,31 +287,52 @@ class Mender {
     const WideView name = in_.substr(nameStart, nameEnd - nameStart);
     const size_t whole = close + 1 - at_;
     at_ = close + 1;
+    // The walk down the stack ends at the element it closes, so it costs no more than
+    // the elements it closes.
     size_t depth = open_.size();
-    while (depth > 0 && open_[depth - 1] != name) --depth;
-    if (depth == 0) {
-      depth = open_.size();
-      while (depth > 0 && !SameIgnoringAsciiCase(open_[depth - 1], name)) --depth;
+    if (OpenCount(openExact_, WideString(name)) > 0) {
+      while (open_[depth - 1] != name) --depth;
+    } else if (OpenCount(openLower_, AsciiLowered(name)) > 0) {
+      while (!SameIgnoringAsciiCase(open_[depth - 1], name)) --depth;
+    } else {
+      return true;  // nothing to close: the stray end tag goes
     }
-    if (depth == 0) return true;  // nothing to close: the stray end tag goes
     const WideView rest = in_.substr(nameEnd, close - nameEnd);
     const bool exact = depth == open_.size() && open_.back() == name &&
                        std::all_of(rest.begin(), rest.end(), IsSpace);
     while (open_.size() > depth) CloseTop();
     if (exact) {
       out_.append(in_.substr(at_ - whole, whole));
-      open_.pop_back();
+      Pop();
     } else {
       CloseTop();
     }
     return true;
   }
 
+  static size_t OpenCount(const std::unordered_map<WideString, size_t>& counts,
+                          const WideString& name) {
+    const auto it = counts.find(name);
+    return it == counts.end() ? 0 : it->second;
+  }
+
+  void Push(WideView name) {
+    open_.emplace_back(name);
+    ++openExact_[open_.back()];
+    ++openLower_[AsciiLowered(name)];
+  }
+
+  void Pop() {
+    --openExact_[open_.back()];
+    --openLower_[AsciiLowered(open_.back())];
+    open_.pop_back();
+  }
+
   void CloseTop() {
     out_ += u"</";
     out_ += open_.back();
     out_ += u'>';
-    open_.pop_back();
+    Pop();
   }
 
   // HTML's end tags that may be left out: a new item closes the one before it.
@@ -331,33 +375,21 @@ class Mender {
     return std::all_of(name.begin(), name.end(), IsNameChar);
   }
 
-  bool StartTag() {
-    const size_t nameStart = at_ + 1;
-    if (nameStart >= in_.size() || !IsAsciiLetter(in_[nameStart])) return false;
-    const size_t nameEnd = NameEnd(nameStart);
-    // A tag that no ">" follows cannot end.
-    if (tagEnd_.From(nameEnd) == kNone) return false;
-    const WideView name = in_.substr(nameStart, nameEnd - nameStart);
-    WideString tag = u"<" + WideString(name);
-    std::vector<WideView> seen;
-    bool changed = false;
-    bool selfClosed = false;
-    size_t i = nameEnd;
-    if (i < in_.size() && !IsSpace(in_[i]) && in_[i] != u'>' && in_[i] != u'/') {
-      changed = true;  // "<a"b>": HTML reads the rest as the name's; XML cannot
-    }
+  // Reads the attributes of a start tag from i (just after its name) through its ">" or
+  // "/>". Returns the place after the tag, or kNone where no tag ends: at the end of the
+  // text, at a quote that is never closed, or at a "<" outside a quoted value. HTML would
+  // read on past such a "<", but there a tag is far likelier to be text, and reading on
+  // from every "<" of a long run would cost the square of its length.
+  size_t ReadAttributes(size_t i, std::vector<AttributeSpan>& attrs, bool& changed,
+                        bool& selfClosed) {
     for (;;) {
       i = SkipSpaces(i);
-      if (i >= in_.size()) return false;
-      if (in_[i] == u'>') {
-        ++i;
-        break;
-      }
+      if (i >= in_.size() || in_[i] == u'<') return kNone;
+      if (in_[i] == u'>') return i + 1;
       if (in_[i] == u'/') {
         if (i + 1 < in_.size() && in_[i + 1] == u'>') {
           selfClosed = true;
-          i += 2;
-          break;
+          return i + 2;
         }
         ++i;
         changed = true;
@@ -365,45 +397,78 @@ class Mender {
       }
       const size_t attrStart = i;
       while (i < in_.size() && !IsSpace(in_[i]) && in_[i] != u'/' && in_[i] != u'>' &&
-             (in_[i] != u'=' || i == attrStart))
+             (in_[i] != u'=' || i == attrStart)) {
+        if (in_[i] == u'<') return kNone;
         ++i;
-      const WideView attrName = in_.substr(attrStart, i - attrStart);
-      size_t afterName = SkipSpaces(i);
-      size_t valueStart = attrStart;
-      size_t valueLength = attrName.size();
-      char16_t quote = u'"';
+      }
+      AttributeSpan attr{in_.substr(attrStart, i - attrStart), attrStart, i - attrStart, u'"',
+                         true};
+      const size_t afterName = SkipSpaces(i);
       if (afterName < in_.size() && in_[afterName] == u'=') {
         size_t v = SkipSpaces(afterName + 1);
-        if (v >= in_.size()) return false;
+        if (v >= in_.size()) return kNone;
         if (in_[v] == u'"' || in_[v] == u'\'') {
-          quote = in_[v];
-          const size_t close = (quote == u'"' ? doubleQuote_ : singleQuote_).From(v + 1);
-          if (close == kNone) return false;
-          valueStart = v + 1;
-          valueLength = close - v - 1;
+          attr.quote = in_[v];
+          const size_t close = (attr.quote == u'"' ? doubleQuote_ : singleQuote_).From(v + 1);
+          if (close == kNone) return kNone;
+          attr.valueStart = v + 1;
+          attr.valueLength = close - v - 1;
+          attr.rewritten = false;
           i = close + 1;
         } else {
-          valueStart = v;
-          while (v < in_.size() && !IsSpace(in_[v]) && in_[v] != u'>') ++v;
-          valueLength = v - valueStart;
+          attr.valueStart = v;
+          while (v < in_.size() && !IsSpace(in_[v]) && in_[v] != u'>') {
+            if (in_[v] == u'<') return kNone;
+            ++v;
+          }
+          attr.valueLength = v - attr.valueStart;
           i = v;
-          changed = true;  // unquoted
         }
-      } else {
-        changed = true;  // a bare attribute gets its name as value
       }
-      if (!IsXmlName(attrName) || std::find(seen.begin(), seen.end(), attrName) != seen.end()) {
+      changed |= attr.rewritten;
+      attrs.push_back(attr);
+    }
+  }
+
+  // The start tag written with its attributes quoted, each XML name once; true when that
+  // differs from what was read.
+  bool WriteStartTag(WideView name, const std::vector<AttributeSpan>& attrs, WideString& tag) {
+    bool changed = false;
+    std::unordered_set<WideView> seen;
+    tag = u"<" + WideString(name);
+    for (const AttributeSpan& attr : attrs) {
+      if (!IsXmlName(attr.name) || !seen.insert(attr.name).second) {
         changed = true;  // XML cannot hold it, or has it already
         continue;
       }
-      seen.push_back(attrName);
       tag += u' ';
-      tag += attrName;
+      tag += attr.name;
       tag += u'=';
-      tag += quote;
-      changed |= AppendAttributeValue(valueStart, valueLength, quote, tag);
-      tag += quote;
+      tag += attr.quote;
+      changed |= AppendAttributeValue(attr.valueStart, attr.valueLength, attr.quote, tag);
+      tag += attr.quote;
     }
+    return changed;
+  }
+
+  bool StartTag() {
+    const size_t nameStart = at_ + 1;
+    if (nameStart >= in_.size() || !IsAsciiLetter(in_[nameStart])) return false;
+    const size_t nameEnd = NameEnd(nameStart);
+    // A tag that no ">" follows cannot end.
+    if (tagEnd_.From(nameEnd) == kNone) return false;
+    const WideView name = in_.substr(nameStart, nameEnd - nameStart);
+    bool changed = false;
+    bool selfClosed = false;
+    if (nameEnd < in_.size() && !IsSpace(in_[nameEnd]) && in_[nameEnd] != u'>' &&
+        in_[nameEnd] != u'/') {
+      changed = true;  // "<a"b>": HTML reads the rest as the name's; XML cannot
+    }
+    std::vector<AttributeSpan> attrs;
+    const size_t i = ReadAttributes(nameEnd, attrs, changed, selfClosed);
+    if (i == kNone) return false;
+    WideString tag;
+    changed |= WriteStartTag(name, attrs, tag);
     const bool isVoid = IsVoidElement(name);
     if (!isVoid && !selfClosed) CloseImpliedBy(name);
     if (changed) {
@@ -424,7 +489,7 @@ class Mender {
     if (IsRawTextElement(name)) {
       RawText(name);
     } else {
-      open_.emplace_back(name);
+      Push(name);
     }
     return true;
   }
@@ -455,7 +520,7 @@ class Mender {
       ++i;
     }
     at_ = end;
-    open_.emplace_back(name);
+    Push(name);
     if (at_ < in_.size()) EndTag();
   }
 
@@ -463,11 +528,15 @@ class Mender {
   size_t at_ = 0;
   WideString out_;
   std::vector<WideString> open_;
-  Finder commentEnd_;
-  Finder cdataEnd_;
-  Finder tagEnd_;
-  Finder doubleQuote_;
-  Finder singleQuote_;
+  Occurrences commentEnd_;
+  Occurrences cdataEnd_;
+  Occurrences tagEnd_;
+  Occurrences doubleQuote_;
+  Occurrences singleQuote_;
+  // Open elements by name, exactly and in lower case, so that an end tag without a start
+  // tag is found stray at once instead of by a walk down the whole stack.
+  std::unordered_map<WideString, size_t> openExact_;
+  std::unordered_map<WideString, size_t> openLower_;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "text/code_pages.h"
 #include "text/markup_escape.h"
+#include "text/xml_chars.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -16,37 +17,9 @@ constexpr char kExportDtd[] = "http://xml.evernote.com/pub/evernote-export2.dtd"
 constexpr char kNoteDtd[] = "http://xml.evernote.com/pub/enml2.dtd";
 constexpr char16_t kPlaceholder[] = u"$$$NOTE_CONTENT$$$";
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-// Copies text without the code units XML 1.0 forbids (control characters other than
-// tab, line feed and carriage return, U+FFFE, U+FFFF and lone surrogates), passing each
-// kept unit to append.
-template <typename Append>
-void ForEachXmlUnit(WideView text, Append append) {
-  const size_t n = text.size();
-  for (size_t i = 0; i < n; ++i) {
-    const char16_t unit = text[i];
-    if (unit < 0x20 && unit != u'\t' && unit != u'\n' && unit != u'\r') continue;
-    if (unit == 0xFFFE || unit == 0xFFFF) continue;
-    if (IsHighSurrogate(unit)) {
-      if (i + 1 < n && IsLowSurrogate(text[i + 1])) {
-        append(unit);
-        append(text[++i]);
-      }
-      continue;
-    }
-    if (IsLowSurrogate(unit)) continue;
-    append(unit);
-  }
-}
-
 // XML character data: "&", "<" and ">" as entities, forbidden characters left out.
 WideString XmlText(WideView text) {
-  WideString kept;
-  kept.reserve(text.size());
-  ForEachXmlUnit(text, [&](char16_t unit) { kept.push_back(unit); });
-  return EscapeMarkup(kept, MarkupPlace::kText);
+  return EscapeMarkup(XmlCharsOnly(text), MarkupPlace::kText);
 }
 
 // Text for a CDATA section: a "]]>" would end the section early, so the section is
@@ -69,13 +42,11 @@ WideString CdataText(WideView text) {
 bool NeedsCdataWork(WideView text) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
-    if (unit < 0x20 && unit != u'\t' && unit != u'\n' && unit != u'\r') return true;
-    if (unit >= 0xD800) {
-      if (unit == 0xFFFE || unit == 0xFFFF || IsLowSurrogate(unit)) return true;
-      if (IsHighSurrogate(unit)) {
-        if (i + 1 >= text.size() || !IsLowSurrogate(text[i + 1])) return true;
-        ++i;
-      }
+    if (IsHighSurrogate(unit)) {
+      if (i + 1 >= text.size() || !IsLowSurrogate(text[i + 1])) return true;
+      ++i;
+    } else if (!IsXmlChar(unit)) {
+      return true;
     }
     if (unit == u'>' && i >= 2 && text[i - 1] == u']' && text[i - 2] == u']') return true;
   }
@@ -129,8 +100,7 @@ WideString EnexTimestamp(const NoteTime& time) {
 }
 
 WideString TagElements(WideView tags) {
-  WideString kept;
-  ForEachXmlUnit(tags, [&](char16_t unit) { kept.push_back(unit); });
+  const WideString kept = XmlCharsOnly(tags);
   if (kept.empty()) return WideString();
 
   TextList pieces;

@@ -2,10 +2,12 @@
 
 #include <new>
 
+#include "convert/enml.h"
 #include "convert/html_cleanup.h"
 #include "convert/rtf_to_html.h"
 #include "convert/well_formed.h"
 #include "evernote/enex_file.h"
+#include "evernote/md5.h"
 #include "note/note_pictures.h"
 #include "resources/resource_ids.h"
 #include "resources/web_addresses.h"
@@ -50,6 +52,13 @@ bool RichTextBody(SendRequest& request, WideString& body, std::vector<NoteResour
   return true;
 }
 
+// The names the content's en-media elements may use: the MD5 of each resource.
+std::vector<std::string> MediaHashes(const std::vector<NoteResource>& resources) {
+  std::vector<std::string> hashes;
+  for (const NoteResource& resource : resources) hashes.push_back(Md5Hex(resource.data));
+  return hashes;
+}
+
 DWORD WaitNoticeMs() {
   constexpr DWORD kLongestSeconds = 24 * 60 * 60;  // beyond a day the product overflows
   auto seconds = ReadUserSetting(kWaitNoticeSetting);
@@ -66,7 +75,7 @@ void SendComposedNote(SendRequest& request) {
   if (!request.link.empty())
     content = LinkParagraph(request.link, request.documentPath, request.title, CurrentStamp(),
                             ImportedByText());
-  content += u"<P>";
+  content += u"<p>";
   std::vector<NoteResource> resources;
   if (richText) {
     WideString body;  // gone before the import, which holds the whole document
@@ -75,8 +84,9 @@ void SendComposedNote(SendRequest& request) {
   } else {
     content += request.htmlCode;
   }
-  content += u"</P>";
+  content += u"</p>";
   MakeWellFormed(content);
+  MakeEnml(content, MediaHashes(resources));
 
   ImportRequest import;
   import.content = &content;
@@ -108,9 +118,9 @@ WideString LinkParagraph(const WideString& link, const WideString& documentPath,
                          const WideString& nodeTitle, const WideString& stamp,
                          const WideString& imported) {
   WideString title = Attribute(nodeTitle);
-  return u"<P><A HREF=\"" + Attribute(link) + u"\" TITLE='" + Attribute(documentPath) + u" [" +
-         title + u"]'>" + title + u" (" + Attribute(stamp) + u", " + Attribute(imported) +
-         u")</A></P>";
+  return u"<p><a href=\"" + Attribute(link) + u"\" title=\"" + Attribute(documentPath) + u" [" +
+         title + u"]\">" + title + u" (" + Attribute(stamp) + u", " + Attribute(imported) +
+         u")</a></p>";
 }
 
 WideString FormatLocalDateTime(const SYSTEMTIME& time, LCID locale) {

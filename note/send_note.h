@@ -39,7 +39,7 @@ inline constexpr wchar_t kWaitNoticeSetting[] = L"WaitNoticeSeconds";
 // the converter's marker, bookmarks as anchors, web addresses as links, the body only.
 void CleanConvertedHtml(WideString& html);
 
-// "<P><A HREF=…>title (stamp, imported)</A></P>"; each piece escaped for where it goes,
+// "<p><a href=…>title (stamp, imported)</a></p>"; each piece escaped for where it goes,
 // so that quotes and angle brackets in a title or path cannot break the markup.
 WideString LinkParagraph(const WideString& link, const WideString& documentPath,
                          const WideString& nodeTitle, const WideString& stamp,

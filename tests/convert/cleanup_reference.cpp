@@ -1,5 +1,6 @@
 #include "cleanup_reference.h"
 
+#include <algorithm>
 #include <list>
 
 namespace {
@@ -28,15 +29,30 @@ WideString PlainLinkifyText(WideString t) {
   for (;;) {
     const int d = PlainFindFirstOf(t, pos, starts);
     if (d == -1) break;
-    const int e = PlainFindFirstOf(t, d + 7, ends);
+    int e = PlainFindFirstOf(t, d + 7, ends);
     if (e == -1) {
-      const WideString address = MidText(t, d, Length(t) - d);
-      t = LeftText(t, d) + u"<A HREF=\"" + address + u"\" TARGET=\"_blank\">" + address + u"</A>";
-      break;
+      e = Length(t);
     }
-    const WideString address = MidText(t, d, e - d);
-    const WideString a = u"<A HREF=\"" + address + u"\" TARGET=\"_blank\">" + address + u"</A>";
-    t = LeftText(t, d) + a + RightText(t, Length(t) - e);
+    // The address without what follows it in the sentence.
+    int end = e;
+    for (const WideString stop : {u"&nbsp;", u"&#160;", u"&lt;", u"&gt;", u"&quot;"}) {
+      const int at = FindText(MidText(t, 0, end), stop, d + 7);
+      if (at >= 0) end = at;
+    }
+    for (;;) {
+      const WideString address = MidText(t, d, end - d);
+      const int open = static_cast<int>(std::count(address.begin(), address.end(), u'('));
+      const int close = static_cast<int>(std::count(address.begin(), address.end(), u')'));
+      const char16_t last = address.back();
+      if (end - d <= 7) break;
+      if (WideString(u".,;:!?").find(last) == WideString::npos && !(last == u')' && close > open))
+        break;
+      --end;
+    }
+    const WideString address = MidText(t, d, end - d);
+    const WideString a = u"<a href=\"" + address + u"\" target=\"_blank\">" + address + u"</a>";
+    t = LeftText(t, d) + a + RightText(t, Length(t) - end);
+    if (e == Length(t) - Length(a) + Length(address)) break;
     pos = e + (Length(a) - Length(address)) + 1;
   }
   return t;
@@ -58,8 +74,8 @@ void PlainConvertBookmarks(WideString& html, const AnchorNameSource& newName) {
     } else {
       name = newName();
     }
-    html = LeftText(html, d) + u"<A NAME=\"" + name +
-           u"\"><FONT COLOR=\"orange\">&#8226;</FONT></A>" +
+    html = LeftText(html, d) + u"<a name=\"" + name +
+           u"\"><font color=\"orange\">&#8226;</font></a>" +
            RightText(html, Length(html) - (e + 4));
   }
 }
@@ -85,9 +101,18 @@ void PlainLinkifyUrls(WideString& html) {
     segments.push_back({MidText(html, lt, gt - lt + 1), true});
     p = gt + 1;
   }
+  // Text inside a link stays as it is.
   WideString joined;
+  int anchors = 0;
   for (const HtmlSegment& segment : segments) {
-    joined += segment.isTag ? segment.text : PlainLinkifyText(segment.text);
+    joined += segment.isTag || anchors > 0 ? segment.text : PlainLinkifyText(segment.text);
+    if (!segment.isTag) continue;
+    WideString tag = segment.text;
+    for (char16_t& c : tag) c = c == u'A' ? u'a' : c;
+    for (const WideView opening : {u"<a ", u"<a>", u"<a\t", u"<a\r", u"<a\n"})
+      if (tag.rfind(opening, 0) == 0 && tag.substr(tag.size() - 2) != u"/>") ++anchors;
+    for (const WideView closing : {u"</a>", u"</a "})
+      if (tag.rfind(closing, 0) == 0 && anchors > 0) --anchors;
   }
   html = joined;
 }

@@ -12,7 +12,7 @@
 namespace {
 
 const WideString kMarker(ConverterMarkerComment);
-const WideString kBullet = u"\"><FONT COLOR=\"orange\">&#8226;</FONT></A>";
+const WideString kBullet = u"\"><font color=\"orange\">&#8226;</font></a>";
 
 // Names bookmarks without a blank deterministically, so both versions can be compared.
 struct CountingNames {
@@ -46,14 +46,14 @@ WideString Bookmarks(WideString html) {
 
 TEST(ConvertBookmarks, NamesAndLeftovers) {
   EXPECT_EQ(Bookmarks(u"a bookmark&lt;Intro Chapter one&gt; b"),
-            u"a <A NAME=\"Intro" + kBullet + u" b");
-  EXPECT_EQ(Bookmarks(u"bookmark&lt;Intro&gt;"), u"<A NAME=\"uuid0" + kBullet);
-  EXPECT_EQ(Bookmarks(u"bookmark&lt; x&gt;"), u"<A NAME=\"" + kBullet);
+            u"a <a name=\"Intro" + kBullet + u" b");
+  EXPECT_EQ(Bookmarks(u"bookmark&lt;Intro&gt;"), u"<a name=\"uuid0" + kBullet);
+  EXPECT_EQ(Bookmarks(u"bookmark&lt; x&gt;"), u"<a name=\"" + kBullet);
   EXPECT_EQ(Bookmarks(u"bookmark&lt;a&gt;bookmark&lt;b c&gt;bookmark&lt;d&gt;"),
-            u"<A NAME=\"uuid0" + kBullet + u"<A NAME=\"b" + kBullet + u"<A NAME=\"uuid1" +
+            u"<a name=\"uuid0" + kBullet + u"<a name=\"b" + kBullet + u"<a name=\"uuid1" +
                 kBullet);
   // A blank after the "&gt;" does not belong to the bookmark.
-  EXPECT_EQ(Bookmarks(u"bookmark&lt;a&gt; x"), u"<A NAME=\"uuid0" + kBullet + u" x");
+  EXPECT_EQ(Bookmarks(u"bookmark&lt;a&gt; x"), u"<a name=\"uuid0" + kBullet + u" x");
   for (const WideString& untouched :
        {WideString(u"BOOKMARK&lt;a b&gt;"), WideString(u"bookmark<a b>"),
         WideString(u"x bookmark&lt;a b"), WideString(u"bookmark&lt;&gt")}) {
@@ -61,17 +61,17 @@ TEST(ConvertBookmarks, NamesAndLeftovers) {
   }
   // A second bookmark without "&gt;" stops the work after the first.
   EXPECT_EQ(Bookmarks(u"bookmark&lt;a b&gt; bookmark&lt;c d"),
-            u"<A NAME=\"a" + kBullet + u" bookmark&lt;c d");
+            u"<a name=\"a" + kBullet + u" bookmark&lt;c d");
 }
 
 // A name holding "bookmark&lt;" starts a bookmark inside the anchor just written; its
 // end is the next "&gt;" of the text and its name runs to the blank in "<FONT COLOR".
 TEST(ConvertBookmarks, BookmarkInsideAName) {
   EXPECT_EQ(Bookmarks(u"bookmark&lt;bookmark&lt;x y&gt; z&gt;!"),
-            u"<A NAME=\"<A NAME=\"x\"><FONT" + kBullet + u"!");
+            u"<a name=\"<a name=\"x\"><font" + kBullet + u"!");
   // Without a later "&gt;" the inner one stays as written.
   EXPECT_EQ(Bookmarks(u"bookmark&lt;qbookmark&lt;x y&gt;"),
-            u"<A NAME=\"qbookmark&lt;x" + kBullet);
+            u"<a name=\"qbookmark&lt;x" + kBullet);
 }
 
 TEST(ConvertBookmarks, FreshUuidNames) {
@@ -79,7 +79,7 @@ TEST(ConvertBookmarks, FreshUuidNames) {
   WideString second = first;
   ConvertBookmarks(first);
   ConvertBookmarks(second);
-  const WideString head = u"<A NAME=\"";
+  const WideString head = u"<a name=\"";
   ASSERT_EQ(first.size(), head.size() + 32 + kBullet.size());
   const WideString name = first.substr(head.size(), 32);
   EXPECT_EQ(name.find_first_not_of(u"0123456789abcdef"), WideString::npos) << name.size();
@@ -101,7 +101,7 @@ TEST(NewUuidText, Forms) {
 }
 
 WideString Anchor(const WideString& address) {
-  return u"<A HREF=\"" + address + u"\" TARGET=\"_blank\">" + address + u"</A>";
+  return u"<a href=\"" + address + u"\" target=\"_blank\">" + address + u"</a>";
 }
 
 WideString Linked(WideString html) {
@@ -110,28 +110,48 @@ WideString Linked(WideString html) {
 }
 
 TEST(LinkifyUrls, AddressEnds) {
-  EXPECT_EQ(Linked(u"http://x/y"), u"<A HREF=\"http://x/y\" TARGET=\"_blank\">http://x/y</A>");
-  EXPECT_EQ(Linked(u"see http://x/y."), u"see " + Anchor(u"http://x/y."));
-  EXPECT_EQ(Linked(u"http://a b"), Anchor(u"http://a") + u" b");
-  EXPECT_EQ(Linked(u"http://a\r\nb"), Anchor(u"http://a") + u"\r\nb");
-  EXPECT_EQ(Linked(u"http://a\rb https://c\nd"),
-            Anchor(u"http://a") + u"\rb " + Anchor(u"https://c") + u"\nd");
-  EXPECT_EQ(Linked(u"http://a&nbsp;(b)<br>c"), Anchor(u"http://a&nbsp;(b)") + u"<br>c");
-  EXPECT_EQ(Linked(u"http://x http://y"), Anchor(u"http://x") + u" " + Anchor(u"http://y"));
-  EXPECT_EQ(Linked(u"zhttp://x"), u"z" + Anchor(u"http://x"));
-  EXPECT_EQ(Linked(u"HTTP://X http:/x https:x"), u"HTTP://X http:/x https:x");
+  EXPECT_EQ(Linked(u"http://x/y"), u"<a href=\"http://x/y\" target=\"_blank\">http://x/y</a>");
+  const struct {
+    const char16_t* text;
+    const char16_t* linked;  // the address linked in text, each "@" standing for it
+  } kCases[] = {
+      // Blanks, line breaks and tags end an address.
+      {u"http://a b", u"@ b"},
+      {u"http://a\r\nb", u"@\r\nb"},
+      {u"http://a<b>/c</b>", u"@<b>/c</b>"},
+      // The punctuation that ends a sentence stays outside, and a ")" without its "(".
+      {u"see http://a.", u"see @."},
+      {u"(http://a), http://a; http://a: http://a! http://a?", u"(@), @; @: @! @?"},
+      {u"http://a...", u"@..."},
+      // A no-break space and references that no address holds end it too.
+      {u"http://a&nbsp;(b)<br>c", u"@&nbsp;(b)<br>c"},
+      {u"&lt;http://a&gt; &quot;http://a&quot;", u"&lt;@&gt; &quot;@&quot;"},
+      {u"zhttp://a", u"z@"},
+      {u"HTTP://X http:/x https:x", u"HTTP://X http:/x https:x"},
+  };
+  for (const auto& c : kCases) {
+    WideString expected = c.linked;
+    for (size_t at = expected.find(u'@'); at != WideString::npos; at = expected.find(u'@', at))
+      expected.replace(at, 1, Anchor(u"http://a"));
+    EXPECT_EQ(Linked(c.text), expected);
+  }
+  // What belongs to an address stays in it: its own brackets, inner punctuation, https.
+  EXPECT_EQ(Linked(u"https://w.org/A_(b).c?d=1,2"), Anchor(u"https://w.org/A_(b).c?d=1,2"));
   EXPECT_EQ(Linked(u"http://"), Anchor(u"http://"));
-  // Split by a tag: only the part before it is linked.
-  EXPECT_EQ(Linked(u"http://a<b>/c</b>"), Anchor(u"http://a") + u"<b>/c</b>");
 }
 
-TEST(LinkifyUrls, TagsAreNotTouched) {
+TEST(LinkifyUrls, TagsAndLinksAreNotTouched) {
   const WideString tags =
-      u"<a href=\"http://x\"><!-- http://y --><A NAME=\"http://z\"><FONT COLOR=\"orange\">";
+      u"<a href=\"http://x\"><!-- http://y --><a name=\"http://z\"><font color=\"orange\">";
   EXPECT_EQ(Linked(tags), tags);
-  // An address that already is an anchor's text is wrapped once more, inside it.
-  EXPECT_EQ(Linked(u"<a href=\"http://x\">http://x</a>"),
-            u"<a href=\"http://x\">" + Anchor(u"http://x") + u"</a>");
+  // An address that already is a link's text is not linked again, in any spelling.
+  for (const WideString& link : {WideString(u"<a href=\"http://x\">see http://x</a>"),
+                                 WideString(u"<A HREF=\"u\"><b>http://x</b></A>"),
+                                 WideString(u"<a\nhref=u><a>http://x</a>http://y</a>")})
+    EXPECT_EQ(Linked(link), link);
+  EXPECT_EQ(Linked(u"<a href=u>x</a> http://a <abbr>http://a</abbr><a/>http://a"),
+            u"<a href=u>x</a> " + Anchor(u"http://a") + u" <abbr>" + Anchor(u"http://a") +
+                u"</abbr><a/>" + Anchor(u"http://a"));
   // A stray "<" keeps everything after it, treated as text.
   EXPECT_EQ(Linked(u"a < b http://x"), u"a < b " + Anchor(u"http://x"));
   EXPECT_EQ(Linked(u"<p>x</p> <"), u"<p>x</p> <");
@@ -169,7 +189,7 @@ const std::vector<WideString> kPieces = {
     u"bookmark&lt; x&gt;", u"bookmark&lt;bookmark&lt;", u"BOOKMARK&lt;", u"bookmark<",
     u"&lt;", u"&g", u"t;", u"&amp;", u" ", u" ", u"x", u"Ab", u".", u"http://", u"https://",
     u"http://x/y.", u"zhttp://q", u"HTTP://X", u"https:/", u"http", u"\r\n", u"\r", u"\n",
-    u"<", u">", u"<br>", u"<font color=red>", u"<A HREF=\"http://h\">", u"</A>", u"<body ",
+    u"<", u">", u"<br>", u"<font color=red>", u"<A HREF=\"http://h\">", u"</A>", u"<a href=x>", u"</a>", u").", u"&nbsp;", u"<body ",
     u"<body>", u"<body topmargin=5>", u"</body>", u"</body", u"$$$NOTE_CONTENT$$$",
     kMarker, u"<!--", u"-->", u"\"", u"\u00e9"};
 

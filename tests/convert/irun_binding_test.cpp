@@ -29,14 +29,14 @@ TEST(IrunBinding, RtfBecomesNoteBody) {
   LinkifyUrls(html);
   ExtractBodyContent(html);
   EXPECT_EQ(html,
-            u"\r\n<div>Caf&#233; <A NAME=\"Intro\"><FONT COLOR=\"orange\">&#8226;</FONT></A> see "
-            u"<A HREF=\"http://x.y/z\" TARGET=\"_blank\">http://x.y/z</A></div>\r\n"
+            u"\r\n<div>Caf&#233; <a name=\"Intro\"><font color=\"orange\">&#8226;</font></a> see "
+            u"<a href=\"http://x.y/z\" target=\"_blank\">http://x.y/z</a></div>\r\n"
             u"<div>Q&amp;A</div>\r\n");
   EXPECT_EQ(GetModuleHandleW(L"irun.dll"), nullptr);
 
   const NoteTime time{2026, 12, 8, 5, 42, 9, 0};
   const ByteString enex =
-      BuildEnexDocument(NoteTitle(u"Caf\u00e9 & more"), u"<P>" + html + u"</P>", time, time, u"rtf");
+      BuildEnexDocument(NoteTitle(u"Caf\u00e9 & more"), u"<p>" + html + u"</p>", time, time, u"rtf");
   EXPECT_NE(enex.find("<title>Caf\xC3\xA9 &amp; more</title>"), ByteString::npos);
   EXPECT_NE(enex.find(WideToUtf8(html)), ByteString::npos);
 }

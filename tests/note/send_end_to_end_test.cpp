@@ -8,6 +8,7 @@
 
 #include "convert/richedit_stream.h"
 #include "convert/rtf_to_html.h"
+#include "convert/enml.h"
 #include "convert/well_formed.h"
 #include "note/send_note.h"
 #include "testbed/test_host.h"
@@ -56,8 +57,9 @@ SendResult SendThroughDialog(int presses = 1, std::function<void(HWND)> prepare 
     ByteString rtf = CaptureRichEditRtf(GetDlgItem(dialog, 1007), RichEditPart::kWholeText);
     ConvertRtfToHtml(rtf, result.expectedBody);
     CleanConvertedHtml(result.expectedBody);
-    result.expectedBody = u"<P>" + result.expectedBody + u"</P>";
+    result.expectedBody = u"<p>" + result.expectedBody + u"</p>";
     MakeWellFormed(result.expectedBody);
+    MakeEnml(result.expectedBody);
     result.clockBefore = EnexNow();
     for (int i = 0; i < presses; ++i) {
       SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -126,19 +128,19 @@ TEST_F(SendEndToEndTest, RichTextArrivesAsOneWholeNote) {
   EXPECT_EQ(note.updated, note.created);
 
   WideString body = NoteBody(note);
-  WideString linkStart = u"<P><A HREF=\"yarrin://notes.yar?node=7\" TITLE='C:\\Docs\\notes.yar [Notes]'>Notes (";
-  WideString linkEnd = u", Imported from Yarrin by Yarrin2Evernote)</A></P>";
+  WideString linkStart = u"<p><a href=\"yarrin://notes.yar?node=7\" title=\"C:\\Docs\\notes.yar [Notes]\">Notes (";
+  WideString linkEnd = u", Imported from Yarrin by Yarrin2Evernote)</a></p>";
   ASSERT_EQ(body.rfind(linkStart, 0), 0u);
   size_t paragraphEnd = body.find(linkEnd);
   ASSERT_NE(paragraphEnd, WideString::npos);
   WideString rest = body.substr(paragraphEnd + linkEnd.size());
   // The bookmark's anchor name is made afresh for each send; the rest is identical.
   EXPECT_EQ(rest, WithLineFeeds(sent.expectedBody));
-  EXPECT_NE(rest.find(u"<A HREF=\"https://example.org/a\" TARGET=\"_blank\">"), WideString::npos);
-  EXPECT_NE(rest.find(u"<A NAME=\"Top\">"), WideString::npos);
+  EXPECT_NE(rest.find(u"<a href=\"https://example.org/a\" target=\"_blank\">"), WideString::npos);
+  EXPECT_NE(rest.find(u"<a name=\"Top\">"), WideString::npos);
   EXPECT_NE(rest.find(u"<b>bold</b>"), WideString::npos);
   EXPECT_NE(rest.find(u"Second &#1046; line<br/>and third"), WideString::npos);
-  EXPECT_NE(rest.find(u"<FONT COLOR=\"orange\">&#8226;</FONT>"), WideString::npos);
+  EXPECT_NE(rest.find(u"<font color=\"orange\">&#8226;</font>"), WideString::npos);
 
   std::vector<std::wstring> expectedLog = {
       L"Convert text to HTML", L"==================", L"Start Yarrin2Evernote",
@@ -166,7 +168,7 @@ TEST_F(SendEndToEndTest, LongLinkIsCutTo259Characters) {
   auto notes = enscript.Notes();
   ASSERT_EQ(notes.size(), 1u);
   WideString body = NoteBody(notes[0]);
-  WideString href = u"<P><A HREF=\"" + Host().nodeLink.substr(0, 259) + u"\" TITLE=";
+  WideString href = u"<p><a href=\"" + Host().nodeLink.substr(0, 259) + u"\" title=";
   EXPECT_EQ(body.rfind(href, 0), 0u);
 }
 
@@ -178,7 +180,7 @@ TEST_F(SendEndToEndTest, TitleWithApostropheAndAmpersandArrivesIntact) {
   ASSERT_EQ(notes.size(), 1u);
   EXPECT_EQ(notes[0].title, u"Tom's Q&A <draft>");
   WideString body = NoteBody(notes[0]);
-  EXPECT_NE(body.find(u"TITLE='C:\\Docs\\notes.yar [Tom&#39;s Q&amp;A &lt;draft&gt;]'>"
+  EXPECT_NE(body.find(u"title=\"C:\\Docs\\notes.yar [Tom&#39;s Q&amp;A &lt;draft&gt;]\">"
                       u"Tom&#39;s Q&amp;A &lt;draft&gt; ("),
             WideString::npos);
 }
@@ -193,7 +195,7 @@ TEST_F(SendEndToEndTest, HtmlCodeNodesSendTheHostsCode) {
     SendResult sent = SendThroughDialog();
     auto notes = enscript.Notes();
     ASSERT_EQ(notes.size(), 1u);
-    EXPECT_EQ(NoteBody(notes[0]), u"<P><b>Code</b> of the node</P>");
+    EXPECT_EQ(NoteBody(notes[0]), u"<p><b>Code</b> of the node</p>");
     ASSERT_FALSE(NewRows(sent).empty());
     EXPECT_EQ(NewRows(sent)[0], L"Send HTML code into Evernote");
   }
@@ -207,7 +209,7 @@ TEST_F(SendEndToEndTest, EmptyHtmlCodeGivesAnEmptyParagraph) {
   SendThroughDialog();
   auto notes = enscript.Notes();
   ASSERT_EQ(notes.size(), 1u);
-  EXPECT_EQ(NoteBody(notes[0]), u"<P></P>");
+  EXPECT_EQ(NoteBody(notes[0]), u"<p></p>");
 }
 
 TEST_F(SendEndToEndTest, FailingEnscriptIsReportedAsAFailure) {
@@ -260,7 +262,7 @@ TEST_F(SendEndToEndTest, SloppyHtmlCodeArrivesWellFormed) {
   ASSERT_EQ(notes.size(), 1u) << "the stand-in refuses content that is not well-formed";
   // As in HTML, a paragraph that starts ends the one before it, the wrapper included.
   EXPECT_EQ(NoteBody(notes[0]),
-            u"<P></P><p>One<br/>two &amp;amp three &#160;<img src=\"x.png\" width=\"10\"/></p>"
+            u"<p></p><p>One<br/>two &amp;amp three &#160;<a href=\"x.png\">x.png</a></p>"
             u"<p>Four</p>");
 }
 

@@ -11,19 +11,19 @@ namespace {
 TEST(LinkParagraphTest, PiecesStandInTheirPlaces) {
   EXPECT_EQ(LinkParagraph(u"yarrin://n?1", u"C:\\Docs\\a.yar", u"Notes", u"Tuesday 17:42:09",
                           u"Imported from Yarrin by Yarrin2Evernote"),
-            u"<P><A HREF=\"yarrin://n?1\" TITLE='C:\\Docs\\a.yar [Notes]'>Notes (Tuesday 17:42:09, "
-            u"Imported from Yarrin by Yarrin2Evernote)</A></P>");
+            u"<p><a href=\"yarrin://n?1\" title=\"C:\\Docs\\a.yar [Notes]\">Notes (Tuesday 17:42:09, "
+            u"Imported from Yarrin by Yarrin2Evernote)</a></p>");
 }
 
 TEST(LinkParagraphTest, QuotesAndAngleBracketsCannotBreakTheMarkup) {
   WideString paragraph =
       LinkParagraph(u"a\"b&c", u"C:\\Bob's <files>", u"Tom's Q&A <draft>", u"s", u"i");
   EXPECT_EQ(paragraph,
-            u"<P><A HREF=\"a&quot;b&amp;c\" TITLE='C:\\Bob&#39;s &lt;files&gt; "
-            u"[Tom&#39;s Q&amp;A &lt;draft&gt;]'>Tom&#39;s Q&amp;A &lt;draft&gt; (s, i)</A></P>");
+            u"<p><a href=\"a&quot;b&amp;c\" title=\"C:\\Bob&#39;s &lt;files&gt; "
+            u"[Tom&#39;s Q&amp;A &lt;draft&gt;]\">Tom&#39;s Q&amp;A &lt;draft&gt; (s, i)</a></p>");
   // Only the paragraph's own markup is left as markup.
   EXPECT_EQ(std::count(paragraph.begin(), paragraph.end(), u'<'), 4);
-  EXPECT_EQ(std::count(paragraph.begin(), paragraph.end(), u'\''), 2);
+  EXPECT_EQ(std::count(paragraph.begin(), paragraph.end(), u'"'), 4);
 }
 
 TEST(StampTest, LongDateAnd24HourTimeWithoutMarker) {
