@@ -98,18 +98,6 @@ int AnchorChange(WideView tag) {
 
 }  // namespace
 
-void ReplaceConverterComment(WideString& html, WideView comment) {
-  if (FindText(html, ConverterMarkerComment, 0) < 0) return;
-  WideString replacement(comment);
-  if (replacement.size() >= 4 && LeftText(replacement, 4) != u"<!--") {
-    replacement = u"<!-- " + replacement;
-  }
-  if (replacement.size() >= 3 && RightText(replacement, 3) != u"-->") {
-    replacement += u" -->";
-  }
-  ReplaceAll(html, ConverterMarkerComment, replacement);
-}
-
 void ConvertBookmarks(WideString& html) {
   ConvertBookmarks(html, [] { return NewUuidText(true); });
 }
@@ -272,9 +260,12 @@ void LinkifyUrls(WideString& html) {
 }
 
 void ExtractBodyContent(WideString& html) {
-  const int bodyTag = FindText(html, u"<body ", 0);
-  if (bodyTag < 0) return;
-  const int tagEnd = FindText(html, u">", bodyTag + 6);
+  int bodyTag = FindText(html, u"<body", 0);
+  while (bodyTag >= 0 && html.size() > static_cast<size_t>(bodyTag) + 5 &&
+         html[bodyTag + 5] != u' ' && html[bodyTag + 5] != u'>')
+    bodyTag = FindText(html, u"<body", bodyTag + 5);  // "<bodyx" is another element
+  if (bodyTag < 0 || html.size() <= static_cast<size_t>(bodyTag) + 5) return;
+  const int tagEnd = FindText(html, u">", bodyTag + 5);
   if (tagEnd < 0) return;
   const int bodyEnd = FindText(html, u"</body", tagEnd + 1);
   if (bodyEnd < 0) return;

@@ -1,7 +1,7 @@
 // The clean-up that turns the converter's HTML document into a note body.
 //
-// Applied in this order, each to the whole text and in place: ReplaceConverterComment,
-// ConvertBookmarks, LinkifyUrls, ExtractBodyContent. All of it is plain text surgery with
+// Applied in this order, each to the whole text and in place: ConvertBookmarks,
+// LinkifyUrls, ExtractBodyContent. All of it is plain text surgery with
 // exact-case matching; where its patterns are missing an operation changes nothing.
 // Every operation runs in time and memory linear in the text, also with many thousands
 // of bookmarks and addresses.
@@ -9,16 +9,7 @@
 
 #include <functional>
 
-#include "irun/irun_marker.h"
 #include "text/text_ops.h"
-
-// The comment the project's converter writes into each document it makes.
-inline constexpr WideView ConverterMarkerComment = u"" IRUN_CONVERTER_MARKER_COMMENT;
-
-// Puts comment in place of every converter marker comment. A comment without "<!--" in
-// front or "-->" at the end gets them (with a blank) when it is long enough to be checked:
-// 'note' becomes '<!-- note -->', 'abc' becomes 'abc -->', 'x' stays 'x'.
-void ReplaceConverterComment(WideString& html, WideView comment);
 
 // Gives the anchor name of a bookmark that has none of its own.
 using AnchorNameSource = std::function<WideString()>;
@@ -40,6 +31,6 @@ WideString NewUuidText(bool removePunctuation);
 // treated as text.
 void LinkifyUrls(WideString& html);
 
-// Keeps only what lies between the body start tag ("<body " with its blank) and the body
-// end tag.
+// Keeps only what lies between the body start tag ("<body>", or "<body" and a blank
+// before its attributes) and the body end tag.
 void ExtractBodyContent(WideString& html);

@@ -2,12 +2,13 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <utility>
 
+#include "convert/html_cleanup.h"
+#include "convert/well_formed.h"
 #include "irun/irun.h"
 #include "text/code_pages.h"
 #include "text/text_ops.h"
@@ -117,10 +118,7 @@ bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failu
                       std::vector<PictureData>* pictures) {
   WideString loadFailure;
   UniqueModule library(LoadConverterLibrary(loadFailure));
-  if (!library) {
-    html = u"Cannot load irun dll";
-    return Fail(failure, loadFailure);
-  }
+  if (!library) return Fail(failure, loadFailure);
   const auto open = FindFunction<EXBufferOpenSessionProc>(library, "EXBufferOpenSession");
   if (!open) return Fail(failure, Lacks("EXBufferOpenSession"));
   const IrunSession session = open();
@@ -131,10 +129,10 @@ bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failu
   if (!convert) return Fail(failure, Lacks("EXBufferConvert"));
   int32_t bodySize = 0;
   int32_t objectCount = 0;
-  const ByteString color = WideToThreadAnsi(ColorToHexText(0xFFFFFF));
   const int32_t length = static_cast<int32_t>(std::strlen(rtf.c_str()));
-  const int32_t result =
-      convert(session, rtf.c_str(), length, &bodySize, &objectCount, 16, color.c_str(), 0, 96);
+  // No background colour: the note's own shows through.
+  const int32_t result = convert(session, rtf.c_str(), length, &bodySize, &objectCount,
+                                 IRUN_BASE_FONT_PIXELS, "", IRUN_FLAGS_DEFAULT, IRUN_SCREEN_DPI);
   if (result != 0) {
     return Fail(failure, u"The converter could not convert the page (result code " +
                              WideNumber(result) + u")");
@@ -152,31 +150,16 @@ bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failu
   if (!getBody) return Fail(failure, Lacks("EXBufferGetBody"));
   getBody(session, body.get());
   html = BytesToWide(body.get(), kCodePageAnsi);
-  AddBodyMargins(html);
   if (pictures) *pictures = SessionPictures(library, session);
   return true;
 }
 
-void AddBodyMargins(WideString& html) {
-  const int start = FindText(html, u"<body", 0);
-  if (start < 0) return;
-  const int end = FindText(html, u">", start + 5);
-  if (end < 0) return;
-  WideString tag = MidText(html, start, end - start);
-  for (const char16_t* name : {u"topmargin", u"bottommargin", u"leftmargin", u"rightmargin",
-                               u"marginwidth", u"marginheight"}) {
-    tag += u" ";
-    tag += name;
-    tag += u"=5";
-  }
-  tag += u">";
-  html.replace(static_cast<size_t>(start), static_cast<size_t>(end - start + 1), tag);
-}
-
-WideString ColorToHexText(uint32_t color) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%.2X%.2X%.2X", static_cast<unsigned>(color & 0xFF),
-                static_cast<unsigned>((color >> 8) & 0xFF),
-                static_cast<unsigned>((color >> 16) & 0xFF));
-  return WideFromAscii(text);
+bool ConvertPageToNoteBody(const ByteString& rtf, WideString& body, WideString* failure,
+                           std::vector<PictureData>* pictures) {
+  if (!ConvertRtfToHtml(rtf, body, failure, pictures)) return false;
+  ConvertBookmarks(body);
+  LinkifyUrls(body);
+  ExtractBodyContent(body);
+  MakeWellFormed(body);
+  return true;
 }

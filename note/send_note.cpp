@@ -3,14 +3,12 @@
 #include <new>
 
 #include "convert/enml.h"
-#include "convert/html_cleanup.h"
 #include "convert/rtf_to_html.h"
 #include "convert/well_formed.h"
 #include "evernote/enex_file.h"
 #include "evernote/md5.h"
 #include "note/note_pictures.h"
 #include "resources/resource_ids.h"
-#include "resources/web_addresses.h"
 #include "text/markup_escape.h"
 #include "win/module_state.h"
 #include "win/settings.h"
@@ -41,13 +39,12 @@ void LogError(const SendRequest& request, const WideString& text) {
 bool RichTextBody(SendRequest& request, WideString& body, std::vector<NoteResource>& resources) {
   WideString failure;
   std::vector<PictureData> pictures;
-  const bool converted = ConvertRtfToHtml(request.rtf, body, &failure, &pictures);
+  const bool converted = ConvertPageToNoteBody(request.rtf, body, &failure, &pictures);
   ByteString().swap(request.rtf);  // of no more use: a large page frees it before the import
   if (!converted) {
     LogError(request, failure + u"; nothing was sent");
     return false;
   }
-  CleanConvertedHtml(body);
   resources = AttachPictures(body, pictures, [&](const WideString& line) { Log(request, line); });
   return true;
 }
@@ -85,7 +82,8 @@ void SendComposedNote(SendRequest& request) {
     content += request.htmlCode;
   }
   content += u"</p>";
-  MakeWellFormed(content);
+  // The converted page is well-formed already; the host's code may be anything.
+  if (!richText) MakeWellFormed(content);
   MakeEnml(content, MediaHashes(resources));
 
   ImportRequest import;
@@ -102,17 +100,6 @@ void SendComposedNote(SendRequest& request) {
 }
 
 }  // namespace
-
-WideString PluginComment() {
-  return u"<!-- Created by Yarrin2Evernote " + WideFromAscii(Y2E_MAKER_URL) + u"-->";
-}
-
-void CleanConvertedHtml(WideString& html) {
-  ReplaceConverterComment(html, PluginComment());
-  ConvertBookmarks(html);
-  LinkifyUrls(html);
-  ExtractBodyContent(html);
-}
 
 WideString LinkParagraph(const WideString& link, const WideString& documentPath,
                          const WideString& nodeTitle, const WideString& stamp,

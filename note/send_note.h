@@ -35,10 +35,6 @@ void SendNote(SendRequest request);
 // The per-user setting (seconds) for how often a send that waits for ENScript says so.
 inline constexpr wchar_t kWaitNoticeSetting[] = L"WaitNoticeSeconds";
 
-// The converter's document turned into the note body: the plug-in's comment in place of
-// the converter's marker, bookmarks as anchors, web addresses as links, the body only.
-void CleanConvertedHtml(WideString& html);
-
 // "<p><a href=…>title (stamp, imported)</a></p>"; each piece escaped for where it goes,
 // so that quotes and angle brackets in a title or path cannot break the markup.
 WideString LinkParagraph(const WideString& link, const WideString& documentPath,
@@ -51,6 +47,3 @@ WideString FormatLocalDateTime(const SYSTEMTIME& time, LCID locale);
 
 // "Imported from Yarrin by Yarrin2Evernote", from the string table.
 WideString ImportedByText();
-
-// The comment every note carries in place of the converter's.
-WideString PluginComment();

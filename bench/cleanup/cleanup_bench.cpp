@@ -13,13 +13,13 @@
 
 #include "cleanup_reference.h"
 #include "convert/html_cleanup.h"
+#include "irun/irun_marker.h"
 #include "evernote/enex_writer.h"
 
 namespace {
 
 constexpr int kMaxLinks = 100000;
 constexpr double kPlainLimitMb = 1.0;  // beyond this the plain version takes minutes
-const WideString kComment = u"<!-- Created by Yarrin2Evernote https://yarrin2evernote.org/ -->";
 
 struct Document {
   WideString html;
@@ -32,7 +32,7 @@ struct Document {
 // and bookmarks (with and without a blank), and some long untagged runs.
 Document MakeDocument(size_t units) {
   Document doc;
-  doc.html = u"<html>\r\n<head>\r\n" + WideString(ConverterMarkerComment) +
+  doc.html = u"<html>\r\n<head>\r\n" + WideString(u"" IRUN_CONVERTER_MARKER_COMMENT) +
              u"\r\n</head>\r\n<body bgcolor=\"#FFFFFF\" topmargin=5 bottommargin=5 "
              u"leftmargin=5 rightmargin=5 marginwidth=5 marginheight=5>\r\n";
   doc.html.reserve(units + 4096);
@@ -106,7 +106,6 @@ int main(int argc, char** argv) {
     WideString work = doc.html;  // the document as the converter handed it over
     const double fast = Timed([&] {
       fastEnex = CleanAndBuild(work, [](WideString& html) {
-        ReplaceConverterComment(html, kComment);
         ConvertBookmarks(html);
         LinkifyUrls(html);
         ExtractBodyContent(html);
@@ -121,8 +120,7 @@ int main(int argc, char** argv) {
       const double plain = Timed([&] {
         plainEnex = CleanAndBuild(work, [](WideString& html) {
           CountingNames names;
-          ReplaceConverterComment(html, kComment);
-          PlainConvertBookmarks(html, std::ref(names));
+            PlainConvertBookmarks(html, std::ref(names));
           PlainLinkifyUrls(html);
           ExtractBodyContent(html);
         });
@@ -130,7 +128,6 @@ int main(int argc, char** argv) {
       work = doc.html;
       const ByteString sameNames = CleanAndBuild(work, [](WideString& html) {
         CountingNames names;
-        ReplaceConverterComment(html, kComment);
         ConvertBookmarks(html, std::ref(names));
         LinkifyUrls(html);
         ExtractBodyContent(html);

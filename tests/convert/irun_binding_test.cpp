@@ -1,11 +1,10 @@
 // The binding with the project's own converter (irun.dll copied beside this program):
-// RTF through the converter and the four clean-up steps to a note body, and on to ENEX.
+// RTF through the converter and the clean-up to a note body, and on to ENEX.
 // The converter ends its lines with CR LF.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include "convert/html_cleanup.h"
 #include "convert/rtf_to_html.h"
 #include "evernote/enex_writer.h"
 #include "text/code_pages.h"
@@ -18,16 +17,7 @@ const char kRtf[] =
 
 TEST(IrunBinding, RtfBecomesNoteBody) {
   WideString html;
-  ASSERT_TRUE(ConvertRtfToHtml(kRtf, html));
-  EXPECT_NE(html.find(ConverterMarkerComment), WideString::npos);
-  EXPECT_NE(html.find(u" topmargin=5 bottommargin=5 leftmargin=5 rightmargin=5 marginwidth=5 "
-                      u"marginheight=5>"),
-            WideString::npos);
-
-  ReplaceConverterComment(html, u"<!-- Created by Yarrin2Evernote -->");
-  ConvertBookmarks(html);
-  LinkifyUrls(html);
-  ExtractBodyContent(html);
+  ASSERT_TRUE(ConvertPageToNoteBody(kRtf, html));
   EXPECT_EQ(html,
             u"\r\n<div>Caf&#233; <a name=\"Intro\"><font color=\"orange\">&#8226;</font></a> see "
             u"<a href=\"http://x.y/z\" target=\"_blank\">http://x.y/z</a></div>\r\n"
@@ -44,7 +34,10 @@ TEST(IrunBinding, RtfBecomesNoteBody) {
 TEST(IrunBinding, EmptyRtfStillConverts) {
   WideString html = u"old";
   EXPECT_TRUE(ConvertRtfToHtml("", html));
-  EXPECT_NE(html.find(u"<body "), WideString::npos);
+  EXPECT_NE(html.find(u"<body>"), WideString::npos);
+  html = u"old";
+  EXPECT_TRUE(ConvertPageToNoteBody("", html));
+  EXPECT_EQ(html, u"\r\n");
 }
 
 }  // namespace

@@ -55,10 +55,8 @@ SendResult SendThroughDialog(int presses = 1, std::function<void(HWND)> prepare 
     result.logBefore = LogRows(dialog);
     result.linkField = WindowText(GetDlgItem(dialog, 1001));
     ByteString rtf = CaptureRichEditRtf(GetDlgItem(dialog, 1007), RichEditPart::kWholeText);
-    ConvertRtfToHtml(rtf, result.expectedBody);
-    CleanConvertedHtml(result.expectedBody);
+    ConvertPageToNoteBody(rtf, result.expectedBody);
     result.expectedBody = u"<p>" + result.expectedBody + u"</p>";
-    MakeWellFormed(result.expectedBody);
     MakeEnml(result.expectedBody);
     result.clockBefore = EnexNow();
     for (int i = 0; i < presses; ++i) {

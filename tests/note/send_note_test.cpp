@@ -41,11 +41,5 @@ TEST(StampTest, FailingFormatLeavesItsPartEmpty) {
   EXPECT_EQ(FormatLocalDateTime(invalid, MAKELCID(0x0409, SORT_DEFAULT)), u" ");
 }
 
-TEST(PluginCommentTest, IsACompleteCommentNamingThePlugin) {
-  WideString comment = PluginComment();
-  EXPECT_EQ(comment.rfind(u"<!-- Created by Yarrin2Evernote ", 0), 0u);
-  EXPECT_EQ(comment.substr(comment.size() - 3), u"-->");
-  EXPECT_NE(comment.substr(comment.size() - 4, 1), u" ");
-}
 
 }  // namespace
