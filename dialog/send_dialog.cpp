@@ -182,7 +182,7 @@ WideString SendDialog::BuildCaption() {
 void SendDialog::ApplyHostLook() {
   HostOptions options{};
   options.size = sizeof(HostOptions);
-  options.mask = 7;
+  options.mask = kHostOptionsAll;
   options.charFormat.cbSize = sizeof(CHARFORMATW);
   if (!HostGetOptions(options)) return;  // the controls keep the system colours
   HWND richEdit = GetDlgItem(window, IDC_RICH_EDIT);

@@ -15,6 +15,8 @@
 
 namespace {
 
+// A record of this size or less comes from a host that predates the fields written here;
+// it is refused, as such hosts expect.
 constexpr uint32_t kSmallestPluginInfo = 544;
 constexpr int kMenuItemCount = 4;
 constexpr uint32_t kFlagBit = 2;
@@ -75,10 +77,16 @@ struct MenuItem {
   void (*run)();
 };
 
+// The host's own menu flags: what they mean is the host's; these are the values it
+// expects for an item with an icon (send) and a plain one (start).
+constexpr uint32_t kSendItemFlags = 0x1403;
+constexpr uint32_t kStartItemFlags = 2;
+
 const MenuItem kMenuItems[] = {
-    {0, u"Send Text 2 Evernote", u"Send selected\\entire text from Yarrin to Evernote", true, 0x1403,
+    {0, u"Send Text 2 Evernote", u"Send selected\\entire text from Yarrin to Evernote", true, kSendItemFlags,
      true, OpenSendDialogFromHost},
-    {1, u"Start Evernote", u"Start the Evernote", true, 2, false, StartEvernoteCommand},
+    {1, u"Start Evernote", u"Start the Evernote", true, kStartItemFlags, false,
+     StartEvernoteCommand},
     {3, u"About Yarrin2Evernote", u"About Yarrin2Evernote", false, 0, false, ShowAbout},
 };
 

@@ -44,7 +44,9 @@ class UniqueHandle {
 };
 
 inline void CloseKey(HKEY key) { RegCloseKey(key); }
-inline void CloseHandleChecked(HANDLE handle) { CloseHandle(handle); }
+// Closes a kernel object handle (file, process, thread, snapshot); a guard has no way
+// to report a failed close, and none that matters can happen to a handle it owns.
+inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
 inline void UnloadModule(HMODULE module) { FreeLibrary(module); }
 inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
 inline void FreeGlobalBlock(HGLOBAL block) { GlobalFree(block); }
@@ -58,11 +60,11 @@ void ReleaseInterface(Interface* object) {
 }
 
 using UniqueKey = UniqueHandle<HKEY, CloseKey>;
-using UniqueProcess = UniqueHandle<HANDLE, CloseHandleChecked>;
-using UniqueThread = UniqueHandle<HANDLE, CloseHandleChecked>;
-using UniqueFile = UniqueHandle<HANDLE, CloseHandleChecked, -1>;
+using UniqueProcess = UniqueHandle<HANDLE, CloseKernelHandle>;
+using UniqueThread = UniqueHandle<HANDLE, CloseKernelHandle>;
+using UniqueFile = UniqueHandle<HANDLE, CloseKernelHandle, -1>;
 // A toolhelp snapshot fails with INVALID_HANDLE_VALUE, as file handles do.
-using UniqueSnapshot = UniqueHandle<HANDLE, CloseHandleChecked, -1>;
+using UniqueSnapshot = UniqueHandle<HANDLE, CloseKernelHandle, -1>;
 // A system string that the host handed over; ours to free.
 using HostString = UniqueHandle<BSTR, FreeSystemString>;
 using UniqueModule = UniqueHandle<HMODULE, UnloadModule>;

@@ -38,9 +38,11 @@ struct ModuleVersionInfo {
 };
 
 // Record of YHC_GetOptions: the host editor's colours and default character format.
+// Asks for all three: text colour, background colour and character format.
+inline constexpr uint32_t kHostOptionsAll = 7;
 struct HostOptions {
   uint32_t size;  // 1344
-  uint32_t mask;  // 7
+  uint32_t mask;  // kHostOptionsAll
   COLORREF textColor;
   COLORREF backgroundColor;
   CHARFORMATW charFormat;  // the character format's own size is preset to 92
