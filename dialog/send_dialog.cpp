@@ -249,10 +249,63 @@ void SendDialog::StartSendButtonBlink() {
   if (!thread) FreeLibrary(self);
 }
 
+// Send and Close disabled and the close box greyed for one send; all of it comes back
+// on every way out. At the first "still waiting" notice Close and the close box come
+// back as the way out of a wait for an ENScript that may never end.
+class SendDialog::SendingState final : public WaitControl {
+ public:
+  explicit SendingState(SendDialog& dialog) : dialog_(dialog) {
+    HWND window = dialog.window;
+    HWND send = GetDlgItem(window, IDOK);
+    // A disabled button cannot keep the focus: the keyboard would be lost.
+    sendHadFocus_ = GetFocus() == send;
+    if (sendHadFocus_) SetFocus(GetDlgItem(window, IDC_LOG_LIST));
+    EnableWindow(send, FALSE);
+    EnableClose(false);
+    dialog.sending_ = this;
+  }
+  SendingState(const SendingState&) = delete;
+  SendingState& operator=(const SendingState&) = delete;
+  ~SendingState() {
+    HWND window = dialog_.window;
+    dialog_.sending_ = nullptr;
+    if (!window) return;
+    EnableClose(true);
+    EnableWindow(GetDlgItem(window, IDOK), TRUE);
+    if (sendHadFocus_) SetFocus(GetDlgItem(window, IDOK));
+  }
+
+  void OnStillWaiting() override {
+    if (!closeOffered_ && dialog_.window) EnableClose(true);
+    closeOffered_ = true;
+  }
+  bool StopWaiting() override { return stopRequested_; }
+
+  // Close pressed during the send: counts once Close is offered.
+  void RequestStop() { stopRequested_ = stopRequested_ || closeOffered_; }
+
+ private:
+  void EnableClose(bool enable) {
+    HWND window = dialog_.window;
+    EnableMenuItem(GetSystemMenu(window, FALSE), SC_CLOSE,
+                   MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+    EnableWindow(GetDlgItem(window, IDCANCEL), enable);
+  }
+
+  SendDialog& dialog_;
+  bool sendHadFocus_ = false;
+  bool closeOffered_ = false;
+  bool stopRequested_ = false;
+};
+
 void SendDialog::OnCommand(int id) {
   // While a send waits for ENScript the dialog stays open and sends nothing more: Enter,
-  // Escape and the close box land here too.
-  if (sending_ && (id == IDOK || id == IDCANCEL)) return;
+  // Escape and the close box land here too. Close, once offered, stops the wait; the
+  // dialog closes when the send has ended.
+  if (sending_ && (id == IDOK || id == IDCANCEL)) {
+    if (id == IDCANCEL) sending_->RequestStop();
+    return;
+  }
   switch (id) {
     case IDOK:               OnSend(); break;
     case IDCANCEL:           EndDialog(window, IDCANCEL); break;
@@ -269,47 +322,21 @@ void SendDialog::OnNcDestroy() {
   window = nullptr;
 }
 
-// Send and Close disabled and the close box greyed for one send; all of it comes back
-// on every way out.
-class SendDialog::SendingState {
- public:
-  explicit SendingState(SendDialog& dialog) : dialog_(dialog) {
-    HWND window = dialog.window;
-    HWND send = GetDlgItem(window, IDOK);
-    // A disabled button cannot keep the focus: the keyboard would be lost.
-    sendHadFocus_ = GetFocus() == send;
-    if (sendHadFocus_) SetFocus(GetDlgItem(window, IDC_LOG_LIST));
-    EnableWindow(send, FALSE);
-    EnableWindow(GetDlgItem(window, IDCANCEL), FALSE);
-    EnableMenuItem(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
-    dialog.sending_ = true;
-  }
-  SendingState(const SendingState&) = delete;
-  SendingState& operator=(const SendingState&) = delete;
-  ~SendingState() {
-    HWND window = dialog_.window;
-    dialog_.sending_ = false;
-    if (!window) return;
-    EnableMenuItem(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
-    EnableWindow(GetDlgItem(window, IDCANCEL), TRUE);
-    EnableWindow(GetDlgItem(window, IDOK), TRUE);
-    if (sendHadFocus_) SetFocus(GetDlgItem(window, IDOK));
-  }
-
- private:
-  SendDialog& dialog_;
-  bool sendHadFocus_ = false;
-};
-
 void SendDialog::OnSend() {
-  SendingState sending(*this);
-  try {
-    SendForNodeKind();
-  } catch (const std::bad_alloc&) {
-    ReportSendFailure(u"There was not enough memory to send this page");
-  } catch (...) {
-    ReportSendFailure(u"The page could not be sent because of an unexpected error");
+  bool stopped = false;
+  {
+    SendingState sending(*this);
+    try {
+      SendForNodeKind();
+    } catch (const std::bad_alloc&) {
+      ReportSendFailure(u"There was not enough memory to send this page");
+    } catch (...) {
+      ReportSendFailure(u"The page could not be sent because of an unexpected error");
+    }
+    stopped = sending.StopWaiting();
   }
+  // The user stopped waiting by closing the dialog: it closes now, as Close does.
+  if (stopped && window) EndDialog(window, IDCANCEL);
 }
 
 // Whatever stopped the send has released what it held on its way out; the user hears
@@ -368,6 +395,7 @@ SendRequest SendDialog::NewSendRequest(const WideString* htmlCode) {
   request.showConsole = IsDlgButtonChecked(window, IDC_SHOW_CONSOLE) == BST_CHECKED;
   request.logCallback = LogToList;
   request.logContext = GetDlgItem(window, IDC_LOG_LIST);
+  request.waitControl = sending_;
   return request;
 }
 

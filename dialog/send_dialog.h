@@ -37,7 +37,7 @@ class SendDialog {
  private:
   class SendingState;
 
-  bool sending_ = false;  // a send is under way (waiting for ENScript, say)
+  SendingState* sending_ = nullptr;  // the send under way (waiting for ENScript, say)
   RichEditPart hostPart_ = RichEditPart::kWholeText;  // what was taken from the host
 
   static INT_PTR CALLBACK SendDialogProc(HWND dialog, UINT message, WPARAM wParam,

@@ -71,8 +71,13 @@ bool SaveEnexFile(const WideString& folder, WideView title, const ByteString& do
     bool whole = WriteFile(file.get(), document.data(), static_cast<DWORD>(document.size()),
                            &written, nullptr) &&
                  written == document.size();
+    WideString reason;
+    if (!whole)
+      reason = SystemErrorText(GetLastError());
+    else if (!ConfirmFileOnDisk(file.get(), document.size(), reason))
+      whole = false;
     if (!whole) {
-      failure = u"Cannot write the file " + path + u": " + SystemErrorText(GetLastError());
+      failure = u"Cannot write the file " + path + u": " + reason;
       file.reset();
       DeleteFileW(WidePtr(path));  // a part of a note would only mislead
       return false;
@@ -81,6 +86,28 @@ bool SaveEnexFile(const WideString& folder, WideView title, const ByteString& do
   }
   failure = u"Every name for \"" + name + u".enex\" is taken in " + folder;
   return false;
+}
+
+bool ConfirmFileOnDisk(HANDLE file, unsigned long long expectedSize, WideString& failure) {
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    failure = u"the name leads to a device, not to a file on disk";
+    return false;
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file, &size)) {
+    failure = SystemErrorText(GetLastError());
+    return false;
+  }
+  if (static_cast<unsigned long long>(size.QuadPart) != expectedSize) {
+    failure = u"the file holds " + WideNumber(size.QuadPart) + u" bytes instead of " +
+              WideNumber(static_cast<long long>(expectedSize));
+    return false;
+  }
+  if (!FlushFileBuffers(file)) {
+    failure = SystemErrorText(GetLastError());
+    return false;
+  }
+  return true;
 }
 
 void ShowFileInExplorer(const WideString& path) {

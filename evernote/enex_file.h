@@ -20,6 +20,11 @@ WideString EnexFileFolder(WideString& failure);
 bool SaveEnexFile(const WideString& folder, WideView title, const ByteString& document,
                   WideString& path, WideString& failure);
 
+// Checks a file just written through handle before it is called saved: the handle is a
+// file on disk (not a device such as NUL, which swallows every byte), it holds exactly
+// expectedSize bytes, and they are flushed to the disk. False with failure saying why.
+bool ConfirmFileOnDisk(HANDLE file, unsigned long long expectedSize, WideString& failure);
+
 // Shows a saved file to the user: Explorer opens its folder with the file selected.
 void ShowFileInExplorer(const WideString& path);
 

@@ -64,7 +64,8 @@ constexpr int kHide = 0;
 constexpr unsigned kNamesToTry = 0x10000;
 
 // The note file: created under a name that no file has yet (an existing file of the same
-// name, whoever it belongs to, is never overwritten), and deleted on every way out.
+// name, whoever it belongs to, is never overwritten), and deleted on every way out unless
+// it is kept for an ENScript that may still read it.
 class NoteFile {
  public:
   NoteFile() = default;
@@ -75,16 +76,20 @@ class NoteFile {
     if (created_) DeleteFileW(WidePtr(path_));
   }
 
+  // False with error() telling the system's reason.
   bool Create(const WideString& folder) {
-    if (folder.empty()) return false;  // the folder is unknown: no name to try
+    if (folder.empty()) {  // the folder is unknown: no name to try
+      error_ = ERROR_PATH_NOT_FOUND;
+      return false;
+    }
     unsigned first = GetTickCount();
     for (unsigned attempt = 0; attempt < kNamesToTry; ++attempt) {
       path_ = NewTempFileName(folder, u"enex", first + attempt);
-      if (path_.empty()) return false;
       handle_.reset(CreateFileW(WidePtr(path_), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
       if (handle_) return created_ = true;
-      if (GetLastError() != ERROR_FILE_EXISTS) return false;
+      error_ = GetLastError();
+      if (error_ != ERROR_FILE_EXISTS) return false;
     }
     return false;
   }
@@ -99,23 +104,31 @@ class NoteFile {
     return whole;
   }
 
+  // Left in place when the run ends.
+  void Keep() { created_ = false; }
+
   const WideString& path() const { return path_; }
+  DWORD error() const { return error_; }
 
  private:
   WideString path_;
   UniqueFile handle_;
   bool created_ = false;
+  DWORD error_ = ERROR_SUCCESS;
 };
 
-// ENScript's process, waited for before its handle is closed on every way out: the note
-// file it reads must outlive it.
+// ENScript's process, waited for before its handle is closed on every way out (its note
+// file must outlive it), with the thread's windows served, unless the user stops waiting:
+// then ENScript runs on, is not ended, and its note file is kept.
 class EnscriptProcess {
  public:
-  EnscriptProcess() = default;
+  EnscriptProcess(const ImportRequest& request, NoteFile& note) : request_(request), note_(note) {}
   EnscriptProcess(const EnscriptProcess&) = delete;
   EnscriptProcess& operator=(const EnscriptProcess&) = delete;
   ~EnscriptProcess() {
-    if (handle_) WaitForSingleObject(handle_.get(), INFINITE);
+    // Left by an exception between the start and the wait: no notices here, since a log
+    // line could throw again.
+    if (handle_ && Serve(0, nullptr) == WaitEnd::kStopped) note_.Keep();
   }
 
   // Starts ENScript in its own folder through the shell, which shows no box of its own.
@@ -139,19 +152,38 @@ class EnscriptProcess {
 
   bool running() const { return static_cast<bool>(handle_); }
 
-  // Waits with the thread's windows served; notices go to the log. The exit code, or
-  // nothing when the system cannot tell it.
-  bool Wait(const ImportRequest& request, DWORD& exitCode) {
-    WaitServingMessages(handle_.get(), request.waitNoticeMs, [&](DWORD seconds) {
-      LogLine(request, u"Still waiting for ENScript to finish (" + WideNumber(seconds) +
-                           u" s); a hidden ENScript window may be waiting for input.");
+  enum class Outcome { kEnded, kUnknown, kStopped };
+
+  // Waits with notices in the log and to the caller's wait control. kEnded with the exit
+  // code; kUnknown when the system cannot tell it; kStopped when the user gave up, with
+  // the seconds waited.
+  Outcome Wait(DWORD& exitCode, DWORD& waitedSeconds) {
+    const DWORD start = GetTickCount();
+    WaitEnd end = Serve(request_.waitNoticeMs, [&](DWORD seconds) {
+      LogLine(request_, u"Still waiting for ENScript to finish (" + WideNumber(seconds) +
+                            u" s); a hidden ENScript window may be waiting for input.");
+      if (request_.waitControl) request_.waitControl->OnStillWaiting();
     });
+    waitedSeconds = (GetTickCount() - start) / 1000;
+    if (end == WaitEnd::kStopped) {
+      note_.Keep();
+      handle_.reset();
+      return Outcome::kStopped;
+    }
     bool known = GetExitCodeProcess(handle_.get(), &exitCode) != FALSE;
     handle_.reset();
-    return known;
+    return known ? Outcome::kEnded : Outcome::kUnknown;
   }
 
  private:
+  WaitEnd Serve(DWORD noticeMs, const std::function<void(DWORD)>& notice) {
+    WaitControl* control = request_.waitControl;
+    return WaitServingMessages(handle_.get(), noticeMs, notice,
+                               [control] { return control && control->StopWaiting(); });
+  }
+
+  const ImportRequest& request_;
+  NoteFile& note_;
   UniqueProcess handle_;
 };
 
@@ -204,14 +236,15 @@ bool RunImport(const ImportRequest& request) {
   if (enscriptPath.empty()) return SaveInsteadOfImport(request, true);
   LogLine(request, u"ENScript path: " + enscriptPath);
 
-  NoteFile note;  // destroyed after the process: deleted once ENScript has ended
+  NoteFile note;  // destroyed after the process: dealt with once ENScript has ended
   {
     ByteString document = NoteDocument(request);
     // The user's own temporary folder: a standard account may not write into ENScript's
     // folder under Program Files, and a write redirected to the VirtualStore would never
     // reach ENScript.
     if (!note.Create(TempFolderPath())) {
-      LogError(request, u"Cannot create temp file " + note.path());
+      LogError(request,
+               u"Cannot create temp file " + note.path() + u": " + SystemErrorText(note.error()));
       return false;
     }
     if (!note.Write(document)) {
@@ -220,7 +253,7 @@ bool RunImport(const ImportRequest& request) {
     }
   }
 
-  EnscriptProcess enscript;
+  EnscriptProcess enscript(request, note);
   DWORD error = ERROR_SUCCESS;
   // The full path, quoted: the folder may hold blanks, and ENScript's working folder is
   // its own.
@@ -235,9 +268,18 @@ bool RunImport(const ImportRequest& request) {
     return false;
   }
   DWORD exitCode = 0;
-  if (!enscript.Wait(request, exitCode)) {
-    LogError(request, u"Cannot tell how ENScript ended: " + SystemErrorText(GetLastError()));
-    return false;
+  DWORD waited = 0;
+  switch (enscript.Wait(exitCode, waited)) {
+    case EnscriptProcess::Outcome::kStopped:
+      LogError(request, u"Stopped waiting for ENScript after " + WideNumber(waited) +
+                            u" s; it may still import the note. The note file is kept: " +
+                            note.path());
+      return false;
+    case EnscriptProcess::Outcome::kUnknown:
+      LogError(request, u"Cannot tell how ENScript ended: " + SystemErrorText(GetLastError()));
+      return false;
+    case EnscriptProcess::Outcome::kEnded:
+      break;
   }
   if (exitCode != 0) {
     LogError(request, EnscriptExitText(exitCode));

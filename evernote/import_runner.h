@@ -20,6 +20,18 @@ using LogCallback = int (*)(const wchar_t* text, void* context);
 // How often a run that waits for ENScript says so in the log.
 constexpr DWORD kDefaultWaitNoticeMs = 30000;
 
+// The caller's say in a long wait for ENScript (an ENScript started hidden may wait for
+// input that nobody can give). Told at every "still waiting" notice; asked after every
+// message served during the wait whether the user has stopped waiting. The caller owns it.
+class WaitControl {
+ public:
+  virtual void OnStillWaiting() = 0;
+  virtual bool StopWaiting() = 0;
+
+ protected:
+  ~WaitControl() = default;
+};
+
 struct ImportRequest {
   ImportRequest();  // reads the UTC clock once into created and updated
 
@@ -34,12 +46,14 @@ struct ImportRequest {
   DWORD waitNoticeMs = kDefaultWaitNoticeMs;  // 0: no notices
   bool saveAsFile = false;  // an ENEX file for the user even where ENScript is installed
   const std::vector<NoteResource>* resources = nullptr;  // files the note carries
+  WaitControl* waitControl = nullptr;  // null: the wait ends only with ENScript
 };
 
 // True when ENScript ran and reported success (exit code 0), or the note was saved as a
-// file. Every failure is logged as a line beginning "ERROR: ". Exceptions (memory running
-// out) pass to the caller, but never before ENScript, once started, has ended and the
-// note file is deleted.
+// file. Every failure is logged as a line beginning "ERROR: ". When the user stops
+// waiting, ENScript runs on and its note file is kept. Exceptions (memory running out)
+// pass to the caller, but never before ENScript, once started, has ended (or the user
+// has stopped waiting for it) and the note file is dealt with as above.
 bool RunImport(const ImportRequest& request);
 
 void LogLine(const ImportRequest& request, const WideString& text);

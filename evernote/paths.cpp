@@ -39,15 +39,21 @@ bool IsForbiddenInFileName(char16_t c) {
 
 char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c; }
 
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices, with any extension after them.
+bool IsPortDigit(char16_t c) {
+  return (c >= u'0' && c <= u'9') || c == u'\u00B9' || c == u'\u00B2' || c == u'\u00B3';
+}
+
+// CON, PRN, AUX, NUL, COM0-9, LPT0-9 (the superscript digits 1-3 too), CONIN$ and CONOUT$
+// name devices in any case. Windows before 11 (and Wine) judge a name by the part before
+// its first dot, blanks at its end ignored, so "NUL .txt.enex" opens the NUL device.
 bool IsDeviceName(const WideString& name) {
   WideString stem = name.substr(0, name.find(u'.'));
   while (!stem.empty() && stem.back() == u' ') stem.pop_back();
   for (char16_t& c : stem) c = AsciiUpper(c);
-  for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL"})
+  for (const char16_t* device : {u"CON", u"PRN", u"AUX", u"NUL", u"CONIN$", u"CONOUT$"})
     if (stem == device) return true;
   return stem.size() == 4 && (stem.compare(0, 3, u"COM") == 0 || stem.compare(0, 3, u"LPT") == 0) &&
-         stem[3] >= u'1' && stem[3] <= u'9';
+         IsPortDigit(stem[3]);
 }
 
 void TrimForFileName(WideString& name) {
@@ -60,6 +66,16 @@ void TrimForFileName(WideString& name) {
   while (!name.empty() && (name.back() == u' ' || name.back() == u'.')) name.pop_back();
 }
 
+// At most maxUnits units, without splitting a character or ending in a blank or dot.
+void CutForFileName(WideString& name, size_t maxUnits) {
+  if (name.size() <= maxUnits) return;
+  size_t cut = maxUnits;
+  // A high surrogate at the cut would lose its partner.
+  if (cut > 0 && name[cut - 1] >= 0xD800 && name[cut - 1] <= 0xDBFF) --cut;
+  name.resize(cut);
+  TrimForFileName(name);
+}
+
 }  // namespace
 
 WideString FileNameFromTitle(WideView title, size_t maxUnits) {
@@ -67,14 +83,10 @@ WideString FileNameFromTitle(WideView title, size_t maxUnits) {
   for (char16_t& c : name)
     if (IsForbiddenInFileName(c)) c = u'_';
   TrimForFileName(name);
-  if (name.size() > maxUnits) {
-    size_t cut = maxUnits;
-    // A high surrogate at the cut would lose its partner.
-    if (cut > 0 && name[cut - 1] >= 0xD800 && name[cut - 1] <= 0xDBFF) --cut;
-    name.resize(cut);
-    TrimForFileName(name);
-  }
+  CutForFileName(name, maxUnits);
   if (name.empty()) name = u"Note";
-  if (IsDeviceName(name)) name += u'_';
+  // The mark goes in front: only there does it change the part that names the device.
+  if (IsDeviceName(name)) name.insert(name.begin(), u'_');
+  CutForFileName(name, maxUnits);
   return name;
 }

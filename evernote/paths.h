@@ -15,7 +15,8 @@ WideString PathFolder(const WideString& path, bool noTrailingBackslash);
 
 // A file name made from a note title, without its extension: the characters Windows
 // forbids in file names (control characters and < > : " / \ | ? *) become "_", blanks
-// around it and dots at its end go (Windows would drop them), a device name (CON, NUL,
-// COM1, ...) gets a "_", an empty result becomes "Note", and the name is cut to at most
-// maxUnits UTF-16 units without splitting a character.
+// around it and dots at its end go (Windows would drop them), an empty result becomes
+// "Note", a name that Windows would take for a device (NUL.txt, com1 .log, CONIN$, ...)
+// gets a "_" in front (_NUL.txt), and the name is cut to at most maxUnits UTF-16 units
+// without splitting a character, the mark included.
 WideString FileNameFromTitle(WideView title, size_t maxUnits);

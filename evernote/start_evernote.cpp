@@ -52,12 +52,13 @@ BOOL CALLBACK StopAtWindowOfProcess(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<WindowSearch*>(context);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  if (owner != search->processId) return TRUE;
+  if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
   search->found = window;
   return FALSE;
 }
 
-// The first top-level window of the process, visible or not.
+// The first visible top-level window of the process: a client keeps hidden helper
+// windows of its own, and bringing one of them forward shows nothing.
 HWND FindTopLevelWindowOf(DWORD processId) {
   WindowSearch search{processId, nullptr};
   EnumWindows(StopAtWindowOfProcess, reinterpret_cast<LPARAM>(&search));

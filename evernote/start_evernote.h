@@ -5,5 +5,5 @@
 // accepted the start.
 bool StartEvernote();
 
-// Brings a top-level window of the running Evernote process to the front.
+// Brings the first visible top-level window of the running Evernote process to the front.
 bool ActivateEvernote();

@@ -92,6 +92,7 @@ void SendComposedNote(SendRequest& request) {
   import.showConsole = request.showConsole ? 1 : 0;
   import.logCallback = request.logCallback;
   import.logContext = request.logContext;
+  import.waitControl = request.waitControl;
   if (!request.tags.empty()) import.tags = &request.tags;
   import.resources = &resources;
   import.waitNoticeMs = WaitNoticeMs();

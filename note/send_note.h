@@ -24,6 +24,7 @@ struct SendRequest {
   bool showConsole = false;  // ENScript's window is shown
   LogCallback logCallback = nullptr;  // receives every log line; may be null
   void* logContext = nullptr;
+  WaitControl* waitControl = nullptr;  // the way out of a long wait for ENScript; may be null
 };
 
 // Sends the note and waits until the import has ended; reports through the log, where

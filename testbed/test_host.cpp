@@ -337,7 +337,38 @@ bool IsDialogClass(HWND window) {
   return lstrcmpW(className, L"#32770") == 0;
 }
 
+struct CloseWatch {
+  HWND window = nullptr;
+  std::function<void(HWND)> action;
+  HHOOK hook = nullptr;
+};
+
+CloseWatch& PendingCloseWatch() {
+  static CloseWatch watch;
+  return watch;
+}
+
+LRESULT CALLBACK WatchForClose(int code, WPARAM wParam, LPARAM lParam) {
+  CloseWatch& watch = PendingCloseWatch();
+  HHOOK hook = watch.hook;
+  auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && sent->message == WM_DESTROY && sent->hwnd == watch.window) {
+    std::function<void(HWND)> action = std::move(watch.action);
+    UnhookWindowsHookEx(hook);
+    watch = CloseWatch{};
+    action(sent->hwnd);
+  }
+  return CallNextHookEx(hook, code, wParam, lParam);
+}
+
 }  // namespace
+
+void BeforeWindowCloses(HWND window, std::function<void(HWND)> action) {
+  CloseWatch& watch = PendingCloseWatch();
+  if (watch.hook) UnhookWindowsHookEx(watch.hook);
+  watch = CloseWatch{window, std::move(action), nullptr};
+  watch.hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchForClose, nullptr, GetCurrentThreadId());
+}
 
 UINT_PTR WhenWindowAppears(WindowMatch match, std::function<void(HWND)> action, DWORD timeoutMs) {
   UINT_PTR timer = SetTimer(nullptr, 0, 30, CheckWatch);

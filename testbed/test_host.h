@@ -97,6 +97,11 @@ UINT_PTR WhenWindowAppears(WindowMatch match, std::function<void(HWND)> action,
                            DWORD timeoutMs = 10000);
 void CancelWindowWatch(UINT_PTR watch);
 
+// Calls action(window) once, as window is being destroyed (WM_DESTROY, its child windows
+// still there): the way tests and the demo read a dialog that closes by itself. One such
+// watch at a time; a new one replaces the last.
+void BeforeWindowCloses(HWND window, std::function<void(HWND)> action);
+
 // Matches dialog-class windows (message boxes, dialogs) by caption.
 WindowMatch DialogWithCaption(const std::wstring& caption);
 WindowMatch DialogCaptionStartingWith(const std::wstring& prefix);

@@ -15,14 +15,34 @@ void DispatchOne(MSG& message) {
   DispatchMessageW(&message);
 }
 
+// A WM_QUIT taken from the queue during the wait, handed back to the thread's own loop
+// on every way out: the host's message loop must still see it.
+class PendingQuit {
+ public:
+  PendingQuit() = default;
+  PendingQuit(const PendingQuit&) = delete;
+  PendingQuit& operator=(const PendingQuit&) = delete;
+  ~PendingQuit() {
+    if (taken_) PostQuitMessage(static_cast<int>(code_));
+  }
+  void Take(WPARAM code) {
+    taken_ = true;
+    code_ = code;
+  }
+
+ private:
+  bool taken_ = false;
+  WPARAM code_ = 0;
+};
+
 }  // namespace
 
-void WaitServingMessages(HANDLE handle, DWORD noticeIntervalMs,
-                         const std::function<void(DWORD seconds)>& notice) {
+WaitEnd WaitServingMessages(HANDLE handle, DWORD noticeIntervalMs,
+                            const std::function<void(DWORD seconds)>& notice,
+                            const std::function<bool()>& stop) {
+  PendingQuit quit;
   const DWORD start = GetTickCount();
   DWORD nextNotice = noticeIntervalMs;
-  bool quit = false;
-  WPARAM quitCode = 0;
   for (;;) {
     DWORD timeout = INFINITE;
     if (noticeIntervalMs) {
@@ -34,20 +54,19 @@ void WaitServingMessages(HANDLE handle, DWORD noticeIntervalMs,
       }
       timeout = nextNotice - waited;
     }
-    DWORD result = quit ? WaitForSingleObject(handle, timeout)
-                        : MsgWaitForMultipleObjectsEx(1, &handle, timeout, QS_ALLINPUT,
-                                                      MWMO_INPUTAVAILABLE);
-    if (result == WAIT_OBJECT_0 || result == WAIT_FAILED || result == WAIT_ABANDONED_0) break;
+    DWORD result = MsgWaitForMultipleObjectsEx(1, &handle, timeout, QS_ALLINPUT,
+                                               MWMO_INPUTAVAILABLE);
+    if (result == WAIT_OBJECT_0) return WaitEnd::kSignalled;
+    if (result == WAIT_FAILED || result == WAIT_ABANDONED_0) return WaitEnd::kFailed;
     if (result != WAIT_OBJECT_0 + 1) continue;  // time for the next notice
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      if (message.message == WM_QUIT) {
-        quit = true;
-        quitCode = message.wParam;
-        break;
-      }
-      DispatchOne(message);
+      if (message.message == WM_QUIT)
+        quit.Take(message.wParam);
+      else
+        DispatchOne(message);
+      if (stop && stop()) return WaitEnd::kStopped;
     }
+    if (stop && stop()) return WaitEnd::kStopped;  // sent messages are served by the peek
   }
-  if (quit) PostQuitMessage(static_cast<int>(quitCode));
 }

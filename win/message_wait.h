@@ -5,9 +5,19 @@
 
 #include <functional>
 
+// How a wait ended.
+enum class WaitEnd {
+  kSignalled,  // the handle was signalled
+  kStopped,    // stop() said so: the caller gave up waiting
+  kFailed,     // the handle cannot be waited for
+};
+
 // Waits until handle is signalled while dispatching this thread's messages, so that its
 // windows keep painting, moving and answering (dialog keys included). notice(seconds)
-// is called every noticeIntervalMs with the time waited so far. A WM_QUIT that arrives
-// meanwhile ends the dispatching, not the wait, and is posted again afterwards.
-void WaitServingMessages(HANDLE handle, DWORD noticeIntervalMs,
-                         const std::function<void(DWORD seconds)>& notice);
+// is called every noticeIntervalMs (0: never) with the time waited so far; stop (may be
+// empty) is asked after every message served and ends the wait when it says true. A
+// WM_QUIT that arrives meanwhile changes nothing: the windows are served on, and the
+// quit is posted again when the wait ends.
+WaitEnd WaitServingMessages(HANDLE handle, DWORD noticeIntervalMs,
+                            const std::function<void(DWORD seconds)>& notice,
+                            const std::function<bool()>& stop = nullptr);

@@ -1,9 +1,13 @@
 // The demo: the test host loads the plug-in, opens the send dialog on a sample page,
 // presses "Send To Evernote", and prints the note as the ENScript stand-in stored it.
 // With --no-enscript no ENScript is installed: the plug-in saves the note as an ENEX
-// file, and the demo prints the file's path and the note read back from it.
+// file, and the demo prints the file's path and the note read back from it. With
+// --stuck-enscript the stand-in does not end (as an ENScript waiting for input): the demo
+// presses Close after the first "still waiting" notice and prints the log. --title gives
+// the page another title; --documents points the user's Documents folder elsewhere.
 //
-//   demo_host.exe [--no-enscript] [screenshot.bmp]
+//   demo_host.exe [--no-enscript] [--stuck-enscript] [--title TEXT] [--documents FOLDER]
+//                 [screenshot.bmp]
 //
 // Runs without a person at the keyboard and ends by itself.
 #include <windows.h>
@@ -107,6 +111,38 @@ std::wstring InstallEnscript(bool installed) {
   return folder;
 }
 
+// The user's Documents folder (the shell's "Personal" folder) pointed at folder, made
+// absolute, so that a saved note lands there and not in the home folder Wine links in.
+std::wstring PointDocumentsAt(const std::wstring& folder) {
+  wchar_t full[MAX_PATH] = {};
+  if (!GetFullPathNameW(folder.c_str(), MAX_PATH, full, nullptr)) return {};
+  CreateDirectoryW(full, nullptr);
+  const std::wstring value = full;
+  RegSetKeyValueW(HKEY_CURRENT_USER,
+                  L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                  L"Personal", REG_SZ, value.c_str(),
+                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  return value;
+}
+
+// The stand-in told to sleep far longer than the demo lasts, and a notice every second;
+// or (stuck false) both back to normal.
+void MakeEnscriptStuck(const std::wstring& enscriptFolder, bool stuck) {
+  const std::wstring faultFile = enscriptFolder + L"enscript-fault.txt";
+  DeleteFileW(faultFile.c_str());
+  if (!stuck) {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Yarrin2Evernote", L"WaitNoticeSeconds");
+    return;
+  }
+  HANDLE file = CreateFileW(faultFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, "sleep 45000", 11, &written, nullptr);
+  CloseHandle(file);
+  const DWORD oneSecond = 1;
+  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Yarrin2Evernote", L"WaitNoticeSeconds", REG_DWORD,
+                  &oneSecond, sizeof(oneSecond));
+}
+
 // One line per resource of the note: type, size, hash, file name.
 std::string Resources(const StoredNote& note) {
   std::string lines;
@@ -148,20 +184,64 @@ bool ReadBack(const std::wstring& enexPath, const std::wstring& readerFolder) {
 
 }  // namespace
 
+// The stuck ENScript: Send is pressed, and Close once the first notice has made it
+// available; the log is read as the dialog closes.
+void SendAndStopWaiting(HWND dialog, std::wstring& log, const std::wstring& screenshot) {
+  Print("Pressing \"Send To Evernote\"; the ENScript stand-in has been told not to end...\n");
+  BeforeWindowCloses(dialog, [&](HWND closing) { log = LogRows(GetDlgItem(closing, 1003)); });
+  WhenWindowAppears(
+      [dialog](HWND window) {
+        return window == dialog && !IsWindowEnabled(GetDlgItem(dialog, IDOK)) &&
+               IsWindowEnabled(GetDlgItem(dialog, IDCANCEL));
+      },
+      [dialog, screenshot](HWND) {
+        if (SaveWindowBitmap(dialog, screenshot))
+          Print("Screenshot of the dialog as it waits: " + Utf8(screenshot) + "\n");
+        Print("Close is available again after the first notice: pressing Close...\n");
+        SendDlgItemMessageW(dialog, IDCANCEL, BM_CLICK, 0, 0);
+      },
+      30000);
+  PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+// The note file the log says is kept, or empty.
+std::wstring KeptFilePath(const std::wstring& log) {
+  const std::wstring label = L"The note file is kept: ";
+  size_t at = log.find(label);
+  if (at == std::wstring::npos) return {};
+  at += label.size();
+  return log.substr(at, log.find(L'\n', at) - at);
+}
+
 int wmain(int argc, wchar_t** argv) {
   bool withEnscript = true;
+  bool stuckEnscript = false;
   std::wstring screenshot = L"send-dialog.bmp";
+  std::wstring title = L"Weekly planning";
+  std::wstring documents;
   for (int i = 1; i < argc; ++i) {
-    if (std::wstring(argv[i]) == L"--no-enscript")
+    const std::wstring option = argv[i];
+    if (option == L"--no-enscript")
       withEnscript = false;
+    else if (option == L"--stuck-enscript")
+      stuckEnscript = true;
+    else if (option == L"--title" && i + 1 < argc)
+      title = argv[++i];
+    else if (option == L"--documents" && i + 1 < argc)
+      documents = argv[++i];
     else
       screenshot = argv[i];
   }
   std::wstring evernoteFolder = InstallEnscript(withEnscript);
+  MakeEnscriptStuck(evernoteFolder, stuckEnscript);
+  if (!documents.empty()) {
+    documents = PointDocumentsAt(documents);
+    Print("The demo's Documents folder: " + Utf8(documents) + "\n");
+  }
 
   ResetHost();
   HostModel& host = Host();
-  host.nodeTitle = u"Weekly planning";
+  host.nodeTitle = WideString(title.begin(), title.end());
   host.tags = u"planning, demo";
   host.documentPath = u"C:\\Users\\Demo\\Documents\\Planning.yar";
   host.nodeLink = u"yarrin://Planning.yar?node=42";
@@ -178,6 +258,11 @@ int wmain(int argc, wchar_t** argv) {
   auto watch = WhenWindowAppears(DialogCaptionStartingWith(L"Yarrin2Evernote "), [&](HWND dialog) {
     Print("The send dialog is open: " + Utf8(WindowText(dialog)) + "\n");
     PumpMessages(2500);  // the Send button's blink
+    if (stuckEnscript) {
+      sent = true;
+      SendAndStopWaiting(dialog, log, screenshot);
+      return;
+    }
     Print("Pressing \"Send To Evernote\"...\n");
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
@@ -194,6 +279,17 @@ int wmain(int argc, wchar_t** argv) {
   if (!sent) {
     Print("The send dialog did not open.\n");
     return 1;
+  }
+
+  if (stuckEnscript) {
+    Print("The dialog closed. Its log:\n" + Utf8(log));
+    const std::wstring kept = KeptFilePath(log);
+    if (kept.empty() || GetFileAttributesW(kept.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      Print("The note file was not kept for ENScript.\n");
+      return 1;
+    }
+    Print("\nThe note file is still there for ENScript: " + Utf8(kept) + "\n");
+    return 0;
   }
 
   std::wstring notebook = evernoteFolder + L"notebook";

@@ -3,7 +3,9 @@
 // notebook store beside it (title, tags, times, number of resources), so that "Start
 // Evernote" shows what arrived. The list follows the store while the window is open.
 //
-// Like the real client it runs once: a second start ends at once without a window.
+// Like the real client it runs once: a second start ends at once without a window. Also
+// like it, it keeps a hidden top-level helper window (class EvernoteStandInHelper),
+// made after the main window and so ahead of it in the system's window order.
 // Bringing the running client to the front is left to whoever started it, so that the
 // plug-in's own activation is what tests see.
 #include <windows.h>
@@ -16,6 +18,7 @@
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"EvernoteStandInWindow";
+constexpr wchar_t kHelperClass[] = L"EvernoteStandInHelper";
 constexpr wchar_t kSingleInstanceMutex[] = L"Yarrin2Evernote.EvernoteStandIn";
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 1000;
@@ -148,6 +151,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   if (!window) return 1;
   ShowWindow(window, showCommand);
   UpdateWindow(window);
+  WNDCLASSW helperClass{};
+  helperClass.lpfnWndProc = DefWindowProcW;
+  helperClass.hInstance = instance;
+  helperClass.lpszClassName = kHelperClass;
+  RegisterClassW(&helperClass);
+  CreateWindowExW(0, kHelperClass, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, instance,
+                  nullptr);
 
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {

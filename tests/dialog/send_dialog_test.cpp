@@ -48,6 +48,13 @@ CHARRANGE SelectionOf(HWND richEdit) {
   return range;
 }
 
+// Pumps this thread's messages until done() holds or timeoutMs has passed.
+bool WaitUntilTrue(const std::function<bool()>& done, DWORD timeoutMs) {
+  for (DWORD start = GetTickCount(); !done(); PumpMessages(50))
+    if (GetTickCount() - start > timeoutMs) return false;
+  return true;
+}
+
 bool IsSendButtonEnabled(HWND dialog) { return IsWindowEnabled(GetDlgItem(dialog, IDOK)) != FALSE; }
 
 // Presses a button of the dialog and lets the dialog handle it before returning.
@@ -456,6 +463,106 @@ TEST_F(SendDialogResultTest, CloseEscapeAndTheCloseBoxEndWithResultTwo) {
             }),
             2);
   EXPECT_EQ(RunAndEnd([](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }), 2);
+}
+
+// An ENScript that does not end (started hidden, it may wait for input): a send that waits
+// for it, with a notice every second, driven while the wait serves the dialog.
+class StuckEnscriptTest : public SendDialogResultTest {
+ protected:
+  // Presses Send; once the first notice has made Close available, leave(dialog) runs.
+  // The log is read as the dialog closes.
+  INT_PTR SendAndThen(const std::function<void(HWND)>& leave) {
+    return RunAndEnd([&](HWND dialog) {
+      BeforeWindowCloses(dialog, [&](HWND closing) { finalLog = LogRows(closing); });
+      WhenWindowAppears(
+          [dialog](HWND window) { return window == dialog && !IsSendButtonEnabled(dialog); },
+          [&](HWND) { closeEnabledAtStart = IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)); });
+      WhenWindowAppears(
+          [dialog](HWND window) {
+            return window == dialog && !IsSendButtonEnabled(dialog) &&
+                   IsWindowEnabled(GetDlgItem(dialog, IDCANCEL));
+          },
+          [&](HWND) {
+            logWhenOffered = LogRows(dialog);
+            leave(dialog);
+          },
+          20000);
+      PostMessageW(dialog, WM_COMMAND, IDOK, 0);  // the dialog's own loop starts the send
+    });
+  }
+
+  // The one note file in the temporary folder, or empty.
+  std::wstring NoteFile() const {
+    std::vector<std::wstring> files = EnexFilesIn(temp.folder());
+    return files.size() == 1 ? temp.folder() + files[0] : std::wstring();
+  }
+
+  ScopedTempFolder temp{L"stuck-temp"};
+  ScopedUserSetting notices{L"WaitNoticeSeconds", 1};
+  std::vector<std::wstring> finalLog, logWhenOffered;
+  bool closeEnabledAtStart = true;
+};
+
+TEST_F(StuckEnscriptTest, CloseEscapeOrTheCloseBoxStopsWaitingAndKeepsTheNoteFile) {
+  const std::pair<const char*, std::function<void(HWND)>> ways[] = {
+      {"Close", [](HWND dialog) { SendDlgItemMessageW(dialog, IDCANCEL, BM_CLICK, 0, 0); }},
+      {"Escape",
+       [](HWND dialog) { PostMessageW(GetDlgItem(dialog, IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0); }},
+      {"close box", [](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+  };
+  for (const auto& [way, leave] : ways) {
+    ScopedEnscript enscript(L"stuck");
+    enscript.SetFault("sleep 3000");
+    EXPECT_EQ(SendAndThen(leave), 2) << way;
+    EXPECT_FALSE(closeEnabledAtStart) << way << ": Close is offered only after a notice";
+    ASSERT_FALSE(logWhenOffered.empty()) << way;
+    EXPECT_EQ(logWhenOffered.back().rfind(L"Still waiting for ENScript to finish (1 s)", 0), 0u)
+        << way;
+
+    const std::wstring kept = NoteFile();
+    ASSERT_FALSE(kept.empty()) << way << ": the note file is gone";
+    ASSERT_FALSE(finalLog.empty()) << way;
+    const std::wstring prefix = L"ERROR: Stopped waiting for ENScript after ";
+    const std::wstring suffix =
+        L" s; it may still import the note. The note file is kept: " + kept;
+    const std::wstring& last = finalLog.back();
+    ASSERT_EQ(last.rfind(prefix, 0), 0u) << way << ": " << std::string(last.begin(), last.end());
+    EXPECT_EQ(last.substr(last.size() - suffix.size()), suffix) << way;
+    EXPECT_EQ(last.substr(prefix.size(), last.size() - prefix.size() - suffix.size()), L"1") << way;
+
+    // ENScript was not ended: it wakes up and imports the kept file.
+    EXPECT_TRUE(WaitUntilTrue([&] { return enscript.Notes().size() == 1; }, 15000)) << way;
+    DeleteFileW(kept.c_str());
+  }
+}
+
+// A WM_QUIT during the wait: the dialog is served on (the notice still comes, Close still
+// works), and the quit is posted again when the wait ends.
+TEST_F(StuckEnscriptTest, QuitDuringTheWaitKeepsTheDialogServedAndComesBackAfterwards) {
+  ScopedEnscript enscript(L"quit");
+  enscript.SetFault("sleep 3000");
+  bool quitPosted = false;
+  WhenWindowAppears(
+      [](HWND window) {
+        return DialogCaptionStartingWith(L"Yarrin2Evernote, Released [")(window) &&
+               !IsSendButtonEnabled(window);
+      },
+      [&](HWND) {
+        PostQuitMessage(9);
+        quitPosted = true;
+      });
+  EXPECT_EQ(SendAndThen([](HWND dialog) { SendDlgItemMessageW(dialog, IDCANCEL, BM_CLICK, 0, 0); }),
+            2);
+  ASSERT_TRUE(quitPosted);
+  MSG quit{};
+  EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was lost";
+  EXPECT_EQ(quit.wParam, 9u);
+  ASSERT_FALSE(logWhenOffered.empty());
+  EXPECT_EQ(logWhenOffered.back().rfind(L"Still waiting for ENScript to finish (1 s)", 0), 0u);
+  ASSERT_FALSE(finalLog.empty());
+  EXPECT_EQ(finalLog.back().rfind(L"ERROR: Stopped waiting for ENScript after 1 s", 0), 0u);
+  EXPECT_TRUE(WaitUntilTrue([&] { return enscript.Notes().size() == 1; }, 15000));
+  DeleteFileW(NoteFile().c_str());
 }
 
 }  // namespace

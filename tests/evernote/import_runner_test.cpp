@@ -175,7 +175,10 @@ TEST_F(ImportRunnerTest, MissingTempFolderIsReportedWithTheFilePath) {
   ASSERT_EQ(log.size(), 4u);
   EXPECT_EQ(log[3].rfind(L"ERROR: Cannot create temp file C:\\no such folder\\abc", 0), 0u)
       << log[3].c_str();
-  EXPECT_NE(log[3].find(L".TMP.enex"), std::wstring::npos);
+  // The system's reason follows the path: here that the folder is not there.
+  const std::wstring reason = log[3].substr(log[3].find(L".TMP.enex") + 9);
+  EXPECT_EQ(reason.rfind(L": ", 0), 0u) << log[3].c_str();
+  EXPECT_NE(reason.find(L"(error 3)"), std::wstring::npos) << log[3].c_str();
   EXPECT_TRUE(enscript.ImportLog().empty());
 }
 
@@ -211,9 +214,16 @@ TEST_F(ImportRunnerTest, WaitSaysSoInTheLogAndEndsWithEnscript) {
   EXPECT_EQ(log.back(), L"End of Yarrin2Evernote");
 }
 
+int timerTicks = 0;
+void CALLBACK CountTickAndQuitOnce(HWND, UINT, UINT_PTR, DWORD) {
+  if (++timerTicks == 1) PostQuitMessage(5);
+}
+
 // A log line that cannot be written (memory running out, say) right after ENScript
 // started: the run unwinds, but only once ENScript has ended, and the note file goes.
-TEST_F(ImportRunnerTest, ExceptionAfterTheStartWaitsForEnscriptAndDeletesTheFile) {
+// Meanwhile the thread's messages are served, a WM_QUIT among them, which is handed
+// back afterwards.
+TEST_F(ImportRunnerTest, ExceptionAfterTheStartWaitsServingMessagesAndDeletesTheFile) {
   ScopedEnscript enscript(L"throwing");
   enscript.SetFault("sleep 1200");
   ImportRequest request = Request();
@@ -222,9 +232,16 @@ TEST_F(ImportRunnerTest, ExceptionAfterTheStartWaitsForEnscriptAndDeletesTheFile
     if (std::wstring(text).rfind(L"ENScript started", 0) == 0) throw std::bad_alloc();
     return 0;
   };
+  timerTicks = 0;
+  UINT_PTR timer = SetTimer(nullptr, 0, 100, CountTickAndQuitOnce);
   DWORD start = GetTickCount();
   EXPECT_THROW(RunImport(request), std::bad_alloc);
+  KillTimer(nullptr, timer);
   EXPECT_GE(GetTickCount() - start, 1100u) << "ENScript was left running";
+  EXPECT_GE(timerTicks, 5) << "the wait did not serve the thread's messages after the quit";
+  MSG quit{};
+  EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the WM_QUIT was lost";
+  EXPECT_EQ(quit.wParam, 5u);
   EXPECT_EQ(enscript.Notes().size(), 1u);
   EXPECT_TRUE(EnexFilesIn(temp.folder()).empty());
 }

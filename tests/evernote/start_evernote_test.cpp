@@ -105,6 +105,36 @@ TEST_F(StartEvernoteTest, ActivationNeedsARegisteredRunningClientWithAWindow) {
   EXPECT_EQ(GetForegroundWindow(), ownWindow_);
 }
 
+BOOL CALLBACK StopAtProcessWindow(HWND window, LPARAM context) {
+  auto* found = reinterpret_cast<std::pair<DWORD, HWND>*>(context);
+  if (ProcessOf(window) != found->first) return TRUE;
+  found->second = window;
+  return FALSE;
+}
+
+// The client's hidden helper window, put first in the window order: activation passes it
+// over for the visible main window.
+TEST_F(StartEvernoteTest, HiddenHelperWindowAheadOfTheClientsIsPassedOver) {
+  ScopedAppPath registered(L"Evernote.exe", StandInPath());
+  ASSERT_TRUE(StartEvernote());
+  HWND client = WaitForStandInInFront();
+  ASSERT_NE(client, nullptr);
+  HWND helper = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    return (helper = FindWindowExW(nullptr, nullptr, L"EvernoteStandInHelper", nullptr)) != nullptr;
+  }));
+  ASSERT_FALSE(IsWindowVisible(helper));
+  BringOwnWindowToFront();
+  SetWindowPos(helper, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  std::pair<DWORD, HWND> first{ProcessOf(client), nullptr};
+  EnumWindows(StopAtProcessWindow, reinterpret_cast<LPARAM>(&first));
+  ASSERT_EQ(first.second, helper) << "the helper must come first for this test to mean anything";
+
+  EXPECT_TRUE(ActivateEvernote());
+  EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == client; }))
+      << "foreground window " << GetForegroundWindow() << ", client " << client;
+}
+
 TEST_F(StartEvernoteTest, UpperCaseExecutableMatchesTheRegisteredName) {
   ScratchFolder folder;
   std::wstring upperCase = folder.path() + L"EVERNOTE.EXE";

@@ -141,4 +141,91 @@ TEST_F(SaveEnexFileTest, DocumentsThatCannotTakeTheFolderIsAnError) {
   EXPECT_TRUE(revealed.empty());
 }
 
+// Every name Windows takes for a device, as a title in the forms pages have: with an
+// extension, in any case, with blanks or dots before the extension. Each must become a
+// real file that a reader takes whole, not a write into a device that reports success.
+TEST_F(SaveEnexFileTest, DeviceNamesAsTitlesAreSavedAsRealFiles) {
+  struct Case {
+    const char16_t* title;
+    const wchar_t* file;
+  };
+  const Case cases[] = {
+      {u"CON", L"_CON.enex"},
+      {u"prn.txt", L"_prn.txt.enex"},
+      {u"Aux .log", L"_Aux .log.enex"},
+      {u"NUL.txt", L"_NUL.txt.enex"},
+      {u"COM0..md", L"_COM0..md.enex"},
+      {u"com1.", L"_com1.enex"},
+      {u"COM2 . txt", L"_COM2 . txt.enex"},
+      {u"COM3.tar.gz", L"_COM3.tar.gz.enex"},
+      {u"cOm4", L"_cOm4.enex"},
+      {u"COM5.txt", L"_COM5.txt.enex"},
+      {u"COM6  .txt", L"_COM6  .txt.enex"},
+      {u"COM7..", L"_COM7.enex"},
+      {u"com8.x", L"_com8.x.enex"},
+      {u"COM9.TXT", L"_COM9.TXT.enex"},
+      {u"LPT0.txt", L"_LPT0.txt.enex"},
+      {u"lpt1", L"_lpt1.enex"},
+      {u"LPT2 .doc", L"_LPT2 .doc.enex"},
+      {u"Lpt3.", L"_Lpt3.enex"},
+      {u"LPT4.a.b", L"_LPT4.a.b.enex"},
+      {u"LPT5..txt", L"_LPT5..txt.enex"},
+      {u"lPt6.txt", L"_lPt6.txt.enex"},
+      {u"LPT7 ", L"_LPT7.enex"},
+      {u"LPT8.txt", L"_LPT8.txt.enex"},
+      {u"LPT9. .txt", L"_LPT9. .txt.enex"},
+      {u"COM\u00b9.txt", L"_COM\u00b9.txt.enex"},
+      {u"com\u00b2", L"_com\u00b2.enex"},
+      {u"COM\u00b3 .log", L"_COM\u00b3 .log.enex"},
+      {u"LPT\u00b9.txt", L"_LPT\u00b9.txt.enex"},
+      {u"lpt\u00b2.", L"_lpt\u00b2.enex"},
+      {u"LPT\u00b3", L"_LPT\u00b3.enex"},
+      {u"CONIN$.txt", L"_CONIN$.txt.enex"},
+      {u"conout$ .log", L"_conout$ .log.enex"},
+  };
+  for (const Case& c : cases) {
+    const std::string title(WideView(c.title).begin(), WideView(c.title).end());
+    Host().nodeTitle = c.title;
+    std::vector<std::wstring> rows = SendOnce();
+    const std::wstring path = Saved(c.file);
+    ASSERT_GE(rows.size(), 5u) << title;
+    EXPECT_EQ(rows[4], L"Saved: " + path) << title;
+    EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << title << ": no file";
+  }
+  // Read back once all are saved: the reader registered as ENScript would take the sends.
+  ScopedEnscript reader(L"device-reader");
+  size_t read = 0;
+  for (const Case& c : cases) {
+    const std::string title(WideView(c.title).begin(), WideView(c.title).end());
+    ASSERT_EQ(reader.Run(L"importNotes /s \"" + Saved(c.file) + L"\""), 0u) << title;
+    auto notes = reader.Notes();
+    ASSERT_EQ(notes.size(), ++read) << title;
+    EXPECT_EQ(notes.back().title, WideString(c.title)) << title;
+  }
+  EXPECT_EQ(EnexFilesIn(folder).size(), std::size(cases));
+}
+
+// What stands behind "Saved:": a disk file holding every byte written.
+TEST(ConfirmFileOnDiskTest, DevicesAndShortFilesAreNotSavedFiles) {
+  WideString failure;
+  HANDLE device = CreateFileW(L"NUL", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(device, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(ConfirmFileOnDisk(device, 0, failure));
+  EXPECT_EQ(failure, u"the name leads to a device, not to a file on disk");
+  CloseHandle(device);
+
+  const std::wstring path = TestProgramFolder() + L"confirm-test.enex";
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(file, "12345", 5, &written, nullptr));
+  EXPECT_FALSE(ConfirmFileOnDisk(file, 6, failure));
+  EXPECT_EQ(failure, u"the file holds 5 bytes instead of 6");
+  failure.clear();
+  EXPECT_TRUE(ConfirmFileOnDisk(file, 5, failure));
+  EXPECT_EQ(failure, u"");
+  CloseHandle(file);
+  DeleteFileW(path.c_str());
+}
+
 }  // namespace

@@ -264,9 +264,9 @@ TEST_F(SendEndToEndTest, SloppyHtmlCodeArrivesWellFormed) {
             u"<p>Four</p>");
 }
 
-// Another thread knocks at the dialog while ENScript takes its time: the dialog answers,
-// Send and Close stay disabled, Escape and the close box do nothing, and the log says
-// that the send is waiting.
+// Another thread knocks at the dialog while ENScript takes its time, before the first
+// notice: the dialog answers, Send and Close are disabled, Escape and the close box do
+// nothing, and the log goes on to say that the send is waiting.
 TEST_F(SendEndToEndTest, DialogKeepsAnsweringWhileEnscriptRuns) {
   ScopedEnscript enscript(L"slow");
   enscript.SetFault("sleep 3000");
@@ -282,7 +282,7 @@ TEST_F(SendEndToEndTest, DialogKeepsAnsweringWhileEnscriptRuns) {
     probe.dialog = dialog;
     thread = CreateThread(nullptr, 0, [](void* context) -> DWORD {
       auto* p = static_cast<Probe*>(context);
-      Sleep(1500);
+      Sleep(500);
       DWORD_PTR result = 0;
       p->answered = SendMessageTimeoutW(p->dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000,
                                         &result) != 0;
