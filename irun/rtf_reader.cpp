@@ -3,6 +3,7 @@
 #include "rtf_reader.h"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "byte_scan.h"
@@ -15,6 +16,23 @@ constexpr int kMaxGroupDepth = 1000;  // deeper groups are read but their conten
 constexpr size_t kMaxFieldInstruction = 2048;
 constexpr size_t kMaxFontName = 256;
 constexpr int kMaxTwips = 31680;  // 22 inches: larger indents are nonsense
+constexpr int kHeadingLevels = 6;  // <h1> to <h6>
+
+// 1..6 for a style named "heading 1" to "heading 6" (any case, spaces around it, an
+// alias list after a comma), else 0.
+int HeadingLevelOfName(std::string_view name) {
+  name = name.substr(0, name.find(','));
+  while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+  static constexpr std::string_view kHeading = "heading ";
+  if (name.size() != kHeading.size() + 1) return 0;
+  for (size_t i = 0; i < kHeading.size(); ++i) {
+    const char c = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] + 32) : name[i];
+    if (c != kHeading[i]) return 0;
+  }
+  const int level = name.back() - '0';
+  return level >= 1 && level <= kHeadingLevels ? level : 0;
+}
 
 int ClampTwips(int value) { return std::clamp(value, -kMaxTwips, kMaxTwips); }
 
@@ -174,6 +192,7 @@ void RtfReader::ReadTextRun() {
       ReadFieldInstruction();
       return;
     case Dest::kFontTable:
+    case Dest::kStyleSheet:
     case Dest::kColorTable:
     case Dest::kListMarker:
       break;
@@ -359,7 +378,7 @@ void RtfReader::PopGroup() {
 // A destination keyword: `dest` for the group, unless this group is skipped already.
 void RtfReader::EnterDestination(Dest dest) {
   GroupState& state = State();
-  if (state.dest == Dest::kSkip) return;
+  if (state.dest == Dest::kSkip || state.dest == Dest::kStyleSheet) return;
   state.dest = dest;
 }
 
@@ -415,6 +434,7 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     // destinations
     case Keyword::kFonttbl: EnterDestination(Dest::kFontTable); return;
     case Keyword::kColortbl: EnterDestination(Dest::kColorTable); return;
+    case Keyword::kStylesheet: EnterDestination(Dest::kStyleSheet); return;
     case Keyword::kSkipDestination: state.dest = Dest::kSkip; return;
     case Keyword::kPict:
       if (state.dest != Dest::kText) {
@@ -534,6 +554,20 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
       }
       return;
     case Keyword::kIlvl: para.listLevel = std::clamp(param, 0, kMaxListLevel); return;
+    case Keyword::kS:
+      if (state.dest == Dest::kStyleSheet) {
+        styleNumber_ = param;
+      } else {
+        para.heading = document_.HeadingOfStyle(param);
+      }
+      return;
+    case Keyword::kOutlinelevel:
+      if (state.dest == Dest::kStyleSheet) {
+        styleOutline_ = param;
+      } else if (param >= 0 && param < kHeadingLevels) {
+        para.heading = param + 1;  // levels 6..9 are body text with an outline level
+      }
+      return;
 
     // \*\pn list definitions (as rich edit writes them)
     case Keyword::kPnlvlblt: listDefinition_.list = ListKind::kBullet; return;
@@ -623,6 +657,10 @@ void RtfReader::HexByte(unsigned char byte) {
     FontNameByte(byte);
     return;
   }
+  if (dest == Dest::kStyleSheet) {
+    StyleNameByte(byte);
+    return;
+  }
   if (dest == Dest::kListMarker) {
     if (listMarker_.size() < 16) listMarker_.push_back(static_cast<char>(byte));
     return;
@@ -647,7 +685,8 @@ void RtfReader::HexByte(unsigned char byte) {
 
 void RtfReader::TextByte(unsigned char byte) {
   const Dest dest = State().dest;
-  if (byte < 0x80 && !expectTrail_ && dest != Dest::kFontTable && dest != Dest::kListMarker) {
+  if (byte < 0x80 && !expectTrail_ && dest != Dest::kFontTable && dest != Dest::kStyleSheet &&
+      dest != Dest::kListMarker) {
     if (skip_ > 0) {
       --skip_;
       return;
@@ -765,6 +804,30 @@ void RtfReader::FinishFont() {
   fontEntry_ = nullptr;
   fontName_.clear();
   cachedFont_ = INT32_MIN;
+}
+
+void RtfReader::StyleNameByte(unsigned char byte) {
+  if (byte == ';') {
+    FinishStyle();
+    return;
+  }
+  if (styleName_.size() < kMaxFontName) styleName_.push_back(static_cast<char>(byte));
+}
+
+// A style is a heading by its name ("heading 1" to "heading 6", in any case, with
+// Word's aliases after a comma) or, failing that, by its outline level.
+void RtfReader::FinishStyle() {
+  int level = HeadingLevelOfName(styleName_);
+  if (level == 0 && styleOutline_ >= 0 && styleOutline_ < kHeadingLevels)
+    level = styleOutline_ + 1;
+  if (level > 0) {
+    document_.headingStyles[styleNumber_] = level;
+  } else {
+    document_.headingStyles.erase(styleNumber_);
+  }
+  styleName_.clear();
+  styleNumber_ = 0;
+  styleOutline_ = -1;
 }
 
 void RtfReader::FinishColor() {

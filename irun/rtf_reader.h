@@ -34,6 +34,7 @@ class RtfReader {
     kText,            // visible text
     kSkip,            // read and dropped
     kFontTable,       // font names and charsets
+    kStyleSheet,      // style names and the control words that make a style a heading
     kColorTable,      // colour entries
     kFieldInst,       // a field's instruction, kept for HYPERLINK
     kPicture,         // picture properties; the data is skipped
@@ -92,6 +93,8 @@ class RtfReader {
   void FontNameByte(unsigned char byte);
   void FinishFont();
   void FinishColor();
+  void StyleNameByte(unsigned char byte);
+  void FinishStyle();
   void SetPictureType(PictureType type, const char* extension);
   void FinishPicture();
   ListKind MarkerKind() const;
@@ -118,6 +121,9 @@ class RtfReader {
   unsigned cachedFontCodePage_ = 0;
   int colorEntry_ = 0;
   bool colorSet_ = false;
+  std::string styleName_;  // of the style sheet entry being read
+  int styleNumber_ = 0;    // \s of that entry; Normal has none
+  int styleOutline_ = -1;  // \outlinelevel of that entry
 
   std::string pending_;  // double-byte text awaiting decoding, all in pendingCodePage_
   unsigned pendingCodePage_ = 0;
