@@ -4,6 +4,7 @@
 
 #include "byte_scan.h"
 #include "irun_marker.h"
+#include "picture_data.h"
 
 namespace irun {
 
@@ -134,14 +135,15 @@ void HtmlWriter::LineBreak() {
   lastSpace_ = true;
 }
 
-std::string HtmlWriter::Picture(const PictureProperties& picture) {
+std::string HtmlWriter::PictureReference(const Picture& picture) {
   ++pictureCount_;
-  std::string name = "_img_" + std::to_string(pictureCount_) + "." + picture.extension;
+  std::string name =
+      "_img_" + std::to_string(pictureCount_) + "." + PictureExtension(picture.type);
   out_.Raw("<img src=\"");
   out_.Raw(name);
   out_.Raw("\"");
-  long long width = picture.width > 0 ? Pixels(picture.width) : picture.pixelWidth;
-  long long height = picture.height > 0 ? Pixels(picture.height) : picture.pixelHeight;
+  long long width = picture.goalWidth > 0 ? Pixels(picture.goalWidth) : picture.pixelWidth;
+  long long height = picture.goalHeight > 0 ? Pixels(picture.goalHeight) : picture.pixelHeight;
   width = width * picture.scaleX / 100;
   height = height * picture.scaleY / 100;
   if (width > 0 && height > 0) {

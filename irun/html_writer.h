@@ -70,7 +70,7 @@ class HtmlWriter {
   void Character(uint32_t codePoint);
   void LineBreak();
   // Writes the image reference of a picture and returns its name.
-  std::string Picture(const PictureProperties& picture);
+  std::string PictureReference(const Picture& picture);
   int PictureCount() const { return pictureCount_; }
 
   bool ParagraphOpen() const { return paraOpen_; }

@@ -1,5 +1,5 @@
 // What the RTF reader knows of the document and the HTML writer reads: the character
-// and paragraph formats of the text, picture properties, and the tables that formats
+// and paragraph formats of the text, and the tables that formats
 // refer to by number (fonts, colours, heading styles, open fields, the current row's
 // cells).
 #pragma once
@@ -46,18 +46,6 @@ struct ParaFormat {
   int listLevel = 0;
   int listStart = 1;
   int heading = 0;  // 1..6: the paragraph is that level's heading; 0 it is none
-};
-
-struct PictureProperties {
-  PictureType type = PictureType::kOther;
-  const char* extension = "png";  // of the image reference; "png" for unnamed types too
-  int width = 0;  // goal size in twips; 0 unknown
-  int height = 0;
-  int pixelWidth = 0;
-  int pixelHeight = 0;
-  int scaleX = 100;  // percent
-  int scaleY = 100;
-  int mappingMode = 0;  // \wmetafile<N>
 };
 
 struct FontInfo {

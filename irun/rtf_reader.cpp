@@ -443,7 +443,7 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
       }
       state.dest = Dest::kPicture;
       state.roles |= kRolePicture;
-      picture_ = PictureProperties();
+      picture_ = Picture();
       pictureData_.Start();
       return;
     case Keyword::kTextDestination: return;  // \shppict, \result: text as usual
@@ -604,19 +604,19 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
       return;
 
     // pictures
-    case Keyword::kPngblip: SetPictureType(PictureType::kPng, "png"); return;
-    case Keyword::kJpegblip: SetPictureType(PictureType::kJpeg, "jpg"); return;
-    case Keyword::kEmfblip: SetPictureType(PictureType::kEmf, "emf"); return;
+    case Keyword::kPngblip: SetPictureType(PictureType::kPng); return;
+    case Keyword::kJpegblip: SetPictureType(PictureType::kJpeg); return;
+    case Keyword::kEmfblip: SetPictureType(PictureType::kEmf); return;
     case Keyword::kWmetafile:
-      SetPictureType(PictureType::kWmf, "wmf");
+      SetPictureType(PictureType::kWmf);
       picture_.mappingMode = hasParam ? param : 1;  // MM_TEXT when not given
       return;
-    case Keyword::kDibitmap: SetPictureType(PictureType::kDib, "bmp"); return;
-    case Keyword::kBitmap: SetPictureType(PictureType::kBitmap, "bmp"); return;
+    case Keyword::kDibitmap: SetPictureType(PictureType::kDib); return;
+    case Keyword::kBitmap: SetPictureType(PictureType::kBitmap); return;
     case Keyword::kPicw: picture_.pixelWidth = std::clamp(param, 0, 100000); return;
     case Keyword::kPich: picture_.pixelHeight = std::clamp(param, 0, 100000); return;
-    case Keyword::kPicwgoal: picture_.width = std::clamp(param, 0, 1000000); return;
-    case Keyword::kPichgoal: picture_.height = std::clamp(param, 0, 1000000); return;
+    case Keyword::kPicwgoal: picture_.goalWidth = std::clamp(param, 0, 1000000); return;
+    case Keyword::kPichgoal: picture_.goalHeight = std::clamp(param, 0, 1000000); return;
     case Keyword::kPicscalex: picture_.scaleX = std::clamp(param, 1, 10000); return;
     case Keyword::kPicscaley: picture_.scaleY = std::clamp(param, 1, 10000); return;
 
@@ -838,9 +838,8 @@ void RtfReader::FinishColor() {
 
 // ---- pictures and lists ----------------------------------------------------------
 
-void RtfReader::SetPictureType(PictureType type, const char* extension) {
+void RtfReader::SetPictureType(PictureType type) {
   picture_.type = type;
-  picture_.extension = extension;
   picture_.mappingMode = 0;
 }
 
@@ -848,21 +847,13 @@ void RtfReader::FinishPicture() {
   const GroupState& state = State();
   if (state.dest != Dest::kText || state.chr.hidden) return;
   writer_.BeginContent(state.chr, state.para);
-  std::string name = writer_.Picture(picture_);
+  std::string name = writer_.PictureReference(picture_);
   if (!pictures_ || !pictureData_.Sound()) return;
-  Picture picture;
-  picture.data = pictureData_.TakeBytes();
-  if (!IsWholePicture(picture_.type, picture.data)) return;
-  picture.name = std::move(name);
-  picture.type = picture_.type;
-  picture.pixelWidth = picture_.pixelWidth;
-  picture.pixelHeight = picture_.pixelHeight;
-  picture.goalWidth = picture_.width;
-  picture.goalHeight = picture_.height;
-  picture.scaleX = picture_.scaleX;
-  picture.scaleY = picture_.scaleY;
-  picture.mappingMode = picture_.mappingMode;
-  pictures_->push_back(std::move(picture));
+  std::vector<unsigned char> data = pictureData_.TakeBytes();
+  if (!IsWholePicture(picture_.type, data)) return;
+  picture_.name = std::move(name);
+  picture_.data = std::move(data);
+  pictures_->push_back(std::move(picture_));
 }
 
 // Numbers and letters with a full stop or bracket make a numbered list; anything

@@ -95,7 +95,7 @@ class RtfReader {
   void FinishColor();
   void StyleNameByte(unsigned char byte);
   void FinishStyle();
-  void SetPictureType(PictureType type, const char* extension);
+  void SetPictureType(PictureType type);
   void FinishPicture();
   ListKind MarkerKind() const;
   void ApplyListDefinition();
@@ -135,7 +135,7 @@ class RtfReader {
   std::string listMarker_;
   ListKind listMarkerKind_ = ListKind::kNone;
   ParaFormat listDefinition_;
-  PictureProperties picture_;
+  Picture picture_;  // the properties of the picture being read; its data comes last
   std::vector<Picture>* pictures_;  // null: picture data is skipped
   PictureData pictureData_;
   bool rowImpliesTable_ = false;  // the open row began without \intbl
