@@ -11,6 +11,8 @@
 
 namespace irun {
 
+// In groups, each group's words together: the reader hands a word to its group's step
+// by comparing with the group's first word.
 enum class Keyword : uint8_t {
   kUnknown,
   // document

@@ -388,23 +388,38 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
   if (keyword.id != Keyword::kU && keyword.id != Keyword::kBin) FlushBytes();
   const bool ignorable = ignorableNext_;
   ignorableNext_ = false;
-  GroupState& state = State();
   if (ignorable && !keyword.destination) {
     // A destination we do not read, behind \*: skipped with everything in it. Text
     // before it (\u and \bin leave it waiting) is not part of it.
     FlushBytes();
-    state.dest = Dest::kSkip;
+    State().dest = Dest::kSkip;
     return;
   }
-  CharFormat& chr = state.chr;
-  ParaFormat& para = state.para;
-  const bool on = !hasParam || param != 0;
-  switch (keyword.id) {
-    case Keyword::kUnknown:
-    case Keyword::kRtf:
-      return;
+  // The keywords come in groups, in the order of Keyword; each group has its step.
+  const Keyword id = keyword.id;
+  if (id < Keyword::kFonttbl) {
+    DocumentWord(id, hasParam, param);
+  } else if (id < Keyword::kPlain) {
+    DestinationWord(id);
+  } else if (id < Keyword::kFcharset) {
+    CharacterWord(id, hasParam, param);
+  } else if (id < Keyword::kPard) {
+    FontOrColorWord(keyword, param);
+  } else if (id < Keyword::kTrowd) {
+    ParagraphWord(id, param);
+  } else if (id < Keyword::kPngblip) {
+    TableWord(id, param);
+  } else if (id < Keyword::kPar) {
+    PictureWord(id, hasParam, param);
+  } else {
+    BreakWord(keyword);
+  }
+}
 
-    // document
+// \rtf, code pages, the default font, Unicode characters and \bin.
+void RtfReader::DocumentWord(Keyword id, bool hasParam, int param) {
+  GroupState& state = State();
+  switch (id) {
     case Keyword::kAnsi: codePage_ = 1252; return;
     case Keyword::kMac: codePage_ = 10000; return;
     case Keyword::kPc: codePage_ = 437; return;
@@ -430,8 +445,15 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     case Keyword::kBin:
       if (hasParam) SkipBinary(param);
       return;
+    default:
+      return;  // \rtf and unknown words
+  }
+}
 
-    // destinations
+void RtfReader::DestinationWord(Keyword id) {
+  GroupState& state = State();
+  CharFormat& chr = state.chr;
+  switch (id) {
     case Keyword::kFonttbl: EnterDestination(Dest::kFontTable); return;
     case Keyword::kColortbl: EnterDestination(Dest::kColorTable); return;
     case Keyword::kStylesheet: EnterDestination(Dest::kStyleSheet); return;
@@ -489,8 +511,17 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     case Keyword::kNesttableprops:
       if (state.dest == Dest::kText) state.dest = Dest::kTableProps;
       return;
+    default:
+      return;
+  }
+}
 
-    // character formatting
+// Character formatting: every change here is compared with the open run.
+void RtfReader::CharacterWord(Keyword id, bool hasParam, int param) {
+  GroupState& state = State();
+  CharFormat& chr = state.chr;
+  const bool on = !hasParam || param != 0;
+  switch (id) {
     case Keyword::kPlain: {
       const int link = chr.link;  // a field's result stays a link
       chr = CharFormat{};
@@ -521,6 +552,15 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     case Keyword::kCf: chr.color = param; break;
     case Keyword::kCb:
     case Keyword::kHighlight: chr.background = param; break;
+    default:
+      return;
+  }
+  writer_.FormatChanged();
+}
+
+// The font table's charsets and families and the colour table's components.
+void RtfReader::FontOrColorWord(const KeywordEntry& keyword, int param) {
+  switch (keyword.id) {
     case Keyword::kFcharset:
       if (fontEntry_) fontEntry_->codePage = CodePageOfCharset(param);
       return;
@@ -534,8 +574,16 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     case Keyword::kRed: colorEntry_ = (colorEntry_ & 0x00FFFF) | ((param & 0xFF) << 16); colorSet_ = true; return;
     case Keyword::kGreen: colorEntry_ = (colorEntry_ & 0xFF00FF) | ((param & 0xFF) << 8); colorSet_ = true; return;
     case Keyword::kBlue: colorEntry_ = (colorEntry_ & 0xFFFF00) | (param & 0xFF); colorSet_ = true; return;
+    default:
+      return;
+  }
+}
 
-    // paragraph formatting
+// Paragraph formatting, styles and the \*\pn list definitions.
+void RtfReader::ParagraphWord(Keyword id, int param) {
+  GroupState& state = State();
+  ParaFormat& para = state.para;
+  switch (id) {
     case Keyword::kPard: para = ParaFormat(); return;
     case Keyword::kQl: para.align = Align::kLeft; return;
     case Keyword::kQc: para.align = Align::kCenter; return;
@@ -574,8 +622,15 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     case Keyword::kPnNumbered: listDefinition_.list = ListKind::kOrdered; return;
     case Keyword::kPnlvl: listDefinition_.listLevel = std::clamp(param - 1, 0, kMaxListLevel); return;
     case Keyword::kPnstart: listDefinition_.listStart = std::clamp(param, 0, 1000000); return;
+    default:
+      return;
+  }
+}
 
-    // tables
+void RtfReader::TableWord(Keyword id, int param) {
+  GroupState& state = State();
+  ParaFormat& para = state.para;
+  switch (id) {
     case Keyword::kTrowd:
       document_.rowCells.clear();
       // Wine's rich edit writes its rows without \intbl: a row definition in the text
@@ -602,8 +657,14 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
       if (state.dest == Dest::kText || state.dest == Dest::kTableProps)
         writer_.EndRow(std::max(para.tableDepth, 2));
       return;
+    default:
+      return;
+  }
+}
 
-    // pictures
+// The properties of the picture being read.
+void RtfReader::PictureWord(Keyword id, bool hasParam, int param) {
+  switch (id) {
     case Keyword::kPngblip: SetPictureType(PictureType::kPng); return;
     case Keyword::kJpegblip: SetPictureType(PictureType::kJpeg); return;
     case Keyword::kEmfblip: SetPictureType(PictureType::kEmf); return;
@@ -619,8 +680,14 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     case Keyword::kPichgoal: picture_.goalHeight = std::clamp(param, 0, 1000000); return;
     case Keyword::kPicscalex: picture_.scaleX = std::clamp(param, 1, 10000); return;
     case Keyword::kPicscaley: picture_.scaleY = std::clamp(param, 1, 10000); return;
+    default:
+      return;
+  }
+}
 
-    // special characters
+// Paragraph and line breaks, tabs and the named characters.
+void RtfReader::BreakWord(const KeywordEntry& keyword) {
+  switch (keyword.id) {
     case Keyword::kPar: Paragraph(); return;
     case Keyword::kPage:
     case Keyword::kSect:
@@ -630,8 +697,9 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     case Keyword::kLine: LineBreak(); return;
     case Keyword::kTab: TextByte('\t'); return;
     case Keyword::kCharacter: TextUnit(static_cast<char16_t>(keyword.value)); return;
+    default:
+      return;
   }
-  writer_.FormatChanged();
 }
 
 // ---- text ------------------------------------------------------------------------

@@ -69,6 +69,14 @@ class RtfReader {
   void ReadControl();
   void ControlSymbol(unsigned char c);
   void ControlWord(const KeywordEntry& keyword, bool hasParam, int param);
+  void DocumentWord(Keyword id, bool hasParam, int param);
+  void DestinationWord(Keyword id);
+  void CharacterWord(Keyword id, bool hasParam, int param);
+  void FontOrColorWord(const KeywordEntry& keyword, int param);
+  void ParagraphWord(Keyword id, int param);
+  void TableWord(Keyword id, int param);
+  void PictureWord(Keyword id, bool hasParam, int param);
+  void BreakWord(const KeywordEntry& keyword);
   void SkipBinary(long long count);
 
   void PushGroup();
