@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # tools/check-layers.sh on a copy of the source folders: the copy as it is passes, and
-# each include against the layers fails, named by its file and line.
+# each include against the layers fails, named by its file and line. Then the build's
+# side (cmake/Layers.cmake, on a small project of its own): a library that links a
+# layer its folder may not use fails the configuration, named.
 #   check_layers_test.sh <check-layers.sh> <source root>
 set -u
-check=$1 source=$2
+check=$(realpath "$1") source=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 for folder in text win irun resources convert evernote note dialog plugin testbed; do
@@ -43,4 +45,44 @@ with_include irun/rtf_reader.cpp 2 text/text_ops.h "irun stands alone" \
 with_include win/settings.cpp 5 dialog/send_dialog.h "a lower layer includes a higher one" \
   "win/settings.cpp:5: includes \"dialog/send_dialog.h\" of dialog/"
 expect "the copy is whole again" 0 "every include keeps to the layers"
+
+# links <name> <exit code> <text> <folder:library:libraries it links>...: configures a
+# project of one interface library per argument against the table of check-layers.sh.
+links() {
+  local name=$1 code=$2 text=$3 project=$work/links spec folder library linked out rc
+  shift 3
+  rm -rf "$project"
+  mkdir -p "$project"
+  {
+    echo "cmake_minimum_required(VERSION 3.25)"
+    echo "project(layers LANGUAGES NONE)"
+  } >"$project/CMakeLists.txt"
+  for spec in "$@"; do
+    IFS=: read -r folder library linked <<<"$spec"
+    mkdir -p "$project/$folder"
+    echo "add_library($library INTERFACE)" >>"$project/$folder/CMakeLists.txt"
+    [ -z "$linked" ] || echo "target_link_libraries($library INTERFACE $linked)" >>"$project/$folder/CMakeLists.txt"
+    grep -q "add_subdirectory($folder)" "$project/CMakeLists.txt" ||
+      echo "add_subdirectory($folder)" >>"$project/CMakeLists.txt"
+  done
+  {
+    echo "include($source/cmake/Layers.cmake)"
+    echo "y2e_check_layer_links(\${PROJECT_SOURCE_DIR} $check)"
+  } >>"$project/CMakeLists.txt"
+  out=$(cmake -S "$project" -B "$project/build" 2>&1)
+  rc=$?
+  if [ $((rc != 0)) -ne "$code" ]; then
+    echo "FAIL $name: exit $rc; output: $out"; fail=1
+  elif [[ "$(echo "$out" | tr -s ' \n' ' ')" != *"$text"* ]]; then
+    echo "FAIL $name: output lacks \"$text\": $out"; fail=1
+  else
+    echo "ok   $name"
+  fi
+}
+links "libraries that link downward" 0 "Generating done" \
+  text:text_lib: win:win_lib:text_lib convert:convert_lib:"win_lib irun_lib" irun:irun_lib:
+links "text links win" 1 "layers: text_lib of text/ links win_lib of win/" \
+  text:text_lib:win_lib win:win_lib:
+links "note links irun" 1 "layers: note_lib of note/ links irun_lib of irun/" \
+  note:note_lib:"text_lib irun_lib" text:text_lib: irun:irun_lib:
 exit $fail
