@@ -15,6 +15,7 @@ namespace {
 constexpr int kMaxGroupDepth = 1000;  // deeper groups are read but their content dropped
 constexpr size_t kMaxFieldInstruction = 2048;
 constexpr size_t kMaxFontName = 256;
+constexpr size_t kMaxStyleName = 64;  // enough for "heading N" and the first aliases
 constexpr int kMaxTwips = 31680;  // 22 inches: larger indents are nonsense
 constexpr int kHeadingLevels = 6;  // <h1> to <h6>
 
@@ -879,7 +880,7 @@ void RtfReader::StyleNameByte(unsigned char byte) {
     FinishStyle();
     return;
   }
-  if (styleName_.size() < kMaxFontName) styleName_.push_back(static_cast<char>(byte));
+  if (styleName_.size() < kMaxStyleName) styleName_.push_back(static_cast<char>(byte));
 }
 
 // A style is a heading by its name ("heading 1" to "heading 6", in any case, with
