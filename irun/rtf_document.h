@@ -1,7 +1,6 @@
 // What the RTF reader knows of the document and the HTML writer reads: the character
-// and paragraph formats of the text, and the tables that formats
-// refer to by number (fonts, colours, heading styles, open fields, the current row's
-// cells).
+// and paragraph formats of the text, and the tables that formats refer to by number
+// (fonts, colours, heading styles, open fields, the current row's cells).
 #pragma once
 
 #include <array>

@@ -614,7 +614,7 @@ void RtfReader::ParagraphWord(Keyword id, int param) {
       if (state.dest == Dest::kStyleSheet) {
         styleOutline_ = param;
       } else if (param >= 0 && param < kHeadingLevels) {
-        para.heading = param + 1;  // levels 6..9 are body text with an outline level
+        para.heading = param + 1;  // 6 to 8 have no HTML heading, 9 is body text
       }
       return;
 
