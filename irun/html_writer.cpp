@@ -4,6 +4,7 @@
 
 #include "byte_scan.h"
 #include "irun_marker.h"
+#include "picture_data.h"
 
 namespace irun {
 
@@ -12,6 +13,9 @@ namespace {
 bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
 }
+
+// The tag of a paragraph's box by its heading level: a plain <div>, or <h1> to <h6>.
+constexpr std::string_view kBlockTags[] = {"div", "h1", "h2", "h3", "h4", "h5", "h6"};
 
 }  // namespace
 
@@ -131,14 +135,15 @@ void HtmlWriter::LineBreak() {
   lastSpace_ = true;
 }
 
-std::string HtmlWriter::Picture(const PictureProperties& picture) {
+std::string HtmlWriter::PictureReference(const Picture& picture) {
   ++pictureCount_;
-  std::string name = "_img_" + std::to_string(pictureCount_) + "." + picture.extension;
+  std::string name =
+      "_img_" + std::to_string(pictureCount_) + "." + PictureExtension(picture.type);
   out_.Raw("<img src=\"");
   out_.Raw(name);
   out_.Raw("\"");
-  long long width = picture.width > 0 ? Pixels(picture.width) : picture.pixelWidth;
-  long long height = picture.height > 0 ? Pixels(picture.height) : picture.pixelHeight;
+  long long width = picture.goalWidth > 0 ? Pixels(picture.goalWidth) : picture.pixelWidth;
+  long long height = picture.goalHeight > 0 ? Pixels(picture.goalHeight) : picture.pixelHeight;
   width = width * picture.scaleX / 100;
   height = height * picture.scaleY / 100;
   if (width > 0 && height > 0) {
@@ -198,20 +203,20 @@ void HtmlWriter::OpenParagraph(const ParaFormat& para) {
   CloseTablesDeeperThan(depth);
   if (depth > 0) EnsureCell(depth);
   Container& container = containers_.back();
+  heading_ = std::clamp(para.heading, 0, 6);
   if (para.list != ListKind::kNone) {
     StartListItem(container, para);
+    if (heading_ > 0) OpenBlock({});
     paraKind_ = ParaKind::kItem;
   } else {
     CloseLists(container);
     const StyleText style = ParagraphStyle(para, false);
-    if (depth > 0 && style.View().empty()) {
+    if (depth > 0 && style.View().empty() && heading_ == 0) {
       // Paragraphs in a cell are lines, not boxes.
       if (container.hasContent && container.lastBare) out_.Raw("<br>");
       paraKind_ = ParaKind::kBare;
     } else {
-      out_.Raw("<div");
-      WriteStyleAttribute(style.View());
-      out_.Raw(">");
+      OpenBlock(style.View());
       paraKind_ = ParaKind::kDiv;
     }
   }
@@ -221,17 +226,32 @@ void HtmlWriter::OpenParagraph(const ParaFormat& para) {
   formatDirty_ = true;
 }
 
+void HtmlWriter::OpenBlock(std::string_view style) {
+  out_.Raw("<");
+  out_.Raw(kBlockTags[heading_]);
+  WriteStyleAttribute(style);
+  out_.Raw(">");
+}
+
+void HtmlWriter::CloseBlock() {
+  out_.Raw("</");
+  out_.Raw(kBlockTags[heading_]);
+  out_.Raw(">");
+}
+
 void HtmlWriter::CloseParagraph() {
   CloseRuns();
   Container& container = containers_.back();
   switch (paraKind_) {
     case ParaKind::kDiv:
       if (!paraHasContent_) out_.Raw("<br>");
-      out_.Raw("</div>\r\n");
+      CloseBlock();
+      out_.Raw("\r\n");
       container.lastBare = false;
       break;
     case ParaKind::kItem:
       if (!paraHasContent_) out_.Raw("<br>");
+      if (heading_ > 0) CloseBlock();
       container.lastBare = false;
       break;  // the item stays open for a sub-list
     case ParaKind::kBare:

@@ -70,7 +70,7 @@ class HtmlWriter {
   void Character(uint32_t codePoint);
   void LineBreak();
   // Writes the image reference of a picture and returns its name.
-  std::string Picture(const PictureProperties& picture);
+  std::string PictureReference(const Picture& picture);
   int PictureCount() const { return pictureCount_; }
 
   bool ParagraphOpen() const { return paraOpen_; }
@@ -138,6 +138,9 @@ class HtmlWriter {
   void WriteStyleAttribute(std::string_view style);
 
   void OpenParagraph(const ParaFormat& para);
+  // The box of a paragraph outside lists and cells, or a heading's inside an item.
+  void OpenBlock(std::string_view style);
+  void CloseBlock();
   void CloseParagraph();
   void StartListItem(Container& container, const ParaFormat& para);
   void CloseListLevel(Container& container);
@@ -167,6 +170,7 @@ class HtmlWriter {
   bool paraOpen_ = false;
   bool paraHasContent_ = false;
   ParaKind paraKind_ = ParaKind::kDiv;
+  int heading_ = 0;  // of the open paragraph: 1..6 for <h1>..<h6>, 0 for none
   bool lastSpace_ = true;
   bool formatDirty_ = true;
   RunFormat open_;

@@ -70,6 +70,19 @@ void PictureData::AddBinary(const char* bytes, size_t size, bool whole) {
   bytes_.insert(bytes_.end(), bytes, bytes + size);
 }
 
+const char* PictureExtension(PictureType type) {
+  switch (type) {
+    case PictureType::kJpeg: return "jpg";
+    case PictureType::kEmf: return "emf";
+    case PictureType::kWmf: return "wmf";
+    case PictureType::kDib:
+    case PictureType::kBitmap: return "bmp";
+    case PictureType::kPng:
+    case PictureType::kOther: break;
+  }
+  return "png";
+}
+
 bool IsWholePicture(PictureType type, const std::vector<unsigned char>& data) {
   const size_t size = data.size();
   switch (type) {

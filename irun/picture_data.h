@@ -29,6 +29,9 @@ class PictureData {
   bool sound_ = true;
 };
 
+// The extension of a picture's image reference: "png" for types without a name too.
+const char* PictureExtension(PictureType type);
+
 // True when `data` is laid out as a picture of `type` must be: the signature and header
 // where the type has one, and for types that say their size or end, all of it.
 bool IsWholePicture(PictureType type, const std::vector<unsigned char>& data);

@@ -1,6 +1,6 @@
 // What the RTF reader knows of the document and the HTML writer reads: the character
-// and paragraph formats of the text, picture properties, and the tables that formats
-// refer to by number (fonts, colours, open fields, the current row's cells).
+// and paragraph formats of the text, and the tables that formats refer to by number
+// (fonts, colours, heading styles, open fields, the current row's cells).
 #pragma once
 
 #include <array>
@@ -44,18 +44,7 @@ struct ParaFormat {
   ListKind list = ListKind::kNone;
   int listLevel = 0;
   int listStart = 1;
-};
-
-struct PictureProperties {
-  PictureType type = PictureType::kOther;
-  const char* extension = "png";  // of the image reference; "png" for unnamed types too
-  int width = 0;  // goal size in twips; 0 unknown
-  int height = 0;
-  int pixelWidth = 0;
-  int pixelHeight = 0;
-  int scaleX = 100;  // percent
-  int scaleY = 100;
-  int mappingMode = 0;  // \wmetafile<N>
+  int heading = 0;  // 1..6: the paragraph is that level's heading; 0 it is none
 };
 
 struct FontInfo {
@@ -104,7 +93,14 @@ class DocumentTables {
     return nullptr;
   }
 
+  // The heading level (1..6) of paragraph style `number`, or 0.
+  int HeadingOfStyle(int number) const {
+    auto found = headingStyles.find(number);
+    return found == headingStyles.end() ? 0 : found->second;
+  }
+
   int defaultFont = 0;
+  std::unordered_map<int, int> headingStyles;  // \s number -> level, headings only
   std::vector<int> colors;        // RGB, -1 for an entry without colour words
   std::vector<Field> fields;      // the fields open at the reading position
   std::vector<int> rowCells;      // \cellx of the last row definition, in twips

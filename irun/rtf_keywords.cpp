@@ -33,7 +33,7 @@ KeywordTable::KeywordTable() {
   // Destinations whose text is never shown. Word and WordPad write some of them
   // without \*, so they must be known by name.
   for (std::string_view name :
-       {"stylesheet", "info", "header", "headerl", "headerr", "headerf", "footer", "footerl",
+       {"info", "header", "headerl", "headerr", "headerf", "footer", "footerl",
         "footerr", "footerf", "footnote", "annotation", "xe", "tc", "txe", "rxe", "nonshppict",
         "nonesttables", "objdata", "objclass", "listtable", "listoverridetable",
         "revtbl", "rsidtbl", "generator", "themedata", "colorschememapping", "latentstyles",
@@ -57,6 +57,7 @@ KeywordTable::KeywordTable() {
   dest("pntext", Keyword::kListText);
   dest("pn", Keyword::kPn);
   dest("nesttableprops", Keyword::kNesttableprops);
+  dest("stylesheet", Keyword::kStylesheet);
 
   word("plain", Keyword::kPlain);
   word("b", Keyword::kB);
@@ -113,6 +114,8 @@ KeywordTable::KeywordTable() {
   word("itap", Keyword::kItap);
   word("ls", Keyword::kLs);
   word("ilvl", Keyword::kIlvl);
+  word("s", Keyword::kS);
+  word("outlinelevel", Keyword::kOutlinelevel);
   word("pnlvlblt", Keyword::kPnlvlblt);
   for (std::string_view name : {"pnlvlbody", "pndec", "pnucltr", "pnlcltr", "pnucrm", "pnlcrm"}) {
     word(name, Keyword::kPnNumbered);

@@ -11,20 +11,22 @@
 
 namespace irun {
 
+// In groups, each group's words together: the reader hands a word to its group's step
+// by comparing with the group's first word.
 enum class Keyword : uint8_t {
   kUnknown,
   // document
   kRtf, kAnsi, kMac, kPc, kPca, kAnsicpg, kDeff, kUc, kU, kBin,
   // destinations
   kFonttbl, kColortbl, kSkipDestination, kTextDestination, kPict, kField, kFldinst, kFldrslt,
-  kListText, kPn, kNesttableprops, kUpr, kUd,
+  kListText, kPn, kNesttableprops, kUpr, kUd, kStylesheet,
   // character formatting
   kPlain, kB, kI, kUl, kUlnone, kStrike, kSuper, kSub, kNosupersub, kUp, kDn, kV, kF, kFs,
   kCf, kCb, kHighlight,
   // font and colour tables
   kFcharset, kCpg, kFontFamily, kRed, kGreen, kBlue,
   // paragraph formatting
-  kPard, kQl, kQc, kQr, kQj, kLi, kRi, kFi, kSb, kSa, kIntbl, kItap, kLs, kIlvl,
+  kPard, kQl, kQc, kQr, kQj, kLi, kRi, kFi, kSb, kSa, kIntbl, kItap, kLs, kIlvl, kS, kOutlinelevel,
   kPnlvlblt, kPnNumbered, kPnlvl, kPnstart,
   // tables
   kTrowd, kCellx, kCell, kNestcell, kRow, kNestrow,

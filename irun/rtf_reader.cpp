@@ -3,6 +3,7 @@
 #include "rtf_reader.h"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "byte_scan.h"
@@ -14,7 +15,25 @@ namespace {
 constexpr int kMaxGroupDepth = 1000;  // deeper groups are read but their content dropped
 constexpr size_t kMaxFieldInstruction = 2048;
 constexpr size_t kMaxFontName = 256;
+constexpr size_t kMaxStyleName = 64;  // enough for "heading N" and the first aliases
 constexpr int kMaxTwips = 31680;  // 22 inches: larger indents are nonsense
+constexpr int kHeadingLevels = 6;  // <h1> to <h6>
+
+// 1..6 for a style named "heading 1" to "heading 6" (any case, spaces around it, an
+// alias list after a comma), else 0.
+int HeadingLevelOfName(std::string_view name) {
+  name = name.substr(0, name.find(','));
+  while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+  while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+  static constexpr std::string_view kHeading = "heading ";
+  if (name.size() != kHeading.size() + 1) return 0;
+  for (size_t i = 0; i < kHeading.size(); ++i) {
+    const char c = name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] + 32) : name[i];
+    if (c != kHeading[i]) return 0;
+  }
+  const int level = name.back() - '0';
+  return level >= 1 && level <= kHeadingLevels ? level : 0;
+}
 
 int ClampTwips(int value) { return std::clamp(value, -kMaxTwips, kMaxTwips); }
 
@@ -174,6 +193,7 @@ void RtfReader::ReadTextRun() {
       ReadFieldInstruction();
       return;
     case Dest::kFontTable:
+    case Dest::kStyleSheet:
     case Dest::kColorTable:
     case Dest::kListMarker:
       break;
@@ -359,7 +379,7 @@ void RtfReader::PopGroup() {
 // A destination keyword: `dest` for the group, unless this group is skipped already.
 void RtfReader::EnterDestination(Dest dest) {
   GroupState& state = State();
-  if (state.dest == Dest::kSkip) return;
+  if (state.dest == Dest::kSkip || state.dest == Dest::kStyleSheet) return;
   state.dest = dest;
 }
 
@@ -369,23 +389,38 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
   if (keyword.id != Keyword::kU && keyword.id != Keyword::kBin) FlushBytes();
   const bool ignorable = ignorableNext_;
   ignorableNext_ = false;
-  GroupState& state = State();
   if (ignorable && !keyword.destination) {
     // A destination we do not read, behind \*: skipped with everything in it. Text
     // before it (\u and \bin leave it waiting) is not part of it.
     FlushBytes();
-    state.dest = Dest::kSkip;
+    State().dest = Dest::kSkip;
     return;
   }
-  CharFormat& chr = state.chr;
-  ParaFormat& para = state.para;
-  const bool on = !hasParam || param != 0;
-  switch (keyword.id) {
-    case Keyword::kUnknown:
-    case Keyword::kRtf:
-      return;
+  // The keywords come in groups, in the order of Keyword; each group has its step.
+  const Keyword id = keyword.id;
+  if (id < Keyword::kFonttbl) {
+    DocumentWord(id, hasParam, param);
+  } else if (id < Keyword::kPlain) {
+    DestinationWord(id);
+  } else if (id < Keyword::kFcharset) {
+    CharacterWord(id, hasParam, param);
+  } else if (id < Keyword::kPard) {
+    FontOrColorWord(keyword, param);
+  } else if (id < Keyword::kTrowd) {
+    ParagraphWord(id, param);
+  } else if (id < Keyword::kPngblip) {
+    TableWord(id, param);
+  } else if (id < Keyword::kPar) {
+    PictureWord(id, hasParam, param);
+  } else {
+    BreakWord(keyword);
+  }
+}
 
-    // document
+// \rtf, code pages, the default font, Unicode characters and \bin.
+void RtfReader::DocumentWord(Keyword id, bool hasParam, int param) {
+  GroupState& state = State();
+  switch (id) {
     case Keyword::kAnsi: codePage_ = 1252; return;
     case Keyword::kMac: codePage_ = 10000; return;
     case Keyword::kPc: codePage_ = 437; return;
@@ -411,10 +446,18 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     case Keyword::kBin:
       if (hasParam) SkipBinary(param);
       return;
+    default:
+      return;  // \rtf and unknown words
+  }
+}
 
-    // destinations
+void RtfReader::DestinationWord(Keyword id) {
+  GroupState& state = State();
+  CharFormat& chr = state.chr;
+  switch (id) {
     case Keyword::kFonttbl: EnterDestination(Dest::kFontTable); return;
     case Keyword::kColortbl: EnterDestination(Dest::kColorTable); return;
+    case Keyword::kStylesheet: EnterDestination(Dest::kStyleSheet); return;
     case Keyword::kSkipDestination: state.dest = Dest::kSkip; return;
     case Keyword::kPict:
       if (state.dest != Dest::kText) {
@@ -423,7 +466,7 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
       }
       state.dest = Dest::kPicture;
       state.roles |= kRolePicture;
-      picture_ = PictureProperties();
+      picture_ = Picture();
       pictureData_.Start();
       return;
     case Keyword::kTextDestination: return;  // \shppict, \result: text as usual
@@ -469,8 +512,17 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     case Keyword::kNesttableprops:
       if (state.dest == Dest::kText) state.dest = Dest::kTableProps;
       return;
+    default:
+      return;
+  }
+}
 
-    // character formatting
+// Character formatting: every change here is compared with the open run.
+void RtfReader::CharacterWord(Keyword id, bool hasParam, int param) {
+  GroupState& state = State();
+  CharFormat& chr = state.chr;
+  const bool on = !hasParam || param != 0;
+  switch (id) {
     case Keyword::kPlain: {
       const int link = chr.link;  // a field's result stays a link
       chr = CharFormat{};
@@ -501,6 +553,15 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     case Keyword::kCf: chr.color = param; break;
     case Keyword::kCb:
     case Keyword::kHighlight: chr.background = param; break;
+    default:
+      return;
+  }
+  writer_.FormatChanged();
+}
+
+// The font table's charsets and families and the colour table's components.
+void RtfReader::FontOrColorWord(const KeywordEntry& keyword, int param) {
+  switch (keyword.id) {
     case Keyword::kFcharset:
       if (fontEntry_) fontEntry_->codePage = CodePageOfCharset(param);
       return;
@@ -514,8 +575,16 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     case Keyword::kRed: colorEntry_ = (colorEntry_ & 0x00FFFF) | ((param & 0xFF) << 16); colorSet_ = true; return;
     case Keyword::kGreen: colorEntry_ = (colorEntry_ & 0xFF00FF) | ((param & 0xFF) << 8); colorSet_ = true; return;
     case Keyword::kBlue: colorEntry_ = (colorEntry_ & 0xFFFF00) | (param & 0xFF); colorSet_ = true; return;
+    default:
+      return;
+  }
+}
 
-    // paragraph formatting
+// Paragraph formatting, styles and the \*\pn list definitions.
+void RtfReader::ParagraphWord(Keyword id, int param) {
+  GroupState& state = State();
+  ParaFormat& para = state.para;
+  switch (id) {
     case Keyword::kPard: para = ParaFormat(); return;
     case Keyword::kQl: para.align = Align::kLeft; return;
     case Keyword::kQc: para.align = Align::kCenter; return;
@@ -534,14 +603,35 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
       }
       return;
     case Keyword::kIlvl: para.listLevel = std::clamp(param, 0, kMaxListLevel); return;
+    case Keyword::kS:
+      if (state.dest == Dest::kStyleSheet) {
+        styleNumber_ = param;
+      } else {
+        para.heading = document_.HeadingOfStyle(param);
+      }
+      return;
+    case Keyword::kOutlinelevel:
+      if (state.dest == Dest::kStyleSheet) {
+        styleOutline_ = param;
+      } else if (param >= 0 && param < kHeadingLevels) {
+        para.heading = param + 1;  // 6 to 8 have no HTML heading, 9 is body text
+      }
+      return;
 
     // \*\pn list definitions (as rich edit writes them)
     case Keyword::kPnlvlblt: listDefinition_.list = ListKind::kBullet; return;
     case Keyword::kPnNumbered: listDefinition_.list = ListKind::kOrdered; return;
     case Keyword::kPnlvl: listDefinition_.listLevel = std::clamp(param - 1, 0, kMaxListLevel); return;
     case Keyword::kPnstart: listDefinition_.listStart = std::clamp(param, 0, 1000000); return;
+    default:
+      return;
+  }
+}
 
-    // tables
+void RtfReader::TableWord(Keyword id, int param) {
+  GroupState& state = State();
+  ParaFormat& para = state.para;
+  switch (id) {
     case Keyword::kTrowd:
       document_.rowCells.clear();
       // Wine's rich edit writes its rows without \intbl: a row definition in the text
@@ -568,25 +658,37 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
       if (state.dest == Dest::kText || state.dest == Dest::kTableProps)
         writer_.EndRow(std::max(para.tableDepth, 2));
       return;
+    default:
+      return;
+  }
+}
 
-    // pictures
-    case Keyword::kPngblip: SetPictureType(PictureType::kPng, "png"); return;
-    case Keyword::kJpegblip: SetPictureType(PictureType::kJpeg, "jpg"); return;
-    case Keyword::kEmfblip: SetPictureType(PictureType::kEmf, "emf"); return;
+// The properties of the picture being read.
+void RtfReader::PictureWord(Keyword id, bool hasParam, int param) {
+  switch (id) {
+    case Keyword::kPngblip: SetPictureType(PictureType::kPng); return;
+    case Keyword::kJpegblip: SetPictureType(PictureType::kJpeg); return;
+    case Keyword::kEmfblip: SetPictureType(PictureType::kEmf); return;
     case Keyword::kWmetafile:
-      SetPictureType(PictureType::kWmf, "wmf");
+      SetPictureType(PictureType::kWmf);
       picture_.mappingMode = hasParam ? param : 1;  // MM_TEXT when not given
       return;
-    case Keyword::kDibitmap: SetPictureType(PictureType::kDib, "bmp"); return;
-    case Keyword::kBitmap: SetPictureType(PictureType::kBitmap, "bmp"); return;
+    case Keyword::kDibitmap: SetPictureType(PictureType::kDib); return;
+    case Keyword::kBitmap: SetPictureType(PictureType::kBitmap); return;
     case Keyword::kPicw: picture_.pixelWidth = std::clamp(param, 0, 100000); return;
     case Keyword::kPich: picture_.pixelHeight = std::clamp(param, 0, 100000); return;
-    case Keyword::kPicwgoal: picture_.width = std::clamp(param, 0, 1000000); return;
-    case Keyword::kPichgoal: picture_.height = std::clamp(param, 0, 1000000); return;
+    case Keyword::kPicwgoal: picture_.goalWidth = std::clamp(param, 0, 1000000); return;
+    case Keyword::kPichgoal: picture_.goalHeight = std::clamp(param, 0, 1000000); return;
     case Keyword::kPicscalex: picture_.scaleX = std::clamp(param, 1, 10000); return;
     case Keyword::kPicscaley: picture_.scaleY = std::clamp(param, 1, 10000); return;
+    default:
+      return;
+  }
+}
 
-    // special characters
+// Paragraph and line breaks, tabs and the named characters.
+void RtfReader::BreakWord(const KeywordEntry& keyword) {
+  switch (keyword.id) {
     case Keyword::kPar: Paragraph(); return;
     case Keyword::kPage:
     case Keyword::kSect:
@@ -596,8 +698,9 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     case Keyword::kLine: LineBreak(); return;
     case Keyword::kTab: TextByte('\t'); return;
     case Keyword::kCharacter: TextUnit(static_cast<char16_t>(keyword.value)); return;
+    default:
+      return;
   }
-  writer_.FormatChanged();
 }
 
 // ---- text ------------------------------------------------------------------------
@@ -621,6 +724,10 @@ void RtfReader::HexByte(unsigned char byte) {
   const Dest dest = State().dest;
   if (dest == Dest::kFontTable) {
     FontNameByte(byte);
+    return;
+  }
+  if (dest == Dest::kStyleSheet) {
+    StyleNameByte(byte);
     return;
   }
   if (dest == Dest::kListMarker) {
@@ -647,7 +754,8 @@ void RtfReader::HexByte(unsigned char byte) {
 
 void RtfReader::TextByte(unsigned char byte) {
   const Dest dest = State().dest;
-  if (byte < 0x80 && !expectTrail_ && dest != Dest::kFontTable && dest != Dest::kListMarker) {
+  if (byte < 0x80 && !expectTrail_ && dest != Dest::kFontTable && dest != Dest::kStyleSheet &&
+      dest != Dest::kListMarker) {
     if (skip_ > 0) {
       --skip_;
       return;
@@ -767,6 +875,30 @@ void RtfReader::FinishFont() {
   cachedFont_ = INT32_MIN;
 }
 
+void RtfReader::StyleNameByte(unsigned char byte) {
+  if (byte == ';') {
+    FinishStyle();
+    return;
+  }
+  if (styleName_.size() < kMaxStyleName) styleName_.push_back(static_cast<char>(byte));
+}
+
+// A style is a heading by its name ("heading 1" to "heading 6", in any case, with
+// Word's aliases after a comma) or, failing that, by its outline level.
+void RtfReader::FinishStyle() {
+  int level = HeadingLevelOfName(styleName_);
+  if (level == 0 && styleOutline_ >= 0 && styleOutline_ < kHeadingLevels)
+    level = styleOutline_ + 1;
+  if (level > 0) {
+    document_.headingStyles[styleNumber_] = level;
+  } else {
+    document_.headingStyles.erase(styleNumber_);
+  }
+  styleName_.clear();
+  styleNumber_ = 0;
+  styleOutline_ = -1;
+}
+
 void RtfReader::FinishColor() {
   document_.colors.push_back(colorSet_ ? colorEntry_ : -1);
   colorEntry_ = 0;
@@ -775,9 +907,8 @@ void RtfReader::FinishColor() {
 
 // ---- pictures and lists ----------------------------------------------------------
 
-void RtfReader::SetPictureType(PictureType type, const char* extension) {
+void RtfReader::SetPictureType(PictureType type) {
   picture_.type = type;
-  picture_.extension = extension;
   picture_.mappingMode = 0;
 }
 
@@ -785,21 +916,13 @@ void RtfReader::FinishPicture() {
   const GroupState& state = State();
   if (state.dest != Dest::kText || state.chr.hidden) return;
   writer_.BeginContent(state.chr, state.para);
-  std::string name = writer_.Picture(picture_);
+  std::string name = writer_.PictureReference(picture_);
   if (!pictures_ || !pictureData_.Sound()) return;
-  Picture picture;
-  picture.data = pictureData_.TakeBytes();
-  if (!IsWholePicture(picture_.type, picture.data)) return;
-  picture.name = std::move(name);
-  picture.type = picture_.type;
-  picture.pixelWidth = picture_.pixelWidth;
-  picture.pixelHeight = picture_.pixelHeight;
-  picture.goalWidth = picture_.width;
-  picture.goalHeight = picture_.height;
-  picture.scaleX = picture_.scaleX;
-  picture.scaleY = picture_.scaleY;
-  picture.mappingMode = picture_.mappingMode;
-  pictures_->push_back(std::move(picture));
+  std::vector<unsigned char> data = pictureData_.TakeBytes();
+  if (!IsWholePicture(picture_.type, data)) return;
+  picture_.name = std::move(name);
+  picture_.data = std::move(data);
+  pictures_->push_back(std::move(picture_));
 }
 
 // Numbers and letters with a full stop or bracket make a numbered list; anything

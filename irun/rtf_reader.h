@@ -34,6 +34,7 @@ class RtfReader {
     kText,            // visible text
     kSkip,            // read and dropped
     kFontTable,       // font names and charsets
+    kStyleSheet,      // style names and the control words that make a style a heading
     kColorTable,      // colour entries
     kFieldInst,       // a field's instruction, kept for HYPERLINK
     kPicture,         // picture properties; the data is skipped
@@ -68,6 +69,14 @@ class RtfReader {
   void ReadControl();
   void ControlSymbol(unsigned char c);
   void ControlWord(const KeywordEntry& keyword, bool hasParam, int param);
+  void DocumentWord(Keyword id, bool hasParam, int param);
+  void DestinationWord(Keyword id);
+  void CharacterWord(Keyword id, bool hasParam, int param);
+  void FontOrColorWord(const KeywordEntry& keyword, int param);
+  void ParagraphWord(Keyword id, int param);
+  void TableWord(Keyword id, int param);
+  void PictureWord(Keyword id, bool hasParam, int param);
+  void BreakWord(const KeywordEntry& keyword);
   void SkipBinary(long long count);
 
   void PushGroup();
@@ -92,7 +101,9 @@ class RtfReader {
   void FontNameByte(unsigned char byte);
   void FinishFont();
   void FinishColor();
-  void SetPictureType(PictureType type, const char* extension);
+  void StyleNameByte(unsigned char byte);
+  void FinishStyle();
+  void SetPictureType(PictureType type);
   void FinishPicture();
   ListKind MarkerKind() const;
   void ApplyListDefinition();
@@ -118,6 +129,9 @@ class RtfReader {
   unsigned cachedFontCodePage_ = 0;
   int colorEntry_ = 0;
   bool colorSet_ = false;
+  std::string styleName_;  // of the style sheet entry being read
+  int styleNumber_ = 0;    // \s of that entry; Normal has none
+  int styleOutline_ = -1;  // \outlinelevel of that entry
 
   std::string pending_;  // double-byte text awaiting decoding, all in pendingCodePage_
   unsigned pendingCodePage_ = 0;
@@ -129,7 +143,7 @@ class RtfReader {
   std::string listMarker_;
   ListKind listMarkerKind_ = ListKind::kNone;
   ParaFormat listDefinition_;
-  PictureProperties picture_;
+  Picture picture_;  // the properties of the picture being read; its data comes last
   std::vector<Picture>* pictures_;  // null: picture data is skipped
   PictureData pictureData_;
   bool rowImpliesTable_ = false;  // the open row began without \intbl

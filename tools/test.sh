@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The project's test command: installs what is missing (the 32-bit environment included),
-# builds the native, 32-bit and 64-bit presets and runs every test: native, then the
-# 64-bit stage under 64-bit Wine, then the 32-bit stage, which runs the shipped DLLs
-# under 32-bit Wine and compares its results with the 64-bit stage's.
+# checks that every include keeps to the layers (tools/check-layers.sh), builds the
+# native, 32-bit and 64-bit presets and runs every test: native, then the 64-bit stage
+# under 64-bit Wine, then the 32-bit stage, which runs the shipped DLLs under 32-bit
+# Wine and compares its results with the 64-bit stage's.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh || exit 1
+# A wrong include fails at once, before anything is built.
+tools/check-layers.sh || exit 1
 jobs=$(nproc)
 
 for preset in native win32 win64; do

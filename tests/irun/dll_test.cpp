@@ -11,38 +11,17 @@
 
 #include "irun.h"
 #include "test_support.h"
+#include "tests/support/irun_library.h"
 
 namespace {
-
-struct LibraryCloser {
-  void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using LibraryGuard = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryCloser>;
 
 class IrunDll : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string path = IRUN_DLL_PATH;
     if (!path.empty() && path[0] == '/') path = "Z:" + path;  // Unix path under Wine
-    library_.reset(LoadLibraryA(path.c_str()));
-    ASSERT_TRUE(library_) << "cannot load " << path;
-    // The undecorated names are the contract: look them up exactly.
-    open_ = reinterpret_cast<EXBufferOpenSessionProc>(
-        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferOpenSession")));
-    convert_ = reinterpret_cast<EXBufferConvertProc>(
-        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferConvert")));
-    getBody_ = reinterpret_cast<EXBufferGetBodyProc>(
-        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferGetBody")));
-    close_ = reinterpret_cast<EXBufferCloseSessionProc>(
-        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferCloseSession")));
-    ASSERT_TRUE(open_ && convert_ && getBody_ && close_);
-    pictureCount_ = reinterpret_cast<EXBufferGetPictureCountProc>(
-        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferGetPictureCount")));
-    pictureInfo_ = reinterpret_cast<EXBufferGetPictureInfoProc>(
-        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferGetPictureInfo")));
-    copyPicture_ = reinterpret_cast<EXBufferCopyPictureProc>(
-        reinterpret_cast<void*>(GetProcAddress(library_.get(), "EXBufferCopyPicture")));
-    ASSERT_TRUE(pictureCount_ && pictureInfo_ && copyPicture_);
+    irun_ = std::make_unique<IrunLibrary>(std::wstring(path.begin(), path.end()));
+    ASSERT_TRUE(irun_->HasPictures()) << "cannot load " << path << " with its seven calls";
   }
 
   // Converts with the plug-in's constants; the result and counts go to the out values.
@@ -50,8 +29,8 @@ class IrunDll : public ::testing::Test {
                   int32_t& objects) {
     bodySize = -7;
     objects = -7;
-    return convert_(session, rtf.c_str(), static_cast<int32_t>(rtf.size()), &bodySize, &objects,
-                    16, "FFFFFF", 0, 96);
+    return irun_->convert(session, rtf.c_str(), static_cast<int32_t>(rtf.size()), &bodySize,
+                          &objects, 16, "FFFFFF", 0, 96);
   }
 
   // Fetches the body into a buffer with guard bytes behind it and checks that exactly
@@ -59,7 +38,7 @@ class IrunDll : public ::testing::Test {
   std::string Body(IrunSession session, int32_t bodySize) {
     std::vector<char> buffer(static_cast<size_t>(bodySize) + 1 + 64, '\x7F');
     std::fill(buffer.begin(), buffer.begin() + bodySize + 1, '\0');
-    EXPECT_EQ(getBody_(session, buffer.data()), IRUN_OK);
+    EXPECT_EQ(irun_->getBody(session, buffer.data()), IRUN_OK);
     for (size_t i = static_cast<size_t>(bodySize) + 1; i < buffer.size(); ++i) {
       EXPECT_EQ(buffer[i], '\x7F') << "byte " << i << " behind the body was written";
     }
@@ -67,18 +46,11 @@ class IrunDll : public ::testing::Test {
     return std::string(buffer.data(), static_cast<size_t>(bodySize));
   }
 
-  LibraryGuard library_;
-  EXBufferOpenSessionProc open_ = nullptr;
-  EXBufferConvertProc convert_ = nullptr;
-  EXBufferGetBodyProc getBody_ = nullptr;
-  EXBufferCloseSessionProc close_ = nullptr;
-  EXBufferGetPictureCountProc pictureCount_ = nullptr;
-  EXBufferGetPictureInfoProc pictureInfo_ = nullptr;
-  EXBufferCopyPictureProc copyPicture_ = nullptr;
+  std::unique_ptr<IrunLibrary> irun_;
 };
 
 TEST_F(IrunDll, ConvertsAndHandsOutExactlyTheBody) {
-  const IrunSession session = open_();
+  const IrunSession session = irun_->open();
   ASSERT_NE(session, 0);
   int32_t size = 0, objects = 0;
   const std::string rtf = "{\\rtf1\\ansi H\\u233?llo {\\pict\\pngblip 00}{\\pict\\jpegblip 00}\\par}";
@@ -90,12 +62,12 @@ TEST_F(IrunDll, ConvertsAndHandsOutExactlyTheBody) {
   EXPECT_NE(html.find("H&#233;llo"), std::string::npos);
   // The body can be fetched again until the next conversion.
   EXPECT_EQ(Body(session, size), html);
-  EXPECT_EQ(close_(session), IRUN_OK);
+  EXPECT_EQ(irun_->close(session), IRUN_OK);
 }
 
 TEST_F(IrunDll, TwoOpenSessionsKeepTheirOwnDocuments) {
-  const IrunSession first = open_();
-  const IrunSession second = open_();
+  const IrunSession first = irun_->open();
+  const IrunSession second = irun_->open();
   ASSERT_NE(first, 0);
   ASSERT_NE(second, 0);
   ASSERT_NE(first, second);
@@ -106,10 +78,10 @@ TEST_F(IrunDll, TwoOpenSessionsKeepTheirOwnDocuments) {
   EXPECT_NE(firstSize, secondSize);
   EXPECT_NE(Body(first, firstSize).find("first document"), std::string::npos);
   EXPECT_NE(Body(second, secondSize).find("the second, longer document"), std::string::npos);
-  EXPECT_EQ(close_(first), IRUN_OK);
+  EXPECT_EQ(irun_->close(first), IRUN_OK);
   // Closing one leaves the other usable.
   EXPECT_NE(Body(second, secondSize).find("the second"), std::string::npos);
-  EXPECT_EQ(close_(second), IRUN_OK);
+  EXPECT_EQ(irun_->close(second), IRUN_OK);
 }
 
 TEST_F(IrunDll, SessionsOnSeveralThreadsDoNotMix) {
@@ -120,17 +92,17 @@ TEST_F(IrunDll, SessionsOnSeveralThreadsDoNotMix) {
       for (int round = 0; round < 25; ++round) {
         const std::string word = "thread" + std::to_string(t) + "round" + std::to_string(round);
         const std::string rtf = "{\\rtf1 " + word + "\\par}";
-        const IrunSession session = open_();
+        const IrunSession session = irun_->open();
         int32_t size = 0, objects = 0;
-        if (convert_(session, rtf.c_str(), static_cast<int32_t>(rtf.size()), &size, &objects, 16,
-                     "FFFFFF", 0, 96) != IRUN_OK) {
+        if (irun_->convert(session, rtf.c_str(), static_cast<int32_t>(rtf.size()), &size, &objects,
+                           16, "FFFFFF", 0, 96) != IRUN_OK) {
           ++failures[static_cast<size_t>(t)];
           continue;
         }
         std::string body(static_cast<size_t>(size) + 1, '\0');
-        getBody_(session, &body[0]);
+        irun_->getBody(session, &body[0]);
         if (body.find(word + "</div>") == std::string::npos) ++failures[static_cast<size_t>(t)];
-        close_(session);
+        irun_->close(session);
       }
     });
   }
@@ -139,52 +111,54 @@ TEST_F(IrunDll, SessionsOnSeveralThreadsDoNotMix) {
 }
 
 TEST_F(IrunDll, RefusesSessionValuesItDidNotHandOut) {
-  const IrunSession open = open_();
+  const IrunSession open = irun_->open();
   ASSERT_NE(open, 0);
-  const IrunSession closed = open_();
-  ASSERT_EQ(close_(closed), IRUN_OK);
+  const IrunSession closed = irun_->open();
+  ASSERT_EQ(irun_->close(closed), IRUN_OK);
   char buffer[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 0};
   for (IrunSession bad : {0, -1, 1, 2, 1024, INT32_MAX, INT32_MIN, open + 1, open ^ 0x400, closed}) {
     int32_t size = 0, objects = 0;
     EXPECT_EQ(Convert(bad, "{\\rtf1 x}", size, objects), IRUN_ERROR_SESSION) << bad;
     EXPECT_EQ(size, 0) << bad;
     EXPECT_EQ(objects, 0) << bad;
-    EXPECT_EQ(getBody_(bad, buffer), IRUN_ERROR_SESSION) << bad;
+    EXPECT_EQ(irun_->getBody(bad, buffer), IRUN_ERROR_SESSION) << bad;
     EXPECT_STREQ(buffer, "xxxxxxx") << bad;
-    EXPECT_EQ(close_(bad), IRUN_ERROR_SESSION) << bad;
+    EXPECT_EQ(irun_->close(bad), IRUN_ERROR_SESSION) << bad;
   }
   // A closed session stays closed even after its slot is used again.
-  const IrunSession reused = open_();
+  const IrunSession reused = irun_->open();
   EXPECT_NE(reused, closed);
   int32_t size = 0, objects = 0;
   EXPECT_EQ(Convert(closed, "{\\rtf1 x}", size, objects), IRUN_ERROR_SESSION);
   EXPECT_EQ(Convert(open, "{\\rtf1 x}", size, objects), IRUN_OK);
-  EXPECT_EQ(close_(reused), IRUN_OK);
-  EXPECT_EQ(close_(open), IRUN_OK);
-  EXPECT_EQ(close_(open), IRUN_ERROR_SESSION);
+  EXPECT_EQ(irun_->close(reused), IRUN_OK);
+  EXPECT_EQ(irun_->close(open), IRUN_OK);
+  EXPECT_EQ(irun_->close(open), IRUN_ERROR_SESSION);
 }
 
 TEST_F(IrunDll, RefusesBadArgumentsAndConvertsEmptyInput) {
-  const IrunSession session = open_();
+  const IrunSession session = irun_->open();
   int32_t size = -1, objects = -1;
-  EXPECT_EQ(convert_(session, "x", -1, &size, &objects, 16, "FFFFFF", 0, 96), IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(irun_->convert(session, "x", -1, &size, &objects, 16, "FFFFFF", 0, 96),
+            IRUN_ERROR_ARGUMENT);
   EXPECT_EQ(size, 0);
-  EXPECT_EQ(convert_(session, nullptr, 5, &size, &objects, 16, "FFFFFF", 0, 96),
+  EXPECT_EQ(irun_->convert(session, nullptr, 5, &size, &objects, 16, "FFFFFF", 0, 96),
             IRUN_ERROR_ARGUMENT);
-  EXPECT_EQ(convert_(session, "x", 1, nullptr, &objects, 16, "FFFFFF", 0, 96),
+  EXPECT_EQ(irun_->convert(session, "x", 1, nullptr, &objects, 16, "FFFFFF", 0, 96),
             IRUN_ERROR_ARGUMENT);
-  EXPECT_EQ(convert_(session, "x", 1, &size, nullptr, 16, "FFFFFF", 0, 96), IRUN_ERROR_ARGUMENT);
-  EXPECT_EQ(getBody_(session, nullptr), IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(irun_->convert(session, "x", 1, &size, nullptr, 16, "FFFFFF", 0, 96),
+            IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(irun_->getBody(session, nullptr), IRUN_ERROR_ARGUMENT);
   // Empty input (a capture that produced nothing) is a document without text.
-  ASSERT_EQ(convert_(session, "", 0, &size, &objects, 16, "FFFFFF", 0, 96), IRUN_OK);
+  ASSERT_EQ(irun_->convert(session, "", 0, &size, &objects, 16, "FFFFFF", 0, 96), IRUN_OK);
   EXPECT_EQ(BodyOf(Body(session, size)), "");
   // Nonsense constants fall back to the plug-in's; no colour text means no background.
   const std::string rtf = "{\\rtf1\\fs24 x}";
-  ASSERT_EQ(convert_(session, rtf.c_str(), static_cast<int32_t>(rtf.size()), &size, &objects, -5,
-                     nullptr, 12345, 0),
+  ASSERT_EQ(irun_->convert(session, rtf.c_str(), static_cast<int32_t>(rtf.size()), &size, &objects,
+                           -5, nullptr, 12345, 0),
             IRUN_OK);
   EXPECT_NE(Body(session, size).find("<body>\r\n<div>x</div>"), std::string::npos);
-  EXPECT_EQ(close_(session), IRUN_OK);
+  EXPECT_EQ(irun_->close(session), IRUN_OK);
 }
 
 TEST_F(IrunDll, HandsOutEachPictureUnderTheNameOfItsReference) {
@@ -205,11 +179,11 @@ TEST_F(IrunDll, HandsOutEachPictureUnderTheNameOfItsReference) {
       // The metafile without the 22-byte placeable header of its file.
       {"_img_3.wmf", IRUN_PICTURE_WMF, wmf.substr(22), 96, 72, 1440, 1080, 8},
   };
-  const IrunSession session = open_();
+  const IrunSession session = irun_->open();
   int32_t size = 0, objects = 0, count = -1;
   ASSERT_EQ(Convert(session, rtf, size, objects), IRUN_OK);
   const std::string html = Body(session, size);
-  ASSERT_EQ(pictureCount_(session, &count), IRUN_OK);
+  ASSERT_EQ(irun_->pictureCount(session, &count), IRUN_OK);
   ASSERT_EQ(count, 3);
   EXPECT_EQ(objects, 3);
   for (int32_t i = 0; i < count; ++i) {
@@ -217,7 +191,7 @@ TEST_F(IrunDll, HandsOutEachPictureUnderTheNameOfItsReference) {
     IrunPictureInfo info;
     std::memset(&info, 0x55, sizeof info);
     info.size = sizeof info;
-    ASSERT_EQ(pictureInfo_(session, i, &info), IRUN_OK) << i;
+    ASSERT_EQ(irun_->pictureInfo(session, i, &info), IRUN_OK) << i;
     EXPECT_STREQ(info.name, e.name);
     EXPECT_NE(html.find(std::string("<img src=\"") + e.name + "\""), std::string::npos) << e.name;
     EXPECT_EQ(info.format, e.format) << e.name;
@@ -231,22 +205,22 @@ TEST_F(IrunDll, HandsOutEachPictureUnderTheNameOfItsReference) {
     EXPECT_EQ(info.mappingMode, e.mappingMode) << e.name;
     // Exactly byteCount bytes are copied: the guard byte behind them stays.
     std::string bytes(e.bytes.size() + 1, '\x7F');
-    ASSERT_EQ(copyPicture_(session, i, &bytes[0], info.byteCount), IRUN_OK) << e.name;
+    ASSERT_EQ(irun_->copyPicture(session, i, &bytes[0], info.byteCount), IRUN_OK) << e.name;
     EXPECT_EQ(bytes.back(), '\x7F') << e.name;
     bytes.pop_back();
     EXPECT_EQ(bytes, e.bytes) << e.name;
-    EXPECT_EQ(copyPicture_(session, i, &bytes[0], info.byteCount - 1), IRUN_ERROR_ARGUMENT);
+    EXPECT_EQ(irun_->copyPicture(session, i, &bytes[0], info.byteCount - 1), IRUN_ERROR_ARGUMENT);
   }
   // A new conversion replaces the pictures; closing the session ends them.
   ASSERT_EQ(Convert(session, "{\\rtf1 none}", size, objects), IRUN_OK);
-  ASSERT_EQ(pictureCount_(session, &count), IRUN_OK);
+  ASSERT_EQ(irun_->pictureCount(session, &count), IRUN_OK);
   EXPECT_EQ(count, 0);
-  EXPECT_EQ(close_(session), IRUN_OK);
-  EXPECT_EQ(pictureCount_(session, &count), IRUN_ERROR_SESSION);
+  EXPECT_EQ(irun_->close(session), IRUN_OK);
+  EXPECT_EQ(irun_->pictureCount(session, &count), IRUN_ERROR_SESSION);
 }
 
 TEST_F(IrunDll, PictureCallsRefuseBadSessionsIndexesAndBuffers) {
-  const IrunSession session = open_();
+  const IrunSession session = irun_->open();
   int32_t size = 0, objects = 0, count = 0;
   // A JPEG with its start and end, and a PNG cut off after its signature.
   ASSERT_EQ(Convert(session, "{\\rtf1{\\pict\\jpegblip ffd8ffe0ffd9}"
@@ -254,46 +228,47 @@ TEST_F(IrunDll, PictureCallsRefuseBadSessionsIndexesAndBuffers) {
                     size, objects),
             IRUN_OK);
   EXPECT_EQ(objects, 2);
-  ASSERT_EQ(pictureCount_(session, &count), IRUN_OK);
+  ASSERT_EQ(irun_->pictureCount(session, &count), IRUN_OK);
   ASSERT_EQ(count, 1);
   IrunPictureInfo info = {};
   info.size = sizeof info;
   char buffer[16] = {};
   for (int32_t index : {-1, 1, INT32_MAX}) {
-    EXPECT_EQ(pictureInfo_(session, index, &info), IRUN_ERROR_ARGUMENT) << index;
-    EXPECT_EQ(copyPicture_(session, index, buffer, sizeof buffer), IRUN_ERROR_ARGUMENT) << index;
+    EXPECT_EQ(irun_->pictureInfo(session, index, &info), IRUN_ERROR_ARGUMENT) << index;
+    EXPECT_EQ(irun_->copyPicture(session, index, buffer, sizeof buffer), IRUN_ERROR_ARGUMENT)
+        << index;
   }
-  EXPECT_EQ(pictureInfo_(session, 0, nullptr), IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(irun_->pictureInfo(session, 0, nullptr), IRUN_ERROR_ARGUMENT);
   info.size = sizeof info - 1;  // a record from an older, shorter layout is not written
-  EXPECT_EQ(pictureInfo_(session, 0, &info), IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(irun_->pictureInfo(session, 0, &info), IRUN_ERROR_ARGUMENT);
   EXPECT_EQ(info.format, 0);
-  EXPECT_EQ(copyPicture_(session, 0, nullptr, 16), IRUN_ERROR_ARGUMENT);
-  EXPECT_EQ(copyPicture_(session, 0, buffer, -1), IRUN_ERROR_ARGUMENT);
-  EXPECT_EQ(pictureCount_(session, nullptr), IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(irun_->copyPicture(session, 0, nullptr, 16), IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(irun_->copyPicture(session, 0, buffer, -1), IRUN_ERROR_ARGUMENT);
+  EXPECT_EQ(irun_->pictureCount(session, nullptr), IRUN_ERROR_ARGUMENT);
   for (IrunSession bad : {0, 1, session + 1}) {
-    EXPECT_EQ(pictureCount_(bad, &count), IRUN_ERROR_SESSION) << bad;
-    EXPECT_EQ(pictureInfo_(bad, 0, &info), IRUN_ERROR_SESSION) << bad;
-    EXPECT_EQ(copyPicture_(bad, 0, buffer, sizeof buffer), IRUN_ERROR_SESSION) << bad;
+    EXPECT_EQ(irun_->pictureCount(bad, &count), IRUN_ERROR_SESSION) << bad;
+    EXPECT_EQ(irun_->pictureInfo(bad, 0, &info), IRUN_ERROR_SESSION) << bad;
+    EXPECT_EQ(irun_->copyPicture(bad, 0, buffer, sizeof buffer), IRUN_ERROR_SESSION) << bad;
   }
   info.size = sizeof info;
-  ASSERT_EQ(pictureInfo_(session, 0, &info), IRUN_OK);
+  ASSERT_EQ(irun_->pictureInfo(session, 0, &info), IRUN_OK);
   EXPECT_STREQ(info.name, "_img_1.jpg");
   EXPECT_EQ(info.byteCount, 6);
-  EXPECT_EQ(close_(session), IRUN_OK);
+  EXPECT_EQ(irun_->close(session), IRUN_OK);
 }
 
 TEST_F(IrunDll, RefusesNewSessionsWhenTheTableIsFull) {
   std::vector<IrunSession> sessions;
   for (int i = 0; i < 2000; ++i) {
-    const IrunSession session = open_();
+    const IrunSession session = irun_->open();
     if (session == 0) break;
     sessions.push_back(session);
   }
   EXPECT_EQ(sessions.size(), 1024u);
-  for (IrunSession session : sessions) EXPECT_EQ(close_(session), IRUN_OK);
-  const IrunSession again = open_();
+  for (IrunSession session : sessions) EXPECT_EQ(irun_->close(session), IRUN_OK);
+  const IrunSession again = irun_->open();
   EXPECT_NE(again, 0);
-  close_(again);
+  irun_->close(again);
 }
 
 }  // namespace

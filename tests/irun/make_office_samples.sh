@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the RTF samples of tests/irun/office with LibreOffice's Writer (headless): a
-# document holding a PNG, a JPEG and a Windows metafile, made here from nothing. The
-# pictures and the .rtf are committed, so the tests need no LibreOffice; rerun after
+# document holding a PNG, a JPEG and a Windows metafile, made here from nothing, and
+# one of headings (LibreOffice marks them by style). The pictures and the .rtf are
+# committed, so the tests need no LibreOffice; rerun after
 # changing a sample (apt-get install libreoffice-writer-nogui imagemagick).
 set -euo pipefail
 cd "$(dirname "$0")/office"
@@ -36,7 +37,16 @@ cat > pictures.html <<'HTML'
 <p>A metafile: <img src="picture.wmf"></p>
 </body></html>
 HTML
+cat > headings.html <<'HTML'
+<html><body>
+<h1>Top heading</h1>
+<p>Text under the top heading.</p>
+<h2>Second level with <i>italic</i></h2>
+<h3>Third level</h3>
+<p>Last paragraph.</p>
+</body></html>
+HTML
 profile=$(mktemp -d)
-trap 'rm -rf "$profile" pictures.html' EXIT
+trap 'rm -rf "$profile" pictures.html headings.html' EXIT
 soffice "-env:UserInstallation=file://$profile" --headless --infilter="HTML (StarWriter)" \
-  --convert-to rtf --outdir . pictures.html >/dev/null
+  --convert-to rtf --outdir . pictures.html headings.html >/dev/null

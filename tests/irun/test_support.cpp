@@ -73,7 +73,9 @@ std::string VisibleText(const std::string& html) {
       if (name == "br") {
         text.push_back('\n');
       } else if (name == "/div" || name == "/li" || name == "/tr" || name == "ul" ||
-                 name == "ol" || name == "table") {
+                 name == "ol" || name == "table" ||
+                 (name.size() == 3 && name.compare(0, 2, "/h") == 0 && name[2] >= '1' &&
+                  name[2] <= '6')) {
         // A block ends the line unless an empty paragraph's <br> ended it already.
         if (!text.empty() && text.back() != '\n') text.push_back('\n');
       } else if (name == "/td") {

@@ -10,6 +10,7 @@
 
 #include "irun/irun.h"
 #include "tests/enscript_fixture.h"
+#include "tests/support/irun_library.h"
 #if !defined(_WIN64)
 #include "tests/win32/checked_call.h"
 #endif
@@ -46,44 +47,17 @@ std::string LargeDocument(size_t bytes, int& pictures) {
   return rtf + "}";
 }
 
-std::wstring ProgramFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
-struct Irun {
-  HMODULE module = nullptr;
-  EXBufferOpenSessionProc open = nullptr;
-  EXBufferConvertProc convert = nullptr;
-  EXBufferGetBodyProc getBody = nullptr;
-  EXBufferCloseSessionProc close = nullptr;
-
-  Irun() : module(LoadLibraryW((ProgramFolder() + L"irun.dll").c_str())) {
-    if (!module) return;
-    open = reinterpret_cast<EXBufferOpenSessionProc>(Find("EXBufferOpenSession"));
-    convert = reinterpret_cast<EXBufferConvertProc>(Find("EXBufferConvert"));
-    getBody = reinterpret_cast<EXBufferGetBodyProc>(Find("EXBufferGetBody"));
-    close = reinterpret_cast<EXBufferCloseSessionProc>(Find("EXBufferCloseSession"));
-  }
-  ~Irun() {
-    if (module) FreeLibrary(module);
-  }
-  Irun(const Irun&) = delete;
-  Irun& operator=(const Irun&) = delete;
-  void* Find(const char* name) { return reinterpret_cast<void*>(GetProcAddress(module, name)); }
-};
-
 #if defined(_WIN64)
-int32_t Open(const Irun& irun) { return irun.open(); }
-int32_t Convert(const Irun& irun, int32_t session, const std::string& rtf, int32_t* size,
+int32_t Open(const IrunLibrary& irun) { return irun.open(); }
+int32_t Convert(const IrunLibrary& irun, int32_t session, const std::string& rtf, int32_t* size,
                 int32_t* objects) {
   return irun.convert(session, rtf.data(), static_cast<int32_t>(rtf.size()), size, objects, 16,
                       "FFFFFF", 0, 96);
 }
-int32_t GetBody(const Irun& irun, int32_t session, char* body) { return irun.getBody(session, body); }
-int32_t Close(const Irun& irun, int32_t session) { return irun.close(session); }
+int32_t GetBody(const IrunLibrary& irun, int32_t session, char* body) {
+  return irun.getBody(session, body);
+}
+int32_t Close(const IrunLibrary& irun, int32_t session) { return irun.close(session); }
 #else
 // Each call goes through the checking frame, as from a 32-bit host.
 int32_t Checked(const void* function, std::initializer_list<uint32_t> args, const char* name) {
@@ -93,29 +67,29 @@ int32_t Checked(const void* function, std::initializer_list<uint32_t> args, cons
   EXPECT_TRUE(record.registersKept) << name << ": EBX, ESI or EDI changed";
   return result;
 }
-int32_t Open(const Irun& irun) {
+int32_t Open(const IrunLibrary& irun) {
   return Checked(reinterpret_cast<const void*>(irun.open), {}, "EXBufferOpenSession");
 }
-int32_t Convert(const Irun& irun, int32_t session, const std::string& rtf, int32_t* size,
+int32_t Convert(const IrunLibrary& irun, int32_t session, const std::string& rtf, int32_t* size,
                 int32_t* objects) {
   return Checked(reinterpret_cast<const void*>(irun.convert),
                  {static_cast<uint32_t>(session), Slot(rtf.data()), static_cast<uint32_t>(rtf.size()),
                   Slot(size), Slot(objects), 16, Slot("FFFFFF"), 0, 96},
                  "EXBufferConvert");
 }
-int32_t GetBody(const Irun& irun, int32_t session, char* body) {
+int32_t GetBody(const IrunLibrary& irun, int32_t session, char* body) {
   return Checked(reinterpret_cast<const void*>(irun.getBody),
                  {static_cast<uint32_t>(session), Slot(body)}, "EXBufferGetBody");
 }
-int32_t Close(const Irun& irun, int32_t session) {
+int32_t Close(const IrunLibrary& irun, int32_t session) {
   return Checked(reinterpret_cast<const void*>(irun.close), {static_cast<uint32_t>(session)},
                  "EXBufferCloseSession");
 }
 #endif
 
 TEST(Irun32, FourCallsOnADocumentOfSeveralMegabytes) {
-  Irun irun;
-  ASSERT_TRUE(irun.open && irun.convert && irun.getBody && irun.close) << "irun.dll did not load";
+  const IrunLibrary irun(TestProgramFolder() + L"irun.dll");  // beside it, as beside a host
+  ASSERT_TRUE(irun.HasConversion()) << "irun.dll did not load";
   int pictures = 0;
   const std::string rtf = LargeDocument(12u << 20, pictures);
 

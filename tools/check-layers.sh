@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# The layers of the source folders, and the check that every #include keeps to them.
+#   tools/check-layers.sh [ROOT]     ROOT: the checkout to check (default: this one)
+# Each include in a product folder (and the test host's testbed/) is resolved as the
+# compiler would (beside the including file first, then from the source root); an
+# include of another folder that the table below does not allow is named with its file
+# and line, and the check fails. System and library headers are not looked at.
+set -euo pipefail
+root=$(cd "${1:-$(dirname "$0")/..}" && pwd)
+
+# The one table of layers: the folders each folder may include besides itself. Lower
+# layers first; a folder never includes one above it.
+#   text <- win <- convert,  evernote <- note <- dialog <- plugin <- testbed
+# irun/ (the converter) stands alone and is reached only through convert/; resources/
+# holds the resource identifiers that the Windows folders share.
+declare -A may_include=(
+  [text]=""
+  [win]="text"
+  [irun]=""
+  [resources]=""
+  [convert]="text win irun"
+  [evernote]="text win"
+  [note]="text win convert evernote resources"
+  [dialog]="text win convert evernote note resources"
+  [plugin]="text win convert evernote note dialog resources"
+  [testbed]="text win convert evernote note dialog plugin resources"
+)
+# Single includes outside the table, each with its reason; each is to go.
+exceptions=(
+  # Two picture constants, until convert/ gives note/ its own picture type.
+  "note/note_pictures.cpp irun/irun.h"
+)
+
+# Sets `target` to the folder that an include of `path` in `file` (both relative to the
+# root) names, or to nothing for a header outside the checkout. No subshells: the check
+# resolves a few hundred includes and must take well under a second.
+resolve_include() {
+  local file=$1 path=$2 joined part
+  local -a parts=() segments=()
+  target=
+  if [ -e "$root/${file%/*}/$path" ]; then
+    joined="${file%/*}/$path"
+  elif [[ "$path" == */* && -e "$root/$path" ]]; then
+    joined=$path
+  else
+    return 0
+  fi
+  IFS=/ read -r -a segments <<<"$joined"
+  for part in "${segments[@]}"; do
+    case "$part" in
+      "" | .) ;;
+      ..) if [ ${#parts[@]} -eq 0 ]; then target="(outside the checkout)"; return 0; fi
+          unset 'parts[${#parts[@]}-1]' ;;
+      *) parts+=("$part") ;;
+    esac
+  done
+  if [ ${#parts[@]} -gt 1 ]; then target=${parts[0]}; else target="(the source root)"; fi
+}
+
+is_exception() {
+  local exception
+  for exception in "${exceptions[@]}"; do [ "$exception" = "$1 $2" ] && return 0; done
+  return 1
+}
+
+violations=0
+for folder in $(printf "%s\n" "${!may_include[@]}" | sort); do
+  [ -d "$root/$folder" ] || continue
+  allowed=" $folder ${may_include[$folder]} "
+  # file:line:included path, for every #include "..." and #include <...>
+  while IFS=: read -r file line path; do
+    resolve_include "$file" "$path"
+    [ -n "$target" ] || continue
+    [[ "$allowed" == *" $target "* ]] && continue
+    is_exception "$file" "$path" && continue
+    echo "check-layers: $file:$line: includes \"$path\" of $target/, but $folder/ may include only: ${may_include[$folder]:-(no other folder)}" >&2
+    violations=$((violations + 1))
+  done < <(cd "$root" && find "$folder" -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.c' \
+             -o -name '*.cpp' -o -name '*.rc' \) -print0 | sort -z |
+           xargs -0 -r awk 'match($0, /^[ \t]*#[ \t]*include[ \t]*["<][^">]+[">]/) {
+             s = substr($0, RSTART, RLENGTH); sub(/^[^"<]*["<]/, "", s); sub(/[">]$/, "", s)
+             print FILENAME ":" FNR ":" s }')
+done
+if [ "$violations" -gt 0 ]; then
+  echo "check-layers: $violations include(s) outside the layers (table in tools/check-layers.sh)" >&2
+  exit 1
+fi
+echo "check-layers: every include keeps to the layers"
