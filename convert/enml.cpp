@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "text/markup_escape.h"
+#include "text/ascii_case.h"
 #include "text/xml_chars.h"
 
 namespace {

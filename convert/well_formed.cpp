@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "text/ascii_case.h"
 #include "text/xml_chars.h"
 
 namespace {

@@ -1,5 +1,7 @@
 #include "evernote/paths.h"
 
+#include "text/ascii_case.h"
+
 namespace {
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
@@ -37,7 +39,6 @@ bool IsForbiddenInFileName(char16_t c) {
          c == u'\\' || c == u'|' || c == u'?' || c == u'*';
 }
 
-char16_t AsciiUpper(char16_t c) { return c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c; }
 
 bool IsPortDigit(char16_t c) {
   return (c >= u'0' && c <= u'9') || c == u'\u00B9' || c == u'\u00B2' || c == u'\u00B3';

@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include "evernote/install_lookup.h"
+#include "text/ascii_case.h"
 #include "evernote/paths.h"
 #include "win/guards.h"
 
@@ -15,7 +16,6 @@ namespace {
 static_assert(sizeof(void*) != 4 || sizeof(PROCESSENTRY32W) == 556,
               "process entry record of the 32-bit build");
 
-char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
 
 // Executable names compare without regard to the case of ASCII letters only, whatever
 // the user's locale.

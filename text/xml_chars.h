@@ -1,25 +1,10 @@
-// The characters XML 1.0 allows, and ASCII case for markup names: one rule for every
-// place that writes XML (note content, title, tags) and compares tag names.
+// The characters XML 1.0 allows: one rule for every place that writes XML (note
+// content, title, tags).
 #pragma once
 
 #include <cstdint>
 
 #include "text/wide_string.h"
-
-inline char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
-
-inline bool SameIgnoringAsciiCase(WideView a, WideView b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  return true;
-}
-
-inline WideString AsciiLowered(WideView text) {
-  WideString lowered(text);
-  for (char16_t& c : lowered) c = AsciiLower(c);
-  return lowered;
-}
 
 // A code point XML 1.0 allows in a document.
 inline bool IsXmlChar(uint32_t c) {
