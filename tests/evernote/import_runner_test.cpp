@@ -48,7 +48,7 @@ class ImportRunnerTest : public ::testing::Test {
     return request;
   }
 
-  WideString content = u"<P>Hello &amp; welcome</P>";
+  WideString content = u"<p>Hello &amp; welcome</p>";
   WideString title = u"Weekly notes";
   std::vector<std::wstring> log;
 };
