@@ -4,20 +4,38 @@
 #   tools/demo.sh                 the 64-bit build under 64-bit Wine; the note is imported
 #   tools/demo.sh --no-enscript   no ENScript installed: the note is saved as an ENEX file
 #   tools/demo.sh --win32         the shipped 32-bit DLLs under 32-bit Wine (tools/win32-env.sh)
-# The two options may be given together.
+#   tools/demo.sh --rtf FILE      FILE is the page, loaded into the host's rich edit
+#   tools/demo.sh --html FILE     FILE is the page, as a node of HTML code (UTF-8)
+# The options may be given together (one page file at most).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 win32=no
 demo_args=()
-for option in "$@"; do
+page_kind= page_file=
+usage="usage: tools/demo.sh [--win32] [--no-enscript] [--rtf FILE | --html FILE]"
+while [ $# -gt 0 ]; do
+  option=$1
   case "$option" in
     --win32) win32=yes ;;
     --no-enscript) demo_args+=(--no-enscript) ;;
-    *) echo "usage: tools/demo.sh [--win32] [--no-enscript]" >&2; exit 2 ;;
+    --rtf|--html)
+      [ $# -ge 2 ] && [ -z "$page_kind" ] || { echo "$usage" >&2; exit 2; }
+      page_kind=${option#--} page_file=$2
+      shift ;;
+    *) echo "$usage" >&2; exit 2 ;;
   esac
+  shift
 done
 source tools/display.sh
 mkdir -p build/demo
+
+# A page of the user's: copied beside the demo's output, where the Windows programs (32-bit
+# ones too, which see only the checkout) find it by a relative path.
+if [ -n "$page_kind" ]; then
+  [ -f "$page_file" ] || { echo "demo: no such file: $page_file" >&2; exit 2; }
+  cp "$page_file" "build/demo/page.$page_kind"
+  demo_args+=("--$page_kind" "build\\demo\\page.$page_kind")
+fi
 
 if [ $win32 = yes ]; then
   tools/setup.sh
