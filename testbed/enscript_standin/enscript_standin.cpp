@@ -19,7 +19,8 @@
 // Title and times are stored exactly as written; each resource with its data, mime type,
 // width, height and file name. Each run appends a line to notebook\import-log.txt
 // (arguments and show mode) and keeps a copy of the file exactly as received
-// (notebook\received-NNNN.enex).
+// (notebook\received-NNNN.enex); what it said of the last import (imported, or why
+// not) is in notebook\last-result.txt.
 //
 // Fault injection for tests, from enscript-fault.txt beside the program or the variable
 // ENSCRIPT_FAULT: "exit N" ends with code N after the import, "sleep MS" waits first.
@@ -111,9 +112,13 @@ std::wstring ProgramFolder() {
   return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
+// What the stand-in said last, kept for notebook\last-result.txt: a console that nobody
+// sees (the plug-in starts ENScript hidden) must not be the only place it is said.
+std::string lastSaid;
+
 void Say(const std::wstring& text) {
-  std::string bytes = WideToUtf8(reinterpret_cast<const char16_t*>(text.c_str()));
-  std::printf("%s\n", bytes.c_str());
+  lastSaid = WideToUtf8(reinterpret_cast<const char16_t*>(text.c_str()));
+  std::printf("%s\n", lastSaid.c_str());
   std::fflush(stdout);
 }
 
@@ -603,6 +608,9 @@ int Run() {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   int result = LoadAndImport(AbsolutePath(file), notebook, enml);
   CoUninitialize();
+  std::wstring resultFile = notebook + L"\\last-result.txt";
+  DeleteFileW(resultFile.c_str());
+  AppendBytes(resultFile, lastSaid + "\n");
   if (fault.rfind(L"exit ", 0) == 0) return static_cast<int>(wcstoul(fault.c_str() + 5, nullptr, 10));
   return result;
 }
