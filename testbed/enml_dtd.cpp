@@ -1,12 +1,18 @@
 #include "testbed/enml_dtd.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace {
 
 constexpr int kMaxEntityDepth = 16;  // parameter entities that name each other stop here
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsNameChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_' ||
+         c == ':' || static_cast<unsigned char>(c) >= 0x80;
+}
 
 std::string Trimmed(const std::string& text) {
   size_t first = 0, last = text.size();
@@ -103,7 +109,7 @@ class DtdReader {
       size_t semicolon = text.find(';', percent);
       if (semicolon == std::string::npos || semicolon == percent + 1) break;
       std::string name = text.substr(percent + 1, semicolon - percent - 1);
-      if (std::any_of(name.begin(), name.end(), IsSpace)) {  // a lone "%", as in "<!ENTITY %"
+      if (!std::all_of(name.begin(), name.end(), IsNameChar)) {  // a lone "%", as in "100%"
         out.append(text, at, percent + 1 - at);
         at = percent + 1;
         continue;

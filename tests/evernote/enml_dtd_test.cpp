@@ -121,6 +121,16 @@ TEST_F(EnmlDtdTest, NamesTheFirstFault) {
   }
 }
 
+// A "%" that starts no reference stays as it is; a default keeps it.
+TEST(EnmlDtdReaderTest, PercentSignInADefaultIsNoReference) {
+  std::string problem;
+  auto dtd = ReadEnmlDtd("<!ENTITY % w \"width CDATA '100%'\"><!ELEMENT t EMPTY>"
+                         "<!ATTLIST t %w; height CDATA \"50%; x\">", problem);
+  ASSERT_TRUE(dtd) << problem;
+  EXPECT_EQ(dtd->elements.at("t").attributes.at("width").defaultValue, "100%");
+  EXPECT_EQ(dtd->elements.at("t").attributes.at("height").defaultValue, "50%; x");
+}
+
 TEST(EnmlDtdReaderTest, RefusesAContentModelItCannotCheck) {
   std::string problem;
   EXPECT_FALSE(ReadEnmlDtd("<!ELEMENT list (head, item+)>", problem));
