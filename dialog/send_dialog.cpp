@@ -26,7 +26,9 @@ namespace {
 // Build date and time of this release, shown in the caption.
 constexpr char16_t kReleaseStamp[] = u"Feb  7 2016 18:15:56";
 constexpr WORD kRussian = 1049;
-constexpr int kLinkFieldUnits = 260;  // the link field is read with this buffer
+// The link field is read with the capacity the host may fill it with, so that a long
+// link arrives whole.
+constexpr int kLinkFieldUnits = static_cast<int>(kHostTextCapacity);
 constexpr int kRichEditMargin = 20;
 constexpr DWORD kWarningTimeoutMs = 5000;
 constexpr UINT kAnySound = 0xFFFFFFFF;

@@ -1,5 +1,7 @@
 #include "tests/enscript_fixture.h"
 
+#include "win/guards.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -55,6 +57,8 @@ std::wstring FreshFolder(const std::wstring& name) {
   CreateDirectoryW(folder.c_str(), nullptr);
   CopyFileW((TestProgramFolder() + L"ENScript.exe").c_str(), (folder + L"\\ENScript.exe").c_str(),
             FALSE);
+  // The DTD it checks contents against, where the build put one beside it.
+  CopyFileW((TestProgramFolder() + L"enml2.dtd").c_str(), (folder + L"\\enml2.dtd").c_str(), FALSE);
   return folder + L"\\";
 }
 }  // namespace
@@ -120,18 +124,32 @@ std::vector<std::wstring> EnexFilesIn(const std::wstring& folder) {
   return names;
 }
 
-DWORD ScopedEnscript::Run(const std::wstring& arguments) const {
+DWORD ScopedEnscript::Run(const std::wstring& arguments, std::string* output) const {
   std::wstring commandLine = L"\"" + exePath() + L"\" " + arguments;
+  // Its output, when asked for, through a pipe whose writing end only the child holds.
+  SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+  UniqueFile reading, writing;
+  if (output && !CreatePipe(reading.put(), writing.put(), &inherit, 0)) return 0xFFFFFFFF;
+  if (reading) SetHandleInformation(reading.get(), HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  if (writing) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writing.get();
+  }
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                      nullptr, folder_.c_str(), &startup, &process))
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, writing ? TRUE : FALSE,
+                      CREATE_NO_WINDOW, nullptr, folder_.c_str(), &startup, &process))
     return 0xFFFFFFFF;
-  WaitForSingleObject(process.hProcess, 60000);
+  UniqueProcess processHandle(process.hProcess);
+  UniqueThread threadHandle(process.hThread);
+  writing.reset();
+  char chunk[4096];
+  DWORD got = 0;
+  while (reading && ReadFile(reading.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0)
+    output->append(chunk, got);
+  WaitForSingleObject(processHandle.get(), 60000);
   DWORD code = 0xFFFFFFFF;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(processHandle.get(), &code);
   return code;
 }

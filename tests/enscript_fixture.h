@@ -1,6 +1,7 @@
-// An ENScript stand-in of the test's own: ENScript.exe copied into a fresh folder under
-// the test program's folder, registered under its App Paths key for the lifetime of the
-// object, with its notebook read back from there.
+// An ENScript stand-in of the test's own: ENScript.exe (and the enml2.dtd beside it,
+// where the build put one) copied into a fresh folder under the test program's folder,
+// registered under its App Paths key for the lifetime of the object, with its notebook
+// read back from there.
 #pragma once
 
 #include <windows.h>
@@ -26,8 +27,8 @@ class ScopedEnscript {
   // "exit N" or "sleep MS", read by the stand-in from enscript-fault.txt.
   void SetFault(const std::string& fault) const;
   // Runs this stand-in directly in its folder with the given arguments, as ENScript would
-  // be started; returns its exit code.
-  DWORD Run(const std::wstring& arguments) const;
+  // be started; returns its exit code. With output, what it printed (stdout and stderr).
+  DWORD Run(const std::wstring& arguments, std::string* output = nullptr) const;
   // Files in the folder whose names end in .enex (note files left behind).
   std::vector<std::wstring> NoteFilesLeft() const;
 

@@ -7,21 +7,29 @@
 #   tools/demo.sh --stuck-enscript   ENScript never ends: Close, offered after the first
 #                                    "still waiting" notice (every second here), stops the wait
 #   tools/demo.sh --title TEXT    the sample page gets the title TEXT (NUL.txt, say)
-# The options may be given together. The user's Documents folder of the demo is
-# build/demo/Documents, emptied at the start of every run.
+#   tools/demo.sh --rtf FILE      FILE is the page, loaded into the host's rich edit
+#   tools/demo.sh --html FILE     FILE is the page, as a node of HTML code (UTF-8)
+# The options may be given together (one page file at most). The user's Documents folder
+# of the demo is build/demo/Documents, emptied at the start of every run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 win32=no
 demo_args=()
-usage="usage: tools/demo.sh [--win32] [--no-enscript] [--stuck-enscript] [--title TEXT]"
+page_kind= page_file=
+usage="usage: tools/demo.sh [--win32] [--no-enscript] [--stuck-enscript] [--title TEXT] [--rtf FILE | --html FILE]"
 while [ $# -gt 0 ]; do
-  case "$1" in
+  option=$1
+  case "$option" in
     --win32) win32=yes ;;
     --no-enscript) demo_args+=(--no-enscript) ;;
     --stuck-enscript) demo_args+=(--stuck-enscript) ;;
     --title)
       [ $# -ge 2 ] || { echo "$usage" >&2; exit 2; }
       demo_args+=(--title "$2"); shift ;;
+    --rtf|--html)
+      [ $# -ge 2 ] && [ -z "$page_kind" ] || { echo "$usage" >&2; exit 2; }
+      page_kind=${option#--} page_file=$2
+      shift ;;
     *) echo "$usage" >&2; exit 2 ;;
   esac
   shift
@@ -35,6 +43,14 @@ rm -rf build/demo/Documents
 mkdir -p build/demo/Documents
 echo "Documents of the demo: $PWD/build/demo/Documents"
 demo_args+=(--documents 'build\demo\Documents')
+
+# A page of the user's: copied beside the demo's output, where the Windows programs (32-bit
+# ones too, which see only the checkout) find it by a relative path.
+if [ -n "$page_kind" ]; then
+  [ -f "$page_file" ] || { echo "demo: no such file: $page_file" >&2; exit 2; }
+  cp "$page_file" "build/demo/page.$page_kind"
+  demo_args+=("--$page_kind" "build\\demo\\page.$page_kind")
+fi
 
 if [ $win32 = yes ]; then
   tools/setup.sh

@@ -5,21 +5,25 @@
 // --stuck-enscript the stand-in does not end (as an ENScript waiting for input): the demo
 // presses Close after the first "still waiting" notice and prints the log. --title gives
 // the page another title; --documents points the user's Documents folder elsewhere.
+// With --rtf FILE the page is FILE's RTF, loaded into the host's rich edit; with
+// --html FILE the node is one of HTML code (kind 1) whose code is FILE (UTF-8).
 //
 //   demo_host.exe [--no-enscript] [--stuck-enscript] [--title TEXT] [--documents FOLDER]
-//                 [screenshot.bmp]
+//                 [--rtf FILE | --html FILE] [screenshot.bmp]
 //
 // Runs without a person at the keyboard and ends by itself.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "testbed/notebook_store.h"
 #include "testbed/screenshot.h"
 #include "testbed/test_host.h"
 #include "text/code_pages.h"
+#include "win/guards.h"
 
 namespace {
 
@@ -81,7 +85,8 @@ std::wstring BinFolder() {
   return std::wstring(programFolder.begin(), programFolder.end());
 }
 
-// A fresh folder holding the ENScript stand-in, with an empty notebook.
+// A fresh folder holding the ENScript stand-in and the DTD it checks contents against,
+// with an empty notebook.
 std::wstring FreshEnscriptFolder(const std::wstring& name) {
   std::wstring bin = BinFolder();
   std::wstring folder = bin + name + L"\\";
@@ -95,6 +100,8 @@ std::wstring FreshEnscriptFolder(const std::wstring& name) {
     FindClose(search);
   }
   CopyFileW((bin + L"ENScript.exe").c_str(), (folder + L"ENScript.exe").c_str(), FALSE);
+  DeleteFileW((folder + L"enml2.dtd").c_str());  // none when the build has none
+  CopyFileW((bin + L"enml2.dtd").c_str(), (folder + L"enml2.dtd").c_str(), FALSE);
   return folder;
 }
 
@@ -182,6 +189,43 @@ bool ReadBack(const std::wstring& enexPath, const std::wstring& readerFolder) {
   return code == 0;
 }
 
+// The bytes of a file, or nullopt when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+  if (!file) return std::nullopt;
+  std::string bytes;
+  char chunk[65536];
+  DWORD got = 0;
+  while (ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0)
+    bytes.append(chunk, got);
+  return bytes;
+}
+
+// The host's page from a file: RTF into the rich edit, or HTML code (UTF-8, with or
+// without its byte order mark) as a node of kind 1. False when the file cannot be read.
+bool LoadPageFile(const std::wstring& path, bool html) {
+  auto bytes = ReadWholeFile(path);
+  if (!bytes) {
+    Print("Cannot read the page file " + Utf8(path) + "\n");
+    return false;
+  }
+  if (!html) {
+    SetEditorRtf(*bytes);
+    return true;
+  }
+  if (bytes->rfind("\xEF\xBB\xBF", 0) == 0) bytes->erase(0, 3);
+  Host().nodeKind = 1;
+  Host().htmlCode = BytesToWide(*bytes, CP_UTF8);
+  return true;
+}
+
+// Why the stand-in imported nothing, as it said it (a refused note names its fault).
+void PrintStandinResult(const std::wstring& notebook) {
+  if (auto said = ReadWholeFile(notebook + L"\\last-result.txt"))
+    Print("The ENScript stand-in said: " + *said);
+}
+
 }  // namespace
 
 // The stuck ENScript: Send is pressed, and Close once the first notice has made it
@@ -219,6 +263,8 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring screenshot = L"send-dialog.bmp";
   std::wstring title = L"Weekly planning";
   std::wstring documents;
+  std::wstring pageFile;
+  bool pageIsHtml = false;
   for (int i = 1; i < argc; ++i) {
     const std::wstring option = argv[i];
     if (option == L"--no-enscript")
@@ -229,7 +275,10 @@ int wmain(int argc, wchar_t** argv) {
       title = argv[++i];
     else if (option == L"--documents" && i + 1 < argc)
       documents = argv[++i];
-    else
+    else if ((option == L"--rtf" || option == L"--html") && i + 1 < argc) {
+      pageIsHtml = option == L"--html";
+      pageFile = argv[++i];
+    } else
       screenshot = argv[i];
   }
   std::wstring evernoteFolder = InstallEnscript(withEnscript);
@@ -246,6 +295,7 @@ int wmain(int argc, wchar_t** argv) {
   host.documentPath = u"C:\\Users\\Demo\\Documents\\Planning.yar";
   host.nodeLink = u"yarrin://Planning.yar?node=42";
   SetEditorRtf(kSamplePage);
+  if (!pageFile.empty() && !LoadPageFile(pageFile, pageIsHtml)) return 1;
   SelectInEditor(0, 0);
   if (!Plugin().module) {
     Print("The plug-in Yarrin2Evernote.dll did not load.\n");
@@ -304,6 +354,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring reader = FreshEnscriptFolder(L"demo-reader");
     if (!ReadBack(saved, reader)) {
       Print("The saved file could not be read back.\n");
+      PrintStandinResult(reader + L"notebook");
       return 1;
     }
     notebook = reader + L"notebook";
@@ -312,6 +363,7 @@ int wmain(int argc, wchar_t** argv) {
   auto notes = ReadNotebook(WideString(notebook.begin(), notebook.end()));
   if (notes.size() != 1) {
     Print("Expected one imported note, found " + std::to_string(notes.size()) + ".\n");
+    PrintStandinResult(notebook);
     return 1;
   }
   const StoredNote& note = notes[0];

@@ -11,10 +11,16 @@
 // message and a non-zero exit code. So is a note with a resource whose data is missing or
 // not valid base64 or that lacks its mime type, and a note whose content has an en-media
 // element whose hash is not the MD5 (lower-case hex) of one of its resources' data.
+// Each note's content is also checked against the ENML 2 DTD, as Evernote's service
+// checks it: every element and attribute against the DTD's declarations (testbed/
+// enml_dtd.h), read from enml2.dtd beside the program and never from the network; a
+// note that does not validate is refused, its message naming the first fault. Without
+// enml2.dtd beside it the stand-in says so once on stderr and imports unchecked.
 // Title and times are stored exactly as written; each resource with its data, mime type,
 // width, height and file name. Each run appends a line to notebook\import-log.txt
 // (arguments and show mode) and keeps a copy of the file exactly as received
-// (notebook\received-NNNN.enex).
+// (notebook\received-NNNN.enex); what it said of the last import (imported, or why
+// not) is in notebook\last-result.txt.
 //
 // Fault injection for tests, from enscript-fault.txt beside the program or the variable
 // ENSCRIPT_FAULT: "exit N" ends with code N after the import, "sleep MS" waits first.
@@ -31,6 +37,7 @@
 #include <vector>
 
 #include "evernote/md5.h"
+#include "testbed/enml_dtd.h"
 #include "testbed/notebook_store.h"
 #include "text/code_pages.h"
 
@@ -47,6 +54,7 @@ enum ExitCode : int {
   kMalformedContent = 8,
   kBadResource = 9,
   kUnknownMedia = 10,
+  kInvalidEnml = 11,
 };
 
 const IID kIidXmlDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
@@ -59,6 +67,12 @@ class ComPtr {
   ComPtr& operator=(const ComPtr&) = delete;
   ~ComPtr() {
     if (p_) p_->Release();
+  }
+  // Takes the other's reference (the walk over a content tree moves along siblings).
+  void Take(ComPtr& other) {
+    if (p_) p_->Release();
+    p_ = other.p_;
+    other.p_ = nullptr;
   }
   T* operator->() const { return p_; }
   T* get() const { return p_; }
@@ -98,9 +112,13 @@ std::wstring ProgramFolder() {
   return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
+// What the stand-in said last, kept for notebook\last-result.txt: a console that nobody
+// sees (the plug-in starts ENScript hidden) must not be the only place it is said.
+std::string lastSaid;
+
 void Say(const std::wstring& text) {
-  std::string bytes = WideToUtf8(reinterpret_cast<const char16_t*>(text.c_str()));
-  std::printf("%s\n", bytes.c_str());
+  lastSaid = WideToUtf8(reinterpret_cast<const char16_t*>(text.c_str()));
+  std::printf("%s\n", lastSaid.c_str());
   std::fflush(stdout);
 }
 
@@ -342,7 +360,106 @@ bool MediaMatchesResources(IXMLDOMDocument2* content, const std::vector<StoredRe
   return true;
 }
 
-int ImportNotes(IXMLDOMDocument* document, const std::wstring& notebook) {
+std::string Utf8(const std::wstring& text) {
+  return WideToUtf8(reinterpret_cast<const char16_t*>(text.c_str()));
+}
+
+std::wstring FromUtf8(const std::string& text) {
+  WideString wide = BytesToWide(text, CP_UTF8);
+  return std::wstring(wide.begin(), wide.end());
+}
+
+std::string NodeName(IXMLDOMNode* node) {
+  Bstr name;
+  return SUCCEEDED(node->get_nodeName(name.put())) ? Utf8(name.text()) : std::string();
+}
+
+// The element's attributes as written, xmlns declarations among them as a DTD sees them.
+std::vector<std::pair<std::string, std::string>> Attributes(IXMLDOMNode* element) {
+  std::vector<std::pair<std::string, std::string>> list;
+  ComPtr<IXMLDOMNamedNodeMap> attributes;
+  long count = 0;
+  if (FAILED(element->get_attributes(attributes.put())) || !attributes) return list;
+  attributes->get_length(&count);
+  for (long i = 0; i < count; ++i) {
+    ComPtr<IXMLDOMNode> attribute;
+    if (FAILED(attributes->get_item(i, attribute.put())) || !attribute) continue;
+    std::wstring value;
+    VARIANT text;
+    VariantInit(&text);
+    if (SUCCEEDED(attribute->get_nodeValue(&text)) && text.vt == VT_BSTR && text.bstrVal)
+      value.assign(text.bstrVal, SysStringLen(text.bstrVal));
+    VariantClear(&text);
+    list.emplace_back(NodeName(attribute.get()), Utf8(value));
+  }
+  return list;
+}
+
+// The content's elements and texts in document order. Walked along first children,
+// next siblings and parents, so that deep nesting costs no stack. Comments and
+// processing instructions say nothing to the DTD and are left out.
+EnmlTree ContentTree(IXMLDOMDocument2* content) {
+  EnmlTree tree;
+  ComPtr<IXMLDOMElement> root;
+  if (content->get_documentElement(root.put()) != S_OK || !root) return tree;
+  ComPtr<IXMLDOMNode> node;
+  *node.put() = root.get();  // an element is a node: the same object, one more reference
+  root->AddRef();
+  int parent = -1;  // the tree index of node's parent
+  while (node) {
+    DOMNodeType type = NODE_INVALID;
+    node->get_nodeType(&type);
+    int added = -1;
+    if (type == NODE_ELEMENT)
+      added = tree.Add(parent, NodeName(node.get()), Attributes(node.get()));
+    else if (type == NODE_TEXT || type == NODE_CDATA_SECTION || type == NODE_ENTITY_REFERENCE)
+      tree.Add(parent, "");
+    ComPtr<IXMLDOMNode> next;
+    if (added >= 0 && node->get_firstChild(next.put()) == S_OK && next) {
+      parent = added;
+      node.Take(next);
+      continue;
+    }
+    // The next sibling of the node or of its nearest ancestor that has one; the root's
+    // siblings are not the content's.
+    while (node) {
+      if (parent < 0) {
+        node.put();
+      } else if (node->get_nextSibling(next.put()) == S_OK && next) {
+        node.Take(next);
+        break;
+      } else {
+        ComPtr<IXMLDOMNode> up;
+        node->get_parentNode(up.put());
+        node.Take(up);
+        parent = tree.nodes[parent].parent;
+      }
+    }
+  }
+  return tree;
+}
+
+// The ENML 2 DTD beside the program, read once; none when the file is not there.
+struct EnmlCheck {
+  std::optional<EnmlDtd> dtd;
+  std::wstring problem;  // the file is there but cannot be read as a DTD
+};
+
+EnmlCheck LoadEnmlDtd() {
+  EnmlCheck check;
+  auto bytes = ReadBytes(ProgramFolder() + L"enml2.dtd");
+  if (!bytes) {
+    std::fprintf(stderr, "ENScript stand-in: no enml2.dtd beside the program; note contents "
+                         "are not checked against ENML 2.\n");
+    return check;
+  }
+  std::string problem;
+  check.dtd = ReadEnmlDtd(*bytes, problem);
+  if (!check.dtd) check.problem = std::wstring(problem.begin(), problem.end());
+  return check;
+}
+
+int ImportNotes(IXMLDOMDocument* document, const std::wstring& notebook, const EnmlCheck& enml) {
   ComPtr<IXMLDOMElement> root;
   Bstr rootName;
   if (document->get_documentElement(root.put()) != S_OK || !root ||
@@ -377,6 +494,13 @@ int ImportNotes(IXMLDOMDocument* document, const std::wstring& notebook) {
       Say(L"Import failed: the content of note " + std::to_wstring(i + 1) +
           L" is not well-formed XML: " + problem);
       return kMalformedContent;
+    }
+    if (enml.dtd) {
+      if (auto error = FirstEnmlError(*enml.dtd, ContentTree(contentDocument.get()))) {
+        Say(L"Import failed: the content of note " + std::to_wstring(i + 1) +
+            L" is not valid ENML: " + FromUtf8(*error) + L".");
+        return kInvalidEnml;
+      }
     }
     StoredNote stored;
     if (!ReadResources(note.get(), stored.resources, problem)) {
@@ -414,7 +538,7 @@ int ImportNotes(IXMLDOMDocument* document, const std::wstring& notebook) {
   return kImported;
 }
 
-int LoadAndImport(const std::wstring& path, const std::wstring& notebook) {
+int LoadAndImport(const std::wstring& path, const std::wstring& notebook, const EnmlCheck& enml) {
   ComPtr<IXMLDOMDocument2> document;
   if (!NewParser(document)) {
     Say(L"Import failed: no XML parser.");
@@ -430,7 +554,7 @@ int LoadAndImport(const std::wstring& path, const std::wstring& notebook) {
     Say(L"Import failed: the file is not well-formed XML: " + ParseError(document.get()));
     return kMalformed;
   }
-  return ImportNotes(document.get(), notebook);
+  return ImportNotes(document.get(), notebook, enml);
 }
 
 std::wstring AbsolutePath(const std::wstring& path) {
@@ -476,9 +600,17 @@ int Run() {
     break;
   }
 
+  EnmlCheck enml = LoadEnmlDtd();
+  if (!enml.problem.empty()) {
+    Say(L"Import failed: enml2.dtd beside the program cannot be read: " + enml.problem);
+    return kUnreadable;
+  }
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  int result = LoadAndImport(AbsolutePath(file), notebook);
+  int result = LoadAndImport(AbsolutePath(file), notebook, enml);
   CoUninitialize();
+  std::wstring resultFile = notebook + L"\\last-result.txt";
+  DeleteFileW(resultFile.c_str());
+  AppendBytes(resultFile, lastSaid + "\n");
   if (fault.rfind(L"exit ", 0) == 0) return static_cast<int>(wcstoul(fault.c_str() + 5, nullptr, 10));
   return result;
 }

@@ -238,6 +238,23 @@ TEST_F(SendDialogTest, LinkFieldComesFromTheHostOnlyForASavedDocument) {
   EXPECT_EQ(Host().commandCalls[kHostNodeLink], 0);
 }
 
+// The longest link the host may give (1,999 units) is shown and sent whole: the note's
+// link paragraph holds it between the quotes of its href.
+TEST_F(SendDialogTest, LongestHostLinkArrivesWholeInTheNote) {
+  ScopedEnscript enscript(L"longlink");
+  std::wstring link = L"yarrin://C:/Users/Test/Documents/notes.yar?node=23#";
+  for (int i = 0; link.size() < 1999; ++i) link += static_cast<wchar_t>(L'a' + i % 26);
+  Host().nodeLink = WideString(link.begin(), link.end());
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_LINK_FIELD)), link);
+    Press(dialog, IDOK);
+  }));
+  auto notes = enscript.Notes();
+  ASSERT_EQ(notes.size(), 1u);
+  std::wstring content(notes[0].content.begin(), notes[0].content.end());
+  EXPECT_NE(content.find(L"=\"" + link + L"\""), std::wstring::npos) << "link cut: " << content.size();
+}
+
 TEST_F(SendDialogTest, SendRunsByTheNodeKindAskedAtSendAndEnablesTheButtonAgain) {
   ScopedEnscript enscript(L"kinds");
   struct Case {

@@ -158,18 +158,6 @@ TEST_F(SendEndToEndTest, WithoutLinkThereIsNoLinkParagraph) {
   EXPECT_EQ(NoteBody(notes[0]), WithLineFeeds(sent.expectedBody));
 }
 
-TEST_F(SendEndToEndTest, LongLinkIsCutTo259Characters) {
-  ScopedEnscript enscript(L"longlink");
-  Host().nodeLink = u"yarrin://" + WideString(291, u'x');
-  ASSERT_EQ(Host().nodeLink.size(), 300u);
-  SendThroughDialog();
-  auto notes = enscript.Notes();
-  ASSERT_EQ(notes.size(), 1u);
-  WideString body = NoteBody(notes[0]);
-  WideString href = u"<p><a href=\"" + Host().nodeLink.substr(0, 259) + u"\" title=";
-  EXPECT_EQ(body.rfind(href, 0), 0u);
-}
-
 TEST_F(SendEndToEndTest, TitleWithApostropheAndAmpersandArrivesIntact) {
   ScopedEnscript enscript(L"title");
   Host().nodeTitle = u"Tom's Q&A <draft>";
