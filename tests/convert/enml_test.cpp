@@ -14,6 +14,8 @@
 
 #include "convert/html_cleanup.h"
 #include "convert/well_formed.h"
+#include "irun/irun_core.h"
+#include "testbed/demo_host/sample_page.h"
 #include "text/code_pages.h"
 
 namespace {
@@ -181,10 +183,27 @@ std::vector<WideString> GoldenNoteBodies() {
   return bodies;
 }
 
+// The demo's page as the send makes it: the project's converter (as irun.dll calls it),
+// then the clean-up; its picture, without the Windows drawing code, stays a reference.
+WideString DemoPageBody() {
+  irun::ConvertOptions options;
+  options.backgroundColor.clear();
+  std::string html;
+  irun::ConvertRtfToString(kSamplePage, sizeof kSamplePage - 1, options, html, nullptr);
+  WideString body = BytesToWide(html, kCodePageUtf8);
+  ConvertBookmarks(body);
+  LinkifyUrls(body);
+  ExtractBodyContent(body);
+  return NoteMarkup(u"<p>" + body + u"</p>");
+}
+
 TEST(MakeEnml, PipelineOutputValidates) {
   SKIP_WITHOUT_DTDS(dtds);
   std::vector<WideString> contents = GoldenNoteBodies();
   ASSERT_GT(contents.size(), 50u);
+  const WideString demo = DemoPageBody();
+  EXPECT_NE(demo.find(u"Weekly planning"), WideString::npos);
+  contents.push_back(demo);
   for (const Case& c : kHostCode) contents.push_back(NoteMarkup(c.html, {"abc"}));
   // Random HTML made of what hosts and Word write, mended, then made ENML.
   const std::vector<WideString> pieces = {
