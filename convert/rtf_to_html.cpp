@@ -101,6 +101,9 @@ std::vector<PictureData> SessionPictures(const UniqueModule& library, IrunSessio
     picture.scaleX = record.scaleX;
     picture.scaleY = record.scaleY;
     picture.mappingMode = record.mappingMode;
+    picture.bitsPerPixel = record.bitsPerPixel;
+    picture.planes = record.planes;
+    picture.widthBytes = record.widthBytes;
     pictures.push_back(std::move(picture));
   }
   return pictures;

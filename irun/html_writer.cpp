@@ -4,6 +4,7 @@
 
 #include "byte_scan.h"
 #include "irun_marker.h"
+#include "picture_rules.h"
 
 namespace irun {
 
@@ -137,10 +138,14 @@ std::string HtmlWriter::Picture(const PictureProperties& picture) {
   out_.Raw("<img src=\"");
   out_.Raw(name);
   out_.Raw("\"");
-  long long width = picture.width > 0 ? Pixels(picture.width) : picture.pixelWidth;
-  long long height = picture.height > 0 ? Pixels(picture.height) : picture.pixelHeight;
-  width = width * picture.scaleX / 100;
-  height = height * picture.scaleY / 100;
+  const PictureUnits units = picture.type == PictureType::kEmf || picture.type == PictureType::kWmf
+                                ? PictureUnits::kHimetric
+                                : PictureUnits::kPixels;
+  const int dpi = options_.dotsPerInch;
+  const int width =
+      PictureDisplaySide(picture.width, picture.pixelWidth, units, picture.scaleX, dpi);
+  const int height =
+      PictureDisplaySide(picture.height, picture.pixelHeight, units, picture.scaleY, dpi);
   if (width > 0 && height > 0) {
     out_.Raw(" width=\"");
     out_.Number(width);

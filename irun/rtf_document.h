@@ -56,6 +56,9 @@ struct PictureProperties {
   int scaleX = 100;  // percent
   int scaleY = 100;
   int mappingMode = 0;  // \wmetafile<N>
+  int bitsPerPixel = 0;  // \wbmbitspixel, \wbmplanes, \wbmwidthbytes; 0 when not given
+  int planes = 0;
+  int widthBytes = 0;
 };
 
 struct FontInfo {

@@ -585,6 +585,9 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
     case Keyword::kPichgoal: picture_.height = std::clamp(param, 0, 1000000); return;
     case Keyword::kPicscalex: picture_.scaleX = std::clamp(param, 1, 10000); return;
     case Keyword::kPicscaley: picture_.scaleY = std::clamp(param, 1, 10000); return;
+    case Keyword::kWbmbitspixel: picture_.bitsPerPixel = std::clamp(param, 0, 64); return;
+    case Keyword::kWbmplanes: picture_.planes = std::clamp(param, 0, 64); return;
+    case Keyword::kWbmwidthbytes: picture_.widthBytes = std::clamp(param, 0, 1 << 20); return;
 
     // special characters
     case Keyword::kPar: Paragraph(); return;
@@ -799,6 +802,9 @@ void RtfReader::FinishPicture() {
   picture.scaleX = picture_.scaleX;
   picture.scaleY = picture_.scaleY;
   picture.mappingMode = picture_.mappingMode;
+  picture.bitsPerPixel = picture_.bitsPerPixel;
+  picture.planes = picture_.planes;
+  picture.widthBytes = picture_.widthBytes;
   pictures_->push_back(std::move(picture));
 }
 

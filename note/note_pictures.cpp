@@ -50,15 +50,6 @@ void ImageSize(const ByteString& bytes, const std::string& mime, int& width, int
   }
 }
 
-int Number(WideView text) {
-  int value = 0;
-  for (char16_t c : text) {
-    if (c < u'0' || c > u'9' || value > 100000) return 0;
-    value = value * 10 + (c - u'0');
-  }
-  return value;
-}
-
 // The value of name="…" inside one tag; empty when absent.
 WideView AttributeValue(WideView tag, WideView name) {
   const WideString key = u" " + WideString(name) + u"=\"";
@@ -88,14 +79,10 @@ class PictureAttacher {
       if (out.empty()) out.reserve(html.size());
       out.append(html, copied, at - copied);
       copied = end + 1;
-      int width = Number(AttributeValue(tag, u"width"));
-      int height = Number(AttributeValue(tag, u"height"));
-      const Attached& attached = AttachOnce(*found->second, width, height);
+      // The size comes from the picture's own data, not from the reference.
+      const Attached& attached = AttachOnce(*found->second);
       if (attached.leftOut) continue;
-      if (width <= 0 || height <= 0) {
-        width = attached.width;
-        height = attached.height;
-      }
+      const int width = attached.width, height = attached.height;
       out += u"<en-media type=\"" + WideFromAscii(attached.mime) + u"\" hash=\"" +
              WideFromAscii(attached.hash) + u"\"";
       if (width > 0 && height > 0)
@@ -111,11 +98,12 @@ class PictureAttacher {
 
  private:
   // The picture as a resource, made when it is first referred to.
-  const Attached& AttachOnce(const PictureData& picture, int& width, int& height) {
+  const Attached& AttachOnce(const PictureData& picture) {
     auto done = attached_.find(&picture);
     if (done != attached_.end()) return done->second;
     Attached& attached = attached_[&picture];
-    if (width <= 0 || height <= 0) PictureDisplaySize(picture, width, height);
+    int width = 0, height = 0;
+    PictureDisplaySize(picture, width, height);
     attached.width = width;
     attached.height = height;
     NoteResource resource;
