@@ -17,6 +17,10 @@ constexpr size_t kWinRecordHead = 6;      // rdSize and rdFunction before the pa
 // GDI reads it as cannot take GDI past its end.
 constexpr size_t kRecordPadding = 64;
 constexpr uint64_t kMaxCount = 1 << 20;  // points, characters: far more than any record needs
+// How far from the picture a shape may reach, in pixels. GDI sizes its work by a shape's
+// extent (an ellipse of two billion pixels takes Wine's arc code past its buffers), so
+// shapes and bitmaps beyond this are left out.
+constexpr long kMaxDeviceReach = 1 << 16;
 
 uint32_t Read32(const BYTE* at) {
   return static_cast<uint32_t>(at[0] | at[1] << 8 | at[2] << 16) | static_cast<uint32_t>(at[3]) << 24;
@@ -28,6 +32,30 @@ const BYTE* Bytes(const ByteString& bytes) { return reinterpret_cast<const BYTE*
 bool Refuse(WideString& failure, const char16_t* reason) {
   failure = reason;
   return false;
+}
+
+// Whether points in the current logical units stay within reach of the picture once the
+// device context's transforms are applied. Works in place on points.
+bool WithinReach(HDC dc, std::vector<POINT>& points) {
+  if (points.empty()) return true;
+  // Points far outside what any transform brings back are refused before the arithmetic.
+  for (const POINT& point : points)
+    if (point.x < -(1L << 27) || point.x > (1L << 27) || point.y < -(1L << 27) || point.y > (1L << 27))
+      return false;
+  if (!LPtoDP(dc, points.data(), static_cast<int>(points.size()))) return false;
+  for (const POINT& point : points)
+    if (point.x < -kMaxDeviceReach || point.x > kMaxDeviceReach || point.y < -kMaxDeviceReach ||
+        point.y > kMaxDeviceReach)
+      return false;
+  return true;
+}
+
+bool BoxWithinReach(HDC dc, int64_t left, int64_t top, int64_t right, int64_t bottom);
+
+// A pen's width or a font's height and width, in logical units, within reach: a wide
+// pen or a large font makes GDI work in proportion to its size.
+bool SizeWithinReach(HDC dc, int64_t height, int64_t width) {
+  return BoxWithinReach(dc, 0, 0, height < 0 ? -height : height, width < 0 ? -width : width);
 }
 
 // ---- bitmaps inside records ----
@@ -77,19 +105,23 @@ bool HoldsNamedDib(const BYTE* record, uint64_t size, uint32_t infoAt, uint32_t 
 
 enum class Shape {
   kFixed,         // nothing beyond its first bytes
+  kBox,           // a shape in the rectangle at 8
+  kAngleArc,      // an arc around the centre at 8 with the radius at 16
   kPoints,        // a count at 24, then points of 8 bytes from 28
   kPoints16,      // the same with points of 4 bytes
   kPolyPoints,    // polygons at 24, points at 28, a count a polygon from 32, then points
   kPolyPoints16,  // the same with points of 4 bytes
   kNewObject,     // makes object number (at 8) of the handle table
   kNewBrush,      // a new object that is a solid, hollow or hatched brush
+  kNewSizedPen,   // a new pen whose width (at 16) is within reach
+  kNewFont,       // a new font whose height and width (at 12) are within reach
   kNewPen,        // an extended pen without a pattern bitmap
   kSelect,        // selects object number (at 8) or a stock object
   kDelete,        // deletes object number (at 8)
   kText,          // wide characters and their spacing, as EMREXTTEXTOUTW lays them out
   kTextA,         // the same with single bytes
   kScale,         // numerators and denominators from 8; no denominator may be 0
-  kBlit,          // BitBlt, StretchBlt: no bitmap, or a DIB named from 80
+  kBlit,          // BitBlt, StretchBlt at the rectangle from 24: no bitmap, or a DIB named from 80
   kStretchDib,    // StretchDIBits: a DIB named from 48
 };
 
@@ -134,18 +166,18 @@ constexpr EnhRule kEnhRules[] = {
     {EMR_SETWORLDTRANSFORM, 32, Shape::kFixed},
     {EMR_MODIFYWORLDTRANSFORM, 36, Shape::kFixed},
     {EMR_SELECTOBJECT, 12, Shape::kSelect},
-    {EMR_CREATEPEN, 28, Shape::kNewObject},
+    {EMR_CREATEPEN, 28, Shape::kNewSizedPen},
     {EMR_CREATEBRUSHINDIRECT, 24, Shape::kNewBrush},
     {EMR_DELETEOBJECT, 12, Shape::kDelete},
-    {EMR_ANGLEARC, 28, Shape::kFixed},
-    {EMR_ELLIPSE, 24, Shape::kFixed},
-    {EMR_RECTANGLE, 24, Shape::kFixed},
-    {EMR_ROUNDRECT, 32, Shape::kFixed},
-    {EMR_ARC, 40, Shape::kFixed},
-    {EMR_CHORD, 40, Shape::kFixed},
-    {EMR_PIE, 40, Shape::kFixed},
+    {EMR_ANGLEARC, 28, Shape::kAngleArc},
+    {EMR_ELLIPSE, 24, Shape::kBox},
+    {EMR_RECTANGLE, 24, Shape::kBox},
+    {EMR_ROUNDRECT, 32, Shape::kBox},
+    {EMR_ARC, 40, Shape::kBox},
+    {EMR_CHORD, 40, Shape::kBox},
+    {EMR_PIE, 40, Shape::kBox},
     {EMR_LINETO, 16, Shape::kFixed},
-    {EMR_ARCTO, 40, Shape::kFixed},
+    {EMR_ARCTO, 40, Shape::kBox},
     {EMR_SETARCDIRECTION, 12, Shape::kFixed},
     {EMR_SETMITERLIMIT, 12, Shape::kFixed},
     {EMR_SETPIXELV, 20, Shape::kFixed},
@@ -162,7 +194,7 @@ constexpr EnhRule kEnhRules[] = {
     {EMR_BITBLT, 100, Shape::kBlit},
     {EMR_STRETCHBLT, 108, Shape::kBlit},
     {EMR_STRETCHDIBITS, 80, Shape::kStretchDib},
-    {EMR_EXTCREATEFONTINDIRECTW, 104, Shape::kNewObject},
+    {EMR_EXTCREATEFONTINDIRECTW, 104, Shape::kNewFont},
     {EMR_EXTTEXTOUTA, 76, Shape::kTextA},
     {EMR_EXTTEXTOUTW, 76, Shape::kText},
     {EMR_POLYBEZIER16, 28, Shape::kPoints16},
@@ -187,18 +219,36 @@ bool IsTableObject(uint32_t index, int handles) {
 
 bool IsSimpleBrush(uint32_t style) { return style == BS_SOLID || style == BS_NULL || style == BS_HATCHED; }
 
-// Points (or polygons' counts and their points) that fit inside the record.
-bool HoldsPolygons(const BYTE* r, uint64_t size, bool many, uint64_t pointBytes) {
-  if (!many) {
-    const uint64_t count = Read32(r + 24);
-    return count <= kMaxCount && 28 + count * pointBytes <= size;
+// Points (or polygons' counts and their points) that fit inside the record and stay
+// within reach.
+bool HoldsPolygons(HDC dc, const BYTE* r, uint64_t size, bool many, uint64_t pointBytes) {
+  uint64_t count = Read32(r + 24), at = 28;
+  if (count > kMaxCount || at + count * pointBytes > size) return false;
+  if (many) {
+    const uint64_t polygons = count;
+    count = Read32(r + 28);
+    at = 32 + polygons * 4;
+    if (count > kMaxCount || at + count * pointBytes > size) return false;
+    uint64_t total = 0;
+    for (uint64_t i = 0; i < polygons; ++i) total += Read32(r + 32 + 4 * i);
+    if (total > count) return false;
   }
-  const uint64_t polygons = Read32(r + 24), points = Read32(r + 28);
-  if (polygons > kMaxCount || points > kMaxCount || 32 + polygons * 4 + points * pointBytes > size)
-    return false;
-  uint64_t total = 0;
-  for (uint64_t i = 0; i < polygons; ++i) total += Read32(r + 32 + 4 * i);
-  return total <= points;
+  std::vector<POINT> points(static_cast<size_t>(count));
+  for (size_t i = 0; i < points.size(); ++i, at += pointBytes) {
+    points[i] = pointBytes == 8 ? POINT{Signed32(r + at), Signed32(r + at + 4)}
+                                : POINT{static_cast<int16_t>(Read16(r + at)),
+                                        static_cast<int16_t>(Read16(r + at + 2))};
+  }
+  return WithinReach(dc, points);
+}
+
+bool BoxWithinReach(HDC dc, int64_t left, int64_t top, int64_t right, int64_t bottom) {
+  for (int64_t side : {left, top, right, bottom})
+    if (side < -(1LL << 27) || side > (1LL << 27)) return false;
+  auto l = static_cast<LONG>(left), t = static_cast<LONG>(top);
+  auto r = static_cast<LONG>(right), b = static_cast<LONG>(bottom);
+  std::vector<POINT> corners = {{l, t}, {r, b}, {l, b}, {r, t}};
+  return WithinReach(dc, corners);
 }
 
 bool HoldsText(const BYTE* r, uint64_t size, uint64_t charBytes) {
@@ -211,20 +261,32 @@ bool HoldsText(const BYTE* r, uint64_t size, uint64_t charBytes) {
 }
 
 // Whether a record of an enhanced metafile with `handles` objects may reach GDI.
-bool AllowEnhRecord(const BYTE* r, uint64_t size, int handles) {
+bool AllowEnhRecord(HDC dc, const BYTE* r, uint64_t size, int handles) {
   const EnhRule* rule = FindEnhRule(Read32(r));
   if (!rule || size < rule->minimum) return false;
   switch (rule->shape) {
     case Shape::kFixed: return true;
-    case Shape::kPoints: return HoldsPolygons(r, size, false, 8);
-    case Shape::kPoints16: return HoldsPolygons(r, size, false, 4);
-    case Shape::kPolyPoints: return HoldsPolygons(r, size, true, 8);
-    case Shape::kPolyPoints16: return HoldsPolygons(r, size, true, 4);
+    case Shape::kBox:
+      return BoxWithinReach(dc, Signed32(r + 8), Signed32(r + 12), Signed32(r + 16), Signed32(r + 20));
+    case Shape::kAngleArc: {
+      const int64_t x = Signed32(r + 8), y = Signed32(r + 12), radius = Read32(r + 16);
+      return BoxWithinReach(dc, x - radius, y - radius, x + radius, y + radius);
+    }
+    case Shape::kPoints: return HoldsPolygons(dc, r, size, false, 8);
+    case Shape::kPoints16: return HoldsPolygons(dc, r, size, false, 4);
+    case Shape::kPolyPoints: return HoldsPolygons(dc, r, size, true, 8);
+    case Shape::kPolyPoints16: return HoldsPolygons(dc, r, size, true, 4);
     case Shape::kNewObject: return IsTableObject(Read32(r + 8), handles);
+    case Shape::kNewSizedPen:
+      return IsTableObject(Read32(r + 8), handles) && SizeWithinReach(dc, Signed32(r + 16), 0);
+    case Shape::kNewFont:
+      return IsTableObject(Read32(r + 8), handles) &&
+             SizeWithinReach(dc, Signed32(r + 12), Signed32(r + 16));
     case Shape::kNewBrush: return IsTableObject(Read32(r + 8), handles) && IsSimpleBrush(Read32(r + 12));
     case Shape::kNewPen: {
       const uint64_t entries = Read32(r + 48);
       return IsTableObject(Read32(r + 8), handles) && Read32(r + 16) == 0 && Read32(r + 24) == 0 &&
+             SizeWithinReach(dc, Signed32(r + 32), 0) &&
              IsSimpleBrush(Read32(r + 36)) && entries <= 16 && 52 + 4 * entries <= size;
     }
     case Shape::kSelect: {
@@ -237,11 +299,18 @@ bool AllowEnhRecord(const BYTE* r, uint64_t size, int handles) {
     case Shape::kTextA: return HoldsText(r, size, 1);
     case Shape::kScale: return Read32(r + 12) != 0 && Read32(r + 20) != 0;
     case Shape::kBlit:
+      if (!BoxWithinReach(dc, Signed32(r + 24), Signed32(r + 28),
+                          int64_t{Signed32(r + 24)} + Signed32(r + 32),
+                          int64_t{Signed32(r + 28)} + Signed32(r + 36)))
+        return false;
       if (Read32(r + 84) == 0 && Read32(r + 88) == 0) return true;  // a fill, no bitmap
       return HoldsNamedDib(r, size, Read32(r + 84), Read32(r + 88), Read32(r + 92), Read32(r + 96),
                            Read32(r + 80));
     case Shape::kStretchDib:
-      return HoldsNamedDib(r, size, Read32(r + 48), Read32(r + 52), Read32(r + 56), Read32(r + 60),
+      return BoxWithinReach(dc, Signed32(r + 24), Signed32(r + 28),
+                            int64_t{Signed32(r + 24)} + Signed32(r + 72),
+                            int64_t{Signed32(r + 28)} + Signed32(r + 76)) &&
+             HoldsNamedDib(r, size, Read32(r + 48), Read32(r + 52), Read32(r + 56), Read32(r + 60),
                            Read32(r + 64));
   }
   return false;
@@ -304,7 +373,7 @@ int CALLBACK PlayEnhRecord(HDC dc, HANDLETABLE* table, const ENHMETARECORD* reco
   auto& play = *reinterpret_cast<EnhPlay*>(context);
   const auto* r = reinterpret_cast<const BYTE*>(record);
   const size_t size = record->nSize;
-  if (AllowEnhRecord(r, size, std::min(play.handles, objects)))
+  if (AllowEnhRecord(dc, r, size, std::min(play.handles, objects)))
     PlayEnhMetaFileRecord(dc, table, reinterpret_cast<const ENHMETARECORD*>(play.copy.Of(r, size)),
                           static_cast<UINT>(objects));
   return 1;  // one record's failure leaves the rest to draw
@@ -314,6 +383,7 @@ int CALLBACK PlayEnhRecord(HDC dc, HANDLETABLE* table, const ENHMETARECORD* reco
 
 enum class WinShape {
   kFixed,
+  kBox,          // a shape in the rectangle from parameter `at` (bottom, right, top, left)
   kPoints,       // a count, then so many points
   kPolyPoints,   // polygons, a count each, then their points
   kText,         // META_TEXTOUT: a count, the text, y and x
@@ -321,17 +391,20 @@ enum class WinShape {
   kScale,        // denominators as the first and third parameters; none may be 0
   kSelect,       // an object of the table that is there
   kDelete,       // the same
-  kNewObject,    // a pen or font for the first free place of the table
+  kNewObject,    // a pen (width as the second parameter) or font (height and width as the
+                 // first two) for the first free place of the table
   kNewBrush,     // a solid, hollow or hatched brush for the first free place
   kStretchDib,   // META_STRETCHDIB: usage as the third parameter, a DIB from the 12th
-  kDibBlit,      // META_DIBSTRETCHBLT, META_DIBBITBLT: a DIB after `dibAt` parameters
+  kDibBlit,      // META_DIBSTRETCHBLT, META_DIBBITBLT: a DIB after `at` parameters
 };
+// Bitmap records: the destination's height, width, y and x are the four parameters
+// before the DIB.
 
 struct WinRule {
   WORD function;
   WORD parameters;  // at least so many words
   WinShape shape;
-  WORD dibAt = 0;
+  WORD at = 0;
 };
 
 constexpr WinRule kWinRules[] = {
@@ -356,11 +429,11 @@ constexpr WinRule kWinRules[] = {
     {META_MOVETO, 2, WinShape::kFixed},
     {META_EXCLUDECLIPRECT, 4, WinShape::kFixed},
     {META_INTERSECTCLIPRECT, 4, WinShape::kFixed},
-    {META_ARC, 8, WinShape::kFixed},
-    {META_ELLIPSE, 4, WinShape::kFixed},
-    {META_PIE, 8, WinShape::kFixed},
-    {META_RECTANGLE, 4, WinShape::kFixed},
-    {META_ROUNDRECT, 6, WinShape::kFixed},
+    {META_ARC, 8, WinShape::kBox, 4},
+    {META_ELLIPSE, 4, WinShape::kBox, 0},
+    {META_PIE, 8, WinShape::kBox, 4},
+    {META_RECTANGLE, 4, WinShape::kBox, 0},
+    {META_ROUNDRECT, 6, WinShape::kBox, 2},
     {META_PATBLT, 6, WinShape::kFixed},
     {META_SAVEDC, 0, WinShape::kFixed},
     {META_SETPIXEL, 4, WinShape::kFixed},
@@ -368,7 +441,7 @@ constexpr WinRule kWinRules[] = {
     {META_POLYGON, 1, WinShape::kPoints},
     {META_POLYLINE, 1, WinShape::kPoints},
     {META_RESTOREDC, 1, WinShape::kFixed},
-    {META_CHORD, 8, WinShape::kFixed},
+    {META_CHORD, 8, WinShape::kBox, 4},
     {META_SETTEXTALIGN, 1, WinShape::kFixed},
     {META_EXTTEXTOUT, 4, WinShape::kExtText},
     {META_POLYPOLYGON, 1, WinShape::kPolyPoints},
@@ -409,15 +482,31 @@ struct WinPlay {
   bool IsObject(uint32_t index) const { return index < used.size() && used[index]; }
 };
 
+// Points of 16-bit coordinates from parameter `at` of a record, within reach.
+bool WinPointsWithinReach(HDC dc, const BYTE* r, uint64_t at, uint64_t count) {
+  std::vector<POINT> points(static_cast<size_t>(count));
+  const BYTE* from = r + kWinRecordHead + 2 * at;
+  for (size_t i = 0; i < points.size(); ++i, from += 4)
+    points[i] = POINT{static_cast<int16_t>(Read16(from)), static_cast<int16_t>(Read16(from + 2))};
+  return WithinReach(dc, points);
+}
+
 // Whether a record (size in bytes, parameters p words) may reach GDI.
-bool AllowWinRecord(const BYTE* r, uint64_t size, const WinPlay& play) {
+bool AllowWinRecord(HDC dc, const BYTE* r, uint64_t size, const WinPlay& play) {
   const WinRule* rule = FindWinRule(Read16(r + 4));
   const uint64_t words = (size - kWinRecordHead) / 2;
   if (!rule || words < rule->parameters) return false;
   auto p = [r](uint64_t i) -> uint64_t { return Read16(r + kWinRecordHead + 2 * i); };
+  auto signedP = [r](uint64_t i) -> int64_t {
+    return static_cast<int16_t>(Read16(r + kWinRecordHead + 2 * i));
+  };
   switch (rule->shape) {
     case WinShape::kFixed: return true;
-    case WinShape::kPoints: return p(0) <= 0x7FFF && 1 + 2 * p(0) <= words;
+    case WinShape::kBox:
+      return BoxWithinReach(dc, signedP(rule->at + 3), signedP(rule->at + 2),
+                            signedP(rule->at + 1), signedP(rule->at));
+    case WinShape::kPoints:
+      return p(0) <= 0x7FFF && 1 + 2 * p(0) <= words && WinPointsWithinReach(dc, r, 1, p(0));
     case WinShape::kPolyPoints: {
       const uint64_t polygons = p(0);
       if (polygons > 0x7FFF || 1 + polygons > words) return false;
@@ -426,7 +515,8 @@ bool AllowWinRecord(const BYTE* r, uint64_t size, const WinPlay& play) {
         if (p(i) > 0x7FFF) return false;
         points += p(i);
       }
-      return 1 + polygons + 2 * points <= words;
+      return 1 + polygons + 2 * points <= words &&
+             WinPointsWithinReach(dc, r, 1 + polygons, points);
     }
     case WinShape::kText: return p(0) <= 0x7FFF && 1 + (p(0) + 1) / 2 + 2 <= words;
     case WinShape::kExtText: {
@@ -436,13 +526,18 @@ bool AllowWinRecord(const BYTE* r, uint64_t size, const WinPlay& play) {
     case WinShape::kScale: return p(0) != 0 && p(2) != 0;
     case WinShape::kSelect:
     case WinShape::kDelete: return play.IsObject(static_cast<uint32_t>(p(0)));
-    case WinShape::kNewObject: return true;
+    case WinShape::kNewObject:
+      return rule->function == META_CREATEPENINDIRECT ? SizeWithinReach(dc, signedP(1), 0)
+                                                      : SizeWithinReach(dc, signedP(0), signedP(1));
     case WinShape::kNewBrush: return IsSimpleBrush(static_cast<uint32_t>(p(0)));
     case WinShape::kStretchDib:
     case WinShape::kDibBlit: {
       // Only the variants with a bitmap: those without one are fills, left out.
       const uint64_t usage = rule->shape == WinShape::kStretchDib ? p(2) : DIB_RGB_COLORS;
-      const uint64_t dibAt = kWinRecordHead + 2ull * rule->dibAt;
+      const uint64_t dibAt = kWinRecordHead + 2ull * rule->at;
+      const int64_t x = signedP(rule->at - 1), y = signedP(rule->at - 2);
+      if (!BoxWithinReach(dc, x, y, x + signedP(rule->at - 3), y + signedP(rule->at - 4)))
+        return false;
       if (size <= dibAt) return false;
       uint64_t bitsNeeded = 0;
       const size_t info = DibInfoLength(r + dibAt, size - dibAt, static_cast<uint32_t>(usage), bitsNeeded);
@@ -477,7 +572,7 @@ int CALLBACK PlayWinRecord(HDC dc, HANDLETABLE* table, METARECORD* record, int o
   const BYTE* played = nullptr;
   if (MakesOtherObject(function))
     played = reinterpret_cast<const BYTE*>(kHollowBrush);
-  else if (AllowWinRecord(r, size, play))
+  else if (AllowWinRecord(dc, r, size, play))
     played = play.copy.Of(r, static_cast<size_t>(size));
   if (!played) return 1;
   PlayMetaFileRecord(dc, table, const_cast<METARECORD*>(reinterpret_cast<const METARECORD*>(played)),
