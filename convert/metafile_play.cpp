@@ -1,6 +1,7 @@
 #include "convert/metafile_play.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -21,6 +22,9 @@ constexpr uint64_t kMaxCount = 1 << 20;  // points, characters: far more than an
 // extent (an ellipse of two billion pixels takes Wine's arc code past its buffers), so
 // shapes and bitmaps beyond this are left out.
 constexpr long kMaxDeviceReach = 1 << 16;
+// The widest pen and the largest font drawn: GDI's work grows with a pen's width and
+// with the square of a font's size (a glyph of 1024 pixels is a megabyte).
+constexpr long kMaxStrokePixels = 1024;
 
 uint32_t Read32(const BYTE* at) {
   return static_cast<uint32_t>(at[0] | at[1] << 8 | at[2] << 16) | static_cast<uint32_t>(at[3]) << 24;
@@ -50,12 +54,16 @@ bool WithinReach(HDC dc, std::vector<POINT>& points) {
   return true;
 }
 
-bool BoxWithinReach(HDC dc, int64_t left, int64_t top, int64_t right, int64_t bottom);
-
-// A pen's width or a font's height and width, in logical units, within reach: a wide
-// pen or a large font makes GDI work in proportion to its size.
-bool SizeWithinReach(HDC dc, int64_t height, int64_t width) {
-  return BoxWithinReach(dc, 0, 0, height < 0 ? -height : height, width < 0 ? -width : width);
+// A pen's width or a font's height and width, in logical units, no more than reach
+// pixels once transformed: GDI's work grows with them (a font's with the square).
+bool SizeWithinReach(HDC dc, int64_t height, int64_t width, long reach) {
+  if (height < -(1LL << 27) || height > (1LL << 27) || width < -(1LL << 27) || width > (1LL << 27))
+    return false;
+  POINT ends[2] = {{0, 0}, {static_cast<LONG>(width), static_cast<LONG>(height)}};
+  if (!LPtoDP(dc, ends, 2)) return false;
+  const long long dx = std::llabs(static_cast<long long>(ends[1].x) - ends[0].x);
+  const long long dy = std::llabs(static_cast<long long>(ends[1].y) - ends[0].y);
+  return dx <= reach && dy <= reach;
 }
 
 // ---- bitmaps inside records ----
@@ -278,15 +286,15 @@ bool AllowEnhRecord(HDC dc, const BYTE* r, uint64_t size, int handles) {
     case Shape::kPolyPoints16: return HoldsPolygons(dc, r, size, true, 4);
     case Shape::kNewObject: return IsTableObject(Read32(r + 8), handles);
     case Shape::kNewSizedPen:
-      return IsTableObject(Read32(r + 8), handles) && SizeWithinReach(dc, Signed32(r + 16), 0);
+      return IsTableObject(Read32(r + 8), handles) && SizeWithinReach(dc, 0, Signed32(r + 16), kMaxStrokePixels);
     case Shape::kNewFont:
       return IsTableObject(Read32(r + 8), handles) &&
-             SizeWithinReach(dc, Signed32(r + 12), Signed32(r + 16));
+             SizeWithinReach(dc, Signed32(r + 12), Signed32(r + 16), kMaxStrokePixels);
     case Shape::kNewBrush: return IsTableObject(Read32(r + 8), handles) && IsSimpleBrush(Read32(r + 12));
     case Shape::kNewPen: {
       const uint64_t entries = Read32(r + 48);
       return IsTableObject(Read32(r + 8), handles) && Read32(r + 16) == 0 && Read32(r + 24) == 0 &&
-             SizeWithinReach(dc, Signed32(r + 32), 0) &&
+             SizeWithinReach(dc, 0, Signed32(r + 32), kMaxStrokePixels) &&
              IsSimpleBrush(Read32(r + 36)) && entries <= 16 && 52 + 4 * entries <= size;
     }
     case Shape::kSelect: {
@@ -527,8 +535,9 @@ bool AllowWinRecord(HDC dc, const BYTE* r, uint64_t size, const WinPlay& play) {
     case WinShape::kSelect:
     case WinShape::kDelete: return play.IsObject(static_cast<uint32_t>(p(0)));
     case WinShape::kNewObject:
-      return rule->function == META_CREATEPENINDIRECT ? SizeWithinReach(dc, signedP(1), 0)
-                                                      : SizeWithinReach(dc, signedP(0), signedP(1));
+      return rule->function == META_CREATEPENINDIRECT
+                 ? SizeWithinReach(dc, 0, signedP(1), kMaxStrokePixels)
+                 : SizeWithinReach(dc, signedP(0), signedP(1), kMaxStrokePixels);
     case WinShape::kNewBrush: return IsSimpleBrush(static_cast<uint32_t>(p(0)));
     case WinShape::kStretchDib:
     case WinShape::kDibBlit: {

@@ -6,10 +6,11 @@
 // page's metafile, metafiles recorded with GDI and bitmaps of every layout; mutations
 // change header fields, lengths, record types, sizes and counts, and the RTF's sizes.
 //
-//   pictures_fuzz [--cases N] [--seed S] [--replay FOLDER]
+//   pictures_fuzz [--cases N] [--seed S] [--first I] [--replay FOLDER] [--keep]
 //
 // Replays each *.rtf of FOLDER (faults found before) first, then runs N cases from seed
-// S. Fails when a case takes over 2 s or the process's peak private memory grows over
+// S, from case I (0 by default); --keep writes each case's page to pictures_fuzz_case.rtf
+// first (to find a slow one). Fails when a case takes over 2 s or the process's peak private memory grows over
 // 64 MB beyond its size after the first cases; a crash ends the process with the case's
 // number and leaves its page as pictures_fuzz_crash.rtf in the working folder.
 #include <windows.h>
@@ -471,13 +472,16 @@ std::vector<std::string> RtfFiles(const std::string& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  uint32_t cases = 300, seed = 1;
+  uint32_t cases = 300, seed = 1, first = 0;
+  bool keep = false;
   std::string replay;
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--cases")) cases = static_cast<uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
     if (!std::strcmp(argv[i], "--seed")) seed = static_cast<uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
+    if (!std::strcmp(argv[i], "--first")) first = static_cast<uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
     if (!std::strcmp(argv[i], "--replay")) replay = argv[i + 1];
   }
+  for (int i = 1; i < argc; ++i) keep |= !std::strcmp(argv[i], "--keep");
   SetUnhandledExceptionFilter(ReportCrash);
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
   // The converter stays loaded between cases, as it is once the first send has loaded it.
@@ -505,11 +509,17 @@ int main(int argc, char** argv) {
   }
   g_currentSeed = seed;
   SIZE_T baseline = 0;
-  for (uint32_t index = 0; index < cases; ++index) {
+  for (uint32_t index = first; index < first + cases; ++index) {
     g_currentIndex = index;
     Case c = MakeCase(seeds, seed, index);
+    if (keep) {
+      if (FILE* file = std::fopen("pictures_fuzz_case.rtf", "wb")) {
+        std::fwrite(c.rtf.data(), 1, c.rtf.size(), file);
+        std::fclose(file);
+      }
+    }
     RunCase(c, totals);
-    if (index + 1 == std::min<uint32_t>(kWarmUpCases, cases)) baseline = PeakPrivateBytes();
+    if (index + 1 == first + std::min<uint32_t>(kWarmUpCases, cases)) baseline = PeakPrivateBytes();
   }
   const SIZE_T peak = PeakPrivateBytes();
   const double growth = baseline && peak > baseline ? double(peak - baseline) / 1048576 : 0;
