@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "convert/picture_png.h"
 #include "evernote/md5.h"
@@ -64,8 +65,8 @@ class PictureAttacher {
  public:
   PictureAttacher(const std::function<void(const WideString&)>& report) : report_(report) {}
 
-  std::vector<NoteResource> Attach(WideString& html, const std::vector<PictureData>& pictures) {
-    for (const PictureData& picture : pictures) byName_[picture.name] = &picture;
+  std::vector<NoteResource> Attach(WideString& html, std::vector<PictureData>& pictures) {
+    for (PictureData& picture : pictures) byName_[picture.name] = &picture;
     WideString out;
     size_t copied = 0;
     for (size_t at = html.find(kImageStart); at != WideString::npos;
@@ -98,7 +99,7 @@ class PictureAttacher {
 
  private:
   // The picture as a resource, made when it is first referred to.
-  const Attached& AttachOnce(const PictureData& picture) {
+  const Attached& AttachOnce(PictureData& picture) {
     auto done = attached_.find(&picture);
     if (done != attached_.end()) return done->second;
     Attached& attached = attached_[&picture];
@@ -124,7 +125,7 @@ class PictureAttacher {
       if (resource.mime.empty()) {
         failure = u"its format is not one a note can show";
       } else {
-        resource.data = picture.bytes;
+        resource.data = std::move(picture.bytes);
         ImageSize(resource.data, resource.mime, resource.width, resource.height);
       }
     }
@@ -141,7 +142,7 @@ class PictureAttacher {
   }
 
   const std::function<void(const WideString&)>& report_;
-  std::map<ByteString, const PictureData*> byName_;
+  std::map<ByteString, PictureData*> byName_;
   std::map<const PictureData*, Attached> attached_;
   std::set<std::string> hashes_;
   std::vector<NoteResource> resources_;
@@ -149,7 +150,7 @@ class PictureAttacher {
 
 }  // namespace
 
-std::vector<NoteResource> AttachPictures(WideString& html, const std::vector<PictureData>& pictures,
+std::vector<NoteResource> AttachPictures(WideString& html, std::vector<PictureData>& pictures,
                                          const std::function<void(const WideString&)>& report) {
   if (pictures.empty()) return {};
   return PictureAttacher(report).Attach(html, pictures);

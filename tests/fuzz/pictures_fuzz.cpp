@@ -445,7 +445,8 @@ void RunCase(Case& c, Totals& totals) {
   }
   TakeSizes(pictures, c.picture);
   WideString direct = u"<p><img src=\"_img_1.x\"></p>";
-  totals.drawn += static_cast<uint32_t>(AttachPictures(direct, {c.picture}, report).size());
+  std::vector<PictureData> handed = {c.picture};
+  totals.drawn += static_cast<uint32_t>(AttachPictures(direct, handed, report).size());
   totals.leftOut += static_cast<uint32_t>(lines);
   const double seconds = Now() - start;
   if (seconds > totals.slowest) totals.slowest = seconds, totals.slowestCase = g_currentIndex;
