@@ -1,6 +1,7 @@
 #include "convert/metafile_play.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstdint>
 #include <cstring>
@@ -611,6 +612,22 @@ size_t WindowsMetafileLength(const ByteString& bytes) {
   return 0;
 }
 
+// The size in pixels, as many as width x height, at which a frame of frameWidth x
+// frameHeight keeps its proportions.
+SIZE UniformSize(int width, int height, double frameWidth, double frameHeight) {
+  const double pixels = static_cast<double>(width) * height;
+  const double side = std::sqrt(pixels * frameWidth / frameHeight);
+  const LONG w = static_cast<LONG>(std::clamp(side, 1.0, static_cast<double>(kMaxPictureSide)));
+  const LONG h = static_cast<LONG>(std::clamp(pixels / std::max(side, 1.0), 1.0,
+                                              static_cast<double>(kMaxPictureSide)));
+  return SIZE{w, h};
+}
+
+bool EnumerateInto(HDC dc, HENHMETAFILE metafile, EnhPlay& play, int width, int height) {
+  RECT area{0, 0, width, height};
+  return EnumEnhMetaFile(dc, metafile, PlayEnhRecord, &play, &area) != FALSE;
+}
+
 }  // namespace
 
 bool PlayEnhancedMetafile(HDC dc, const ByteString& bytes, int width, int height,
@@ -620,9 +637,33 @@ bool PlayEnhancedMetafile(HDC dc, const ByteString& bytes, int width, int height
   if (length == 0) return Refuse(failure, u"the enhanced metafile is broken");
   UniqueEnhMetafile metafile(SetEnhMetaFileBits(static_cast<UINT>(length), Bytes(bytes)));
   if (!metafile) return Refuse(failure, u"Windows does not take the data as a metafile");
-  RECT area{0, 0, width, height};
-  if (!EnumEnhMetaFile(dc, metafile.get(), PlayEnhRecord, &play, &area))
-    return Refuse(failure, u"the metafile cannot be played");
+  // Stretched out of its proportions, a metafile's paths take Wine seconds to fill: it is
+  // played in proportion, as many pixels as asked for, and its pixels are stretched.
+  const BYTE* b = Bytes(bytes);
+  const double frameWidth = static_cast<double>(Signed32(b + 32)) - Signed32(b + 24);
+  const double frameHeight = static_cast<double>(Signed32(b + 36)) - Signed32(b + 28);
+  const double stretch = (width / frameWidth) / (height / frameHeight);
+  if (stretch > 0.99 && stretch < 1.01) {
+    if (!EnumerateInto(dc, metafile.get(), play, width, height))
+      return Refuse(failure, u"the metafile cannot be played");
+    return true;
+  }
+  const SIZE size = UniformSize(width, height, frameWidth, frameHeight);
+  UniqueDc memory(CreateCompatibleDC(dc));
+  UniqueBitmap bitmap(memory ? CreateCompatibleBitmap(dc, size.cx, size.cy) : nullptr);
+  if (!bitmap) return Refuse(failure, u"no bitmap can be made to play the metafile in");
+  bool played;
+  {
+    ScopedSelectObject selected(memory.get(), bitmap.get());
+    RECT all{0, 0, size.cx, size.cy};
+    FillRect(memory.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    played = EnumerateInto(memory.get(), metafile.get(), play, size.cx, size.cy);
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    played = played && StretchBlt(dc, 0, 0, width, height, memory.get(), 0, 0, size.cx, size.cy,
+                                  SRCCOPY);
+  }
+  if (!played) return Refuse(failure, u"the metafile cannot be played");
   return true;
 }
 

@@ -232,6 +232,14 @@ TEST(PicturePngTest, DrawsMetafilesMadeWithGdi) {
     EXPECT_EQ(image.At(120, 90), kWhite) << picture.format;
     EXPECT_EQ(image.At(190, 10), kWhite) << picture.format;
   }
+  // Out of its proportions (played in them, then stretched), the EMF still fills the area.
+  Bytes png;
+  WideString failure;
+  ASSERT_TRUE(RenderPictureAsPng(Picture(IRUN_PICTURE_EMF, emfBytes), 100, 150, png, failure));
+  Decoded image = DecodePng(png);
+  ASSERT_EQ(image.height, 150u);
+  EXPECT_EQ(image.At(20, 140), kRed);
+  EXPECT_EQ(image.At(80, 10), kWhite);
 }
 
 // A record put in front of a metafile's end record, the header's sizes and counts made
@@ -318,7 +326,7 @@ TEST(PicturePngTest, MetafilesPlayOnlyRecordsThatDrawAndFit) {
 }
 
 Bytes WithByte(Bytes bytes, size_t at, char value) {
-  bytes.at(at) = value;
+  if (at < bytes.size()) bytes[at] = value;
   return bytes;
 }
 
