@@ -612,10 +612,14 @@ size_t WindowsMetafileLength(const ByteString& bytes) {
   return 0;
 }
 
-// The size in pixels, as many as width x height, at which a frame of frameWidth x
-// frameHeight keeps its proportions.
+// Fewer pixels than this, and a metafile is played at this many and shrunk: Wine strokes
+// paths drawn very small very slowly (a second and more).
+constexpr double kLeastPlayedPixels = 256.0 * 256;
+
+// The size in pixels, as many as width x height (at least kLeastPlayedPixels), at which
+// a frame of frameWidth x frameHeight keeps its proportions.
 SIZE UniformSize(int width, int height, double frameWidth, double frameHeight) {
-  const double pixels = static_cast<double>(width) * height;
+  const double pixels = std::max(static_cast<double>(width) * height, kLeastPlayedPixels);
   const double side = std::sqrt(pixels * frameWidth / frameHeight);
   const LONG w = static_cast<LONG>(std::clamp(side, 1.0, static_cast<double>(kMaxPictureSide)));
   const LONG h = static_cast<LONG>(std::clamp(pixels / std::max(side, 1.0), 1.0,
@@ -638,12 +642,13 @@ bool PlayEnhancedMetafile(HDC dc, const ByteString& bytes, int width, int height
   UniqueEnhMetafile metafile(SetEnhMetaFileBits(static_cast<UINT>(length), Bytes(bytes)));
   if (!metafile) return Refuse(failure, u"Windows does not take the data as a metafile");
   // Stretched out of its proportions, a metafile's paths take Wine seconds to fill: it is
-  // played in proportion, as many pixels as asked for, and its pixels are stretched.
+  // played in proportion, as many pixels as asked for, and its pixels are stretched. The
+  // same for a very small picture, played larger.
   const BYTE* b = Bytes(bytes);
   const double frameWidth = static_cast<double>(Signed32(b + 32)) - Signed32(b + 24);
   const double frameHeight = static_cast<double>(Signed32(b + 36)) - Signed32(b + 28);
   const double stretch = (width / frameWidth) / (height / frameHeight);
-  if (stretch > 0.99 && stretch < 1.01) {
+  if (stretch > 0.99 && stretch < 1.01 && static_cast<double>(width) * height >= kLeastPlayedPixels) {
     if (!EnumerateInto(dc, metafile.get(), play, width, height))
       return Refuse(failure, u"the metafile cannot be played");
     return true;
