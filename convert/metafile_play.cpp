@@ -114,7 +114,9 @@ bool HoldsNamedDib(const BYTE* record, uint64_t size, uint32_t infoAt, uint32_t 
 
 enum class Shape {
   kFixed,         // nothing beyond its first bytes
+  kPoint,         // a point at 8
   kBox,           // a shape in the rectangle at 8
+  kRoundBox,      // the same with the corners' size at 24
   kAngleArc,      // an arc around the centre at 8 with the radius at 16
   kPoints,        // a count at 24, then points of 8 bytes from 28
   kPoints16,      // the same with points of 4 bytes
@@ -165,7 +167,7 @@ constexpr EnhRule kEnhRules[] = {
     {EMR_SETTEXTCOLOR, 12, Shape::kFixed},
     {EMR_SETBKCOLOR, 12, Shape::kFixed},
     {EMR_OFFSETCLIPRGN, 16, Shape::kFixed},
-    {EMR_MOVETOEX, 16, Shape::kFixed},
+    {EMR_MOVETOEX, 16, Shape::kPoint},
     {EMR_EXCLUDECLIPRECT, 24, Shape::kFixed},
     {EMR_INTERSECTCLIPRECT, 24, Shape::kFixed},
     {EMR_SCALEVIEWPORTEXTEX, 24, Shape::kScale},
@@ -181,15 +183,15 @@ constexpr EnhRule kEnhRules[] = {
     {EMR_ANGLEARC, 28, Shape::kAngleArc},
     {EMR_ELLIPSE, 24, Shape::kBox},
     {EMR_RECTANGLE, 24, Shape::kBox},
-    {EMR_ROUNDRECT, 32, Shape::kBox},
+    {EMR_ROUNDRECT, 32, Shape::kRoundBox},
     {EMR_ARC, 40, Shape::kBox},
     {EMR_CHORD, 40, Shape::kBox},
     {EMR_PIE, 40, Shape::kBox},
-    {EMR_LINETO, 16, Shape::kFixed},
+    {EMR_LINETO, 16, Shape::kPoint},
     {EMR_ARCTO, 40, Shape::kBox},
     {EMR_SETARCDIRECTION, 12, Shape::kFixed},
     {EMR_SETMITERLIMIT, 12, Shape::kFixed},
-    {EMR_SETPIXELV, 20, Shape::kFixed},
+    {EMR_SETPIXELV, 20, Shape::kPoint},
     {EMR_BEGINPATH, 8, Shape::kFixed},
     {EMR_ENDPATH, 8, Shape::kFixed},
     {EMR_CLOSEFIGURE, 8, Shape::kFixed},
@@ -275,8 +277,13 @@ bool AllowEnhRecord(HDC dc, const BYTE* r, uint64_t size, int handles) {
   if (!rule || size < rule->minimum) return false;
   switch (rule->shape) {
     case Shape::kFixed: return true;
+    case Shape::kPoint:
+      return BoxWithinReach(dc, Signed32(r + 8), Signed32(r + 12), Signed32(r + 8), Signed32(r + 12));
     case Shape::kBox:
       return BoxWithinReach(dc, Signed32(r + 8), Signed32(r + 12), Signed32(r + 16), Signed32(r + 20));
+    case Shape::kRoundBox:
+      return BoxWithinReach(dc, Signed32(r + 8), Signed32(r + 12), Signed32(r + 16), Signed32(r + 20)) &&
+             SizeWithinReach(dc, Signed32(r + 28), Signed32(r + 24), kMaxDeviceReach);
     case Shape::kAngleArc: {
       const int64_t x = Signed32(r + 8), y = Signed32(r + 12), radius = Read32(r + 16);
       return BoxWithinReach(dc, x - radius, y - radius, x + radius, y + radius);
@@ -328,7 +335,8 @@ bool AllowEnhRecord(HDC dc, const BYTE* r, uint64_t size, int handles) {
 // The length of a whole enhanced metafile whose header holds together: the signature,
 // a header record inside the file, a description inside the header, as many records as
 // it says in four-byte multiples up to an end record at the size it gives, at least one
-// handle, and a frame and reference device that are not empty. 0 otherwise.
+// handle, a frame that is not empty and a reference device of likely proportions. 0
+// otherwise.
 size_t EnhancedMetafileLength(const ByteString& bytes, int& handles) {
   const BYTE* b = Bytes(bytes);
   if (bytes.size() < kEnhHeaderMinimum || Read32(b) != EMR_HEADER ||
@@ -346,6 +354,14 @@ size_t EnhancedMetafileLength(const ByteString& bytes, int& handles) {
   if (Signed32(b + 32) <= Signed32(b + 24) || Signed32(b + 36) <= Signed32(b + 28) ||
       Signed32(b + 72) <= 0 || Signed32(b + 76) <= 0 || Signed32(b + 80) <= 0 ||
       Signed32(b + 84) <= 0)
+    return 0;
+  // The reference device's dots a millimetre, across and down: alike (GDI scales by
+  // them, and a device of 1280 x 4 dots on a screen's millimetres asked for 94 MB) and
+  // within what screens and printers have.
+  const double across = static_cast<double>(Signed32(b + 72)) / Signed32(b + 80);
+  const double down = static_cast<double>(Signed32(b + 76)) / Signed32(b + 84);
+  if (across < 0.1 || across > 1000 || down < 0.1 || down > 1000 || across > 4 * down ||
+      down > 4 * across)
     return 0;
   uint64_t at = 0, records = 0;
   while (at + 8 <= length) {
@@ -392,6 +408,7 @@ int CALLBACK PlayEnhRecord(HDC dc, HANDLETABLE* table, const ENHMETARECORD* reco
 
 enum class WinShape {
   kFixed,
+  kPoint,        // a point: y, x
   kBox,          // a shape in the rectangle from parameter `at` (bottom, right, top, left)
   kPoints,       // a count, then so many points
   kPolyPoints,   // polygons, a count each, then their points
@@ -434,8 +451,8 @@ constexpr WinRule kWinRules[] = {
     {META_SCALEWINDOWEXT, 4, WinShape::kScale},
     {META_OFFSETVIEWPORTORG, 2, WinShape::kFixed},
     {META_SCALEVIEWPORTEXT, 4, WinShape::kScale},
-    {META_LINETO, 2, WinShape::kFixed},
-    {META_MOVETO, 2, WinShape::kFixed},
+    {META_LINETO, 2, WinShape::kPoint},
+    {META_MOVETO, 2, WinShape::kPoint},
     {META_EXCLUDECLIPRECT, 4, WinShape::kFixed},
     {META_INTERSECTCLIPRECT, 4, WinShape::kFixed},
     {META_ARC, 8, WinShape::kBox, 4},
@@ -511,6 +528,7 @@ bool AllowWinRecord(HDC dc, const BYTE* r, uint64_t size, const WinPlay& play) {
   };
   switch (rule->shape) {
     case WinShape::kFixed: return true;
+    case WinShape::kPoint: return BoxWithinReach(dc, signedP(1), signedP(0), signedP(1), signedP(0));
     case WinShape::kBox:
       return BoxWithinReach(dc, signedP(rule->at + 3), signedP(rule->at + 2),
                             signedP(rule->at + 1), signedP(rule->at));

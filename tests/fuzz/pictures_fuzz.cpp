@@ -10,8 +10,9 @@
 //
 // Replays each *.rtf of FOLDER (faults found before) first, then runs N cases from seed
 // S, from case I (0 by default); --keep writes each case's page to pictures_fuzz_case.rtf
-// first (to find a slow one). Fails when a case takes over 2 s or the process's peak private memory grows over
-// 64 MB beyond its size after the first cases; a crash ends the process with the case's
+// first (to find a slow one). Fails when a case takes over 2 s or the process's peak
+// private memory (sampled every millisecond under Wine, see bench/send/peak_memory.h)
+// grows over 64 MB beyond its size after the first cases; a crash ends the process with the case's
 // number and leaves its page as pictures_fuzz_crash.rtf in the working folder.
 #include <windows.h>
 #include <psapi.h>
@@ -26,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/send/peak_memory.h"
 #include "convert/picture_png.h"
 #include "convert/rtf_to_html.h"
 #include "irun/irun.h"
@@ -411,13 +413,6 @@ LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
   return EXCEPTION_EXECUTE_HANDLER;
 }
 
-SIZE_T PeakPrivateBytes() {
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof(counters);
-  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
-  return counters.PeakPagefileUsage;
-}
-
 double Now() {
   LARGE_INTEGER counter, frequency;
   QueryPerformanceCounter(&counter);
@@ -509,7 +504,9 @@ int main(int argc, char** argv) {
     ++replayed;
   }
   g_currentSeed = seed;
-  SIZE_T baseline = 0;
+  PeakMemory memory;
+  double growth = 0, largestRise = 0;
+  uint32_t largestRiseCase = 0;
   for (uint32_t index = first; index < first + cases; ++index) {
     g_currentIndex = index;
     Case c = MakeCase(seeds, seed, index);
@@ -520,15 +517,19 @@ int main(int argc, char** argv) {
       }
     }
     RunCase(c, totals);
-    if (index + 1 == first + std::min<uint32_t>(kWarmUpCases, cases)) baseline = PeakPrivateBytes();
+    if (index + 1 == first + std::min<uint32_t>(kWarmUpCases, cases)) memory.Start();
+    if (index + 1 > first + kWarmUpCases) {
+      const double peak = memory.PeakSinceStart() / 1048576;
+      if (peak - growth > largestRise) largestRise = peak - growth, largestRiseCase = index;
+      growth = std::max(growth, peak);
+    }
   }
-  const SIZE_T peak = PeakPrivateBytes();
-  const double growth = baseline && peak > baseline ? double(peak - baseline) / 1048576 : 0;
   std::printf("pictures_fuzz: %u cases of seed %u and %u kept faults, %zu seed pictures: 0 crashes, "
               "%u over %.0f s (slowest %.3f s, case %u), peak private memory %.1f MB over its size "
-              "after %d cases (limit %zu MB); %u pictures drawn or kept, %u left out\n",
+              "after %d cases (limit %zu MB; the largest rise %.1f MB, case %u); %u pictures "
+              "drawn or kept, %u left out\n",
               cases, seed, replayed, seeds.size(), totals.slow, kCaseSeconds, totals.slowest,
-              totals.slowestCase, growth, kWarmUpCases, kCaseMemory >> 20, totals.drawn,
-              totals.leftOut);
+              totals.slowestCase, growth, kWarmUpCases, kCaseMemory >> 20, largestRise,
+              largestRiseCase, totals.drawn, totals.leftOut);
   return totals.slow == 0 && growth * 1048576 <= kCaseMemory ? 0 : 1;
 }
