@@ -526,10 +526,10 @@ int main(int argc, char** argv) {
   }
   std::printf("pictures_fuzz: %u cases of seed %u and %u kept faults, %zu seed pictures: 0 crashes, "
               "%u over %.0f s (slowest %.3f s, case %u), peak private memory %.1f MB over its size "
-              "after %d cases (limit %zu MB; the largest rise %.1f MB, case %u); %u pictures "
+              "after %d cases (limit %u MB; the largest rise %.1f MB, case %u); %u pictures "
               "drawn or kept, %u left out\n",
               cases, seed, replayed, seeds.size(), totals.slow, kCaseSeconds, totals.slowest,
-              totals.slowestCase, growth, kWarmUpCases, kCaseMemory >> 20, largestRise,
+              totals.slowestCase, growth, kWarmUpCases, static_cast<unsigned>(kCaseMemory >> 20), largestRise,
               largestRiseCase, totals.drawn, totals.leftOut);
   return totals.slow == 0 && growth * 1048576 <= kCaseMemory ? 0 : 1;
 }
