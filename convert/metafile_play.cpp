@@ -28,7 +28,8 @@ constexpr long kMaxDeviceReach = 1 << 16;
 constexpr long kMaxStrokePixels = 1024;
 
 uint32_t Read32(const BYTE* at) {
-  return static_cast<uint32_t>(at[0] | at[1] << 8 | at[2] << 16) | static_cast<uint32_t>(at[3]) << 24;
+  return static_cast<uint32_t>(at[0] | at[1] << 8 | at[2] << 16) | static_cast<uint32_t>(at[3])
+                                                                       << 24;
 }
 uint16_t Read16(const BYTE* at) { return static_cast<uint16_t>(at[0] | at[1] << 8); }
 int32_t Signed32(const BYTE* at) { return static_cast<int32_t>(Read32(at)); }
@@ -45,7 +46,8 @@ bool WithinReach(HDC dc, std::vector<POINT>& points) {
   if (points.empty()) return true;
   // Points far outside what any transform brings back are refused before the arithmetic.
   for (const POINT& point : points)
-    if (point.x < -(1L << 27) || point.x > (1L << 27) || point.y < -(1L << 27) || point.y > (1L << 27))
+    if (point.x < -(1L << 27) || point.x > (1L << 27) || point.y < -(1L << 27) ||
+        point.y > (1L << 27))
       return false;
   if (!LPtoDP(dc, points.data(), static_cast<int>(points.size()))) return false;
   for (const POINT& point : points)
@@ -91,8 +93,8 @@ size_t DibInfoLength(const BYTE* info, uint64_t available, uint32_t usage, uint6
       width * rows > kMaxPicturePixels)
     return 0;
   if (depth <= 8 && colorsUsed > (1u << depth)) return 0;
-  const uint64_t colors = colorsUsed ? std::min<uint64_t>(colorsUsed, 256)
-                                     : (depth <= 8 ? 1u << depth : 0);
+  const uint64_t colors =
+      colorsUsed ? std::min<uint64_t>(colorsUsed, 256) : (depth <= 8 ? 1u << depth : 0);
   const uint64_t length =
       std::max<uint64_t>(headerSize, 40 + (masks ? 12 : 0)) + colors * sizeof(RGBQUAD);
   if (length > available) return 0;
@@ -228,7 +230,9 @@ bool IsTableObject(uint32_t index, int handles) {
   return index >= 1 && index < static_cast<uint32_t>(handles);  // 0 is the metafile itself
 }
 
-bool IsSimpleBrush(uint32_t style) { return style == BS_SOLID || style == BS_NULL || style == BS_HATCHED; }
+bool IsSimpleBrush(uint32_t style) {
+  return style == BS_SOLID || style == BS_NULL || style == BS_HATCHED;
+}
 
 // Points (or polygons' counts and their points) that fit inside the record and stay
 // within reach.
@@ -276,29 +280,40 @@ bool AllowEnhRecord(HDC dc, const BYTE* r, uint64_t size, int handles) {
   const EnhRule* rule = FindEnhRule(Read32(r));
   if (!rule || size < rule->minimum) return false;
   switch (rule->shape) {
-    case Shape::kFixed: return true;
+    case Shape::kFixed:
+      return true;
     case Shape::kPoint:
-      return BoxWithinReach(dc, Signed32(r + 8), Signed32(r + 12), Signed32(r + 8), Signed32(r + 12));
+      return BoxWithinReach(dc, Signed32(r + 8), Signed32(r + 12), Signed32(r + 8),
+                            Signed32(r + 12));
     case Shape::kBox:
-      return BoxWithinReach(dc, Signed32(r + 8), Signed32(r + 12), Signed32(r + 16), Signed32(r + 20));
+      return BoxWithinReach(dc, Signed32(r + 8), Signed32(r + 12), Signed32(r + 16),
+                            Signed32(r + 20));
     case Shape::kRoundBox:
-      return BoxWithinReach(dc, Signed32(r + 8), Signed32(r + 12), Signed32(r + 16), Signed32(r + 20)) &&
+      return BoxWithinReach(dc, Signed32(r + 8), Signed32(r + 12), Signed32(r + 16),
+                            Signed32(r + 20)) &&
              SizeWithinReach(dc, Signed32(r + 28), Signed32(r + 24), kMaxDeviceReach);
     case Shape::kAngleArc: {
       const int64_t x = Signed32(r + 8), y = Signed32(r + 12), radius = Read32(r + 16);
       return BoxWithinReach(dc, x - radius, y - radius, x + radius, y + radius);
     }
-    case Shape::kPoints: return HoldsPolygons(dc, r, size, false, 8);
-    case Shape::kPoints16: return HoldsPolygons(dc, r, size, false, 4);
-    case Shape::kPolyPoints: return HoldsPolygons(dc, r, size, true, 8);
-    case Shape::kPolyPoints16: return HoldsPolygons(dc, r, size, true, 4);
-    case Shape::kNewObject: return IsTableObject(Read32(r + 8), handles);
+    case Shape::kPoints:
+      return HoldsPolygons(dc, r, size, false, 8);
+    case Shape::kPoints16:
+      return HoldsPolygons(dc, r, size, false, 4);
+    case Shape::kPolyPoints:
+      return HoldsPolygons(dc, r, size, true, 8);
+    case Shape::kPolyPoints16:
+      return HoldsPolygons(dc, r, size, true, 4);
+    case Shape::kNewObject:
+      return IsTableObject(Read32(r + 8), handles);
     case Shape::kNewSizedPen:
-      return IsTableObject(Read32(r + 8), handles) && SizeWithinReach(dc, 0, Signed32(r + 16), kMaxStrokePixels);
+      return IsTableObject(Read32(r + 8), handles) &&
+             SizeWithinReach(dc, 0, Signed32(r + 16), kMaxStrokePixels);
     case Shape::kNewFont:
       return IsTableObject(Read32(r + 8), handles) &&
              SizeWithinReach(dc, Signed32(r + 12), Signed32(r + 16), kMaxStrokePixels);
-    case Shape::kNewBrush: return IsTableObject(Read32(r + 8), handles) && IsSimpleBrush(Read32(r + 12));
+    case Shape::kNewBrush:
+      return IsTableObject(Read32(r + 8), handles) && IsSimpleBrush(Read32(r + 12));
     case Shape::kNewPen: {
       const uint64_t entries = Read32(r + 48);
       return IsTableObject(Read32(r + 8), handles) && Read32(r + 16) == 0 && Read32(r + 24) == 0 &&
@@ -310,10 +325,14 @@ bool AllowEnhRecord(HDC dc, const BYTE* r, uint64_t size, int handles) {
       return (index & 0x80000000u) ? (index & 0x7FFFFFFFu) <= STOCK_LAST
                                    : IsTableObject(index, handles);
     }
-    case Shape::kDelete: return IsTableObject(Read32(r + 8), handles);
-    case Shape::kText: return HoldsText(r, size, 2);
-    case Shape::kTextA: return HoldsText(r, size, 1);
-    case Shape::kScale: return Read32(r + 12) != 0 && Read32(r + 20) != 0;
+    case Shape::kDelete:
+      return IsTableObject(Read32(r + 8), handles);
+    case Shape::kText:
+      return HoldsText(r, size, 2);
+    case Shape::kTextA:
+      return HoldsText(r, size, 1);
+    case Shape::kScale:
+      return Read32(r + 12) != 0 && Read32(r + 20) != 0;
     case Shape::kBlit:
       if (!BoxWithinReach(dc, Signed32(r + 24), Signed32(r + 28),
                           int64_t{Signed32(r + 24)} + Signed32(r + 32),
@@ -345,8 +364,7 @@ size_t EnhancedMetafileLength(const ByteString& bytes, int& handles) {
   const uint64_t length = Read32(b + 48), headerSize = Read32(b + 4);
   const uint64_t descriptionChars = Read32(b + 60), descriptionAt = Read32(b + 64);
   handles = Read16(b + 56);
-  if (length > bytes.size() || headerSize < kEnhHeaderMinimum || headerSize > length ||
-      handles < 1)
+  if (length > bytes.size() || headerSize < kEnhHeaderMinimum || headerSize > length || handles < 1)
     return 0;
   if (descriptionChars > 0 &&
       (descriptionAt < kEnhHeaderMinimum || descriptionAt + descriptionChars * 2 > headerSize))
@@ -408,20 +426,20 @@ int CALLBACK PlayEnhRecord(HDC dc, HANDLETABLE* table, const ENHMETARECORD* reco
 
 enum class WinShape {
   kFixed,
-  kPoint,        // a point: y, x
-  kBox,          // a shape in the rectangle from parameter `at` (bottom, right, top, left)
-  kPoints,       // a count, then so many points
-  kPolyPoints,   // polygons, a count each, then their points
-  kText,         // META_TEXTOUT: a count, the text, y and x
-  kExtText,      // META_EXTTEXTOUT: y, x, count, options, a rectangle if they say so, text
-  kScale,        // denominators as the first and third parameters; none may be 0
-  kSelect,       // an object of the table that is there
-  kDelete,       // the same
-  kNewObject,    // a pen (width as the second parameter) or font (height and width as the
-                 // first two) for the first free place of the table
-  kNewBrush,     // a solid, hollow or hatched brush for the first free place
-  kStretchDib,   // META_STRETCHDIB: usage as the third parameter, a DIB from the 12th
-  kDibBlit,      // META_DIBSTRETCHBLT, META_DIBBITBLT: a DIB after `at` parameters
+  kPoint,       // a point: y, x
+  kBox,         // a shape in the rectangle from parameter `at` (bottom, right, top, left)
+  kPoints,      // a count, then so many points
+  kPolyPoints,  // polygons, a count each, then their points
+  kText,        // META_TEXTOUT: a count, the text, y and x
+  kExtText,     // META_EXTTEXTOUT: y, x, count, options, a rectangle if they say so, text
+  kScale,       // denominators as the first and third parameters; none may be 0
+  kSelect,      // an object of the table that is there
+  kDelete,      // the same
+  kNewObject,   // a pen (width as the second parameter) or font (height and width as the
+                // first two) for the first free place of the table
+  kNewBrush,    // a solid, hollow or hatched brush for the first free place
+  kStretchDib,  // META_STRETCHDIB: usage as the third parameter, a DIB from the 12th
+  kDibBlit,     // META_DIBSTRETCHBLT, META_DIBBITBLT: a DIB after `at` parameters
 };
 // Bitmap records: the destination's height, width, y and x are the four parameters
 // before the DIB.
@@ -527,11 +545,13 @@ bool AllowWinRecord(HDC dc, const BYTE* r, uint64_t size, const WinPlay& play) {
     return static_cast<int16_t>(Read16(r + kWinRecordHead + 2 * i));
   };
   switch (rule->shape) {
-    case WinShape::kFixed: return true;
-    case WinShape::kPoint: return BoxWithinReach(dc, signedP(1), signedP(0), signedP(1), signedP(0));
+    case WinShape::kFixed:
+      return true;
+    case WinShape::kPoint:
+      return BoxWithinReach(dc, signedP(1), signedP(0), signedP(1), signedP(0));
     case WinShape::kBox:
-      return BoxWithinReach(dc, signedP(rule->at + 3), signedP(rule->at + 2),
-                            signedP(rule->at + 1), signedP(rule->at));
+      return BoxWithinReach(dc, signedP(rule->at + 3), signedP(rule->at + 2), signedP(rule->at + 1),
+                            signedP(rule->at));
     case WinShape::kPoints:
       return p(0) <= 0x7FFF && 1 + 2 * p(0) <= words && WinPointsWithinReach(dc, r, 1, p(0));
     case WinShape::kPolyPoints: {
@@ -545,19 +565,23 @@ bool AllowWinRecord(HDC dc, const BYTE* r, uint64_t size, const WinPlay& play) {
       return 1 + polygons + 2 * points <= words &&
              WinPointsWithinReach(dc, r, 1 + polygons, points);
     }
-    case WinShape::kText: return p(0) <= 0x7FFF && 1 + (p(0) + 1) / 2 + 2 <= words;
+    case WinShape::kText:
+      return p(0) <= 0x7FFF && 1 + (p(0) + 1) / 2 + 2 <= words;
     case WinShape::kExtText: {
       const uint64_t rectangle = (p(3) & (ETO_OPAQUE | ETO_CLIPPED)) ? 4 : 0;
       return p(2) <= 0x7FFF && 4 + rectangle + (p(2) + 1) / 2 <= words;
     }
-    case WinShape::kScale: return p(0) != 0 && p(2) != 0;
+    case WinShape::kScale:
+      return p(0) != 0 && p(2) != 0;
     case WinShape::kSelect:
-    case WinShape::kDelete: return play.IsObject(static_cast<uint32_t>(p(0)));
+    case WinShape::kDelete:
+      return play.IsObject(static_cast<uint32_t>(p(0)));
     case WinShape::kNewObject:
       return rule->function == META_CREATEPENINDIRECT
                  ? SizeWithinReach(dc, 0, signedP(1), kMaxStrokePixels)
                  : SizeWithinReach(dc, signedP(0), signedP(1), kMaxStrokePixels);
-    case WinShape::kNewBrush: return IsSimpleBrush(static_cast<uint32_t>(p(0)));
+    case WinShape::kNewBrush:
+      return IsSimpleBrush(static_cast<uint32_t>(p(0)));
     case WinShape::kStretchDib:
     case WinShape::kDibBlit: {
       // Only the variants with a bitmap: those without one are fills, left out.
@@ -568,7 +592,8 @@ bool AllowWinRecord(HDC dc, const BYTE* r, uint64_t size, const WinPlay& play) {
         return false;
       if (size <= dibAt) return false;
       uint64_t bitsNeeded = 0;
-      const size_t info = DibInfoLength(r + dibAt, size - dibAt, static_cast<uint32_t>(usage), bitsNeeded);
+      const size_t info =
+          DibInfoLength(r + dibAt, size - dibAt, static_cast<uint32_t>(usage), bitsNeeded);
       return info != 0 && bitsNeeded <= size - dibAt - info;
     }
   }
@@ -580,8 +605,8 @@ void TrackObjects(WORD function, const BYTE* r, WinPlay& play) {
   const WinRule* rule = FindWinRule(function);
   if (rule && rule->shape == WinShape::kDelete) {
     play.used[Read16(r + kWinRecordHead)] = false;
-  } else if (MakesOtherObject(function) ||
-             (rule && (rule->shape == WinShape::kNewObject || rule->shape == WinShape::kNewBrush))) {
+  } else if (MakesOtherObject(function) || (rule && (rule->shape == WinShape::kNewObject ||
+                                                     rule->shape == WinShape::kNewBrush))) {
     const int free = play.FirstFree();
     if (free >= 0) play.used[static_cast<size_t>(free)] = true;
   }
@@ -603,7 +628,8 @@ int CALLBACK PlayWinRecord(HDC dc, HANDLETABLE* table, METARECORD* record, int o
   else if (AllowWinRecord(dc, r, size, play))
     played = play.copy.Of(r, static_cast<size_t>(size));
   if (!played) return 1;
-  PlayMetaFileRecord(dc, table, const_cast<METARECORD*>(reinterpret_cast<const METARECORD*>(played)),
+  PlayMetaFileRecord(dc, table,
+                     const_cast<METARECORD*>(reinterpret_cast<const METARECORD*>(played)),
                      static_cast<UINT>(objects));
   TrackObjects(function, r, play);
   return 1;
@@ -640,8 +666,8 @@ SIZE UniformSize(int width, int height, double frameWidth, double frameHeight) {
   const double pixels = std::max(static_cast<double>(width) * height, kLeastPlayedPixels);
   const double side = std::sqrt(pixels * frameWidth / frameHeight);
   const LONG w = static_cast<LONG>(std::clamp(side, 1.0, static_cast<double>(kMaxPictureSide)));
-  const LONG h = static_cast<LONG>(std::clamp(pixels / std::max(side, 1.0), 1.0,
-                                              static_cast<double>(kMaxPictureSide)));
+  const LONG h = static_cast<LONG>(
+      std::clamp(pixels / std::max(side, 1.0), 1.0, static_cast<double>(kMaxPictureSide)));
   return SIZE{w, h};
 }
 
@@ -666,7 +692,8 @@ bool PlayEnhancedMetafile(HDC dc, const ByteString& bytes, int width, int height
   const double frameWidth = static_cast<double>(Signed32(b + 32)) - Signed32(b + 24);
   const double frameHeight = static_cast<double>(Signed32(b + 36)) - Signed32(b + 28);
   const double stretch = (width / frameWidth) / (height / frameHeight);
-  if (stretch > 0.99 && stretch < 1.01 && static_cast<double>(width) * height >= kLeastPlayedPixels) {
+  if (stretch > 0.99 && stretch < 1.01 &&
+      static_cast<double>(width) * height >= kLeastPlayedPixels) {
     if (!EnumerateInto(dc, metafile.get(), play, width, height))
       return Refuse(failure, u"the metafile cannot be played");
     return true;
@@ -683,8 +710,8 @@ bool PlayEnhancedMetafile(HDC dc, const ByteString& bytes, int width, int height
     played = EnumerateInto(memory.get(), metafile.get(), play, size.cx, size.cy);
     SetStretchBltMode(dc, HALFTONE);
     SetBrushOrgEx(dc, 0, 0, nullptr);
-    played = played && StretchBlt(dc, 0, 0, width, height, memory.get(), 0, 0, size.cx, size.cy,
-                                  SRCCOPY);
+    played = played &&
+             StretchBlt(dc, 0, 0, width, height, memory.get(), 0, 0, size.cx, size.cy, SRCCOPY);
   }
   if (!played) return Refuse(failure, u"the metafile cannot be played");
   return true;
@@ -701,8 +728,8 @@ bool PlayWindowsMetafile(HDC dc, const ByteString& bytes, int mappingMode, int w
   // \wmetafile without a number means MM_TEXT; anything out of range is taken as the
   // scalable mode that rich edit writes. The scalable modes fill the area: the metafile
   // sets its window, the area is the viewport (a window of the area's size until then).
-  const int mode = mappingMode >= MM_TEXT && mappingMode <= MM_ANISOTROPIC ? mappingMode
-                                                                            : MM_ANISOTROPIC;
+  const int mode =
+      mappingMode >= MM_TEXT && mappingMode <= MM_ANISOTROPIC ? mappingMode : MM_ANISOTROPIC;
   if (mode == MM_ISOTROPIC || mode == MM_ANISOTROPIC) {
     SetMapMode(dc, MM_ANISOTROPIC);
     SetWindowExtEx(dc, width, height, nullptr);
@@ -710,7 +737,8 @@ bool PlayWindowsMetafile(HDC dc, const ByteString& bytes, int mappingMode, int w
   } else {
     SetMapMode(dc, mode);
   }
-  const BOOL played = EnumMetaFile(dc, metafile.get(), PlayWinRecord, reinterpret_cast<LPARAM>(&play));
+  const BOOL played =
+      EnumMetaFile(dc, metafile.get(), PlayWinRecord, reinterpret_cast<LPARAM>(&play));
   SetMapMode(dc, MM_TEXT);
   if (!played) return Refuse(failure, u"the metafile cannot be played");
   return true;

@@ -76,8 +76,8 @@ class PeakMemory {
 inline int RunFresh(const std::string& arguments) {
   wchar_t path[MAX_PATH];
   if (!GetModuleFileNameW(nullptr, path, MAX_PATH)) return -1;
-  std::wstring command = L"\"" + std::wstring(path) + L"\" " +
-                         std::wstring(arguments.begin(), arguments.end());
+  std::wstring command =
+      L"\"" + std::wstring(path) + L"\" " + std::wstring(arguments.begin(), arguments.end());
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};

@@ -49,7 +49,7 @@ struct Seed {
   const char* keyword;  // \pict's format keyword
   int format;           // IRUN_PICTURE_*
   Bytes bytes;
-  std::string sizes;    // the RTF's size keywords
+  std::string sizes;  // the RTF's size keywords
 };
 
 Bytes ReadFile(const std::string& path) {
@@ -207,7 +207,8 @@ std::vector<Seed> Seeds() {
       {"\\jpegblip", IRUN_PICTURE_JPEG, ReadFile(samples + "/picture.jpg"), "\\picw32\\pich24"},
       {"\\wmetafile8", IRUN_PICTURE_WMF, ReadFile(samples + "/picture.wmf").substr(22),
        "\\picw2540\\pich1905"},
-      {"\\wmetafile8", IRUN_PICTURE_WMF, PictureAfter(office, "\\wmetafile8"), "\\picw2540\\pich1905"},
+      {"\\wmetafile8", IRUN_PICTURE_WMF, PictureAfter(office, "\\wmetafile8"),
+       "\\picw2540\\pich1905"},
       {"\\wmetafile8", IRUN_PICTURE_WMF, DemoMetafile(), "\\picw10583\\pich7938"},
       {"\\emfblip", IRUN_PICTURE_EMF, RecordedEnhMetafile(), ""},
       {"\\wmetafile8", IRUN_PICTURE_WMF, RecordedWinMetafile(), "\\picw2646\\pich2646"},
@@ -219,29 +220,33 @@ std::vector<Seed> Seeds() {
       {"\\dibitmap0", IRUN_PICTURE_DIB, Dib(12, 8, BI_RGB), ""},
       {"\\dibitmap0", IRUN_PICTURE_DIB, Dib(64, 1, BI_RGB), ""},
       {"\\dibitmap0", IRUN_PICTURE_DIB, Dib(124, 32, BI_RGB), ""},
-      {"\\wbitmap0", IRUN_PICTURE_BITMAP, Bytes(16, '\x5A'), "\\picw16\\pich8\\wbmbitspixel1\\wbmwidthbytes2"},
-      {"\\wbitmap0", IRUN_PICTURE_BITMAP, Bytes(48, '\x3C'), "\\picw6\\pich4\\wbmbitspixel8\\wbmwidthbytes12"},
-      {"\\wbitmap0", IRUN_PICTURE_BITMAP, Bytes(72, '\x96'), "\\picw6\\pich4\\wbmbitspixel24\\wbmwidthbytes18"},
+      {"\\wbitmap0", IRUN_PICTURE_BITMAP, Bytes(16, '\x5A'),
+       "\\picw16\\pich8\\wbmbitspixel1\\wbmwidthbytes2"},
+      {"\\wbitmap0", IRUN_PICTURE_BITMAP, Bytes(48, '\x3C'),
+       "\\picw6\\pich4\\wbmbitspixel8\\wbmwidthbytes12"},
+      {"\\wbitmap0", IRUN_PICTURE_BITMAP, Bytes(72, '\x96'),
+       "\\picw6\\pich4\\wbmbitspixel24\\wbmwidthbytes18"},
   };
-  seeds.erase(std::remove_if(seeds.begin(), seeds.end(), [](const Seed& s) { return s.bytes.empty(); }),
-              seeds.end());
+  seeds.erase(
+      std::remove_if(seeds.begin(), seeds.end(), [](const Seed& s) { return s.bytes.empty(); }),
+      seeds.end());
   return seeds;
 }
 
 // ---- mutations ----
 
-const uint32_t kInteresting[] = {0,          1,          2,          3,          4,
-                                 7,          8,          12,         16,         40,
-                                 64,         0x7F,       0x80,       0xFF,       0x100,
-                                 0x7FFF,     0x8000,     0xFFFF,     0x10000,    0x7FFFFFFF,
-                                 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF, 0x40000000, 0x00010001};
+const uint32_t kInteresting[] = {
+    0,       1,          2,          3,          4,          7,          8,         12,     16,
+    40,      64,         0x7F,       0x80,       0xFF,       0x100,      0x7FFF,    0x8000, 0xFFFF,
+    0x10000, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF, 0x40000000, 0x00010001};
 
 uint32_t Interesting(Random& rng) {
   return kInteresting[rng() % (sizeof(kInteresting) / sizeof(kInteresting[0]))];
 }
 
 void Poke(Bytes& b, size_t at, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes && at + i < b.size(); ++i) b[at + i] = static_cast<char>(value >> (8 * i));
+  for (int i = 0; i < bytes && at + i < b.size(); ++i)
+    b[at + i] = static_cast<char>(value >> (8 * i));
 }
 
 // Where the records of a metafile begin, as its framing says (as far as it holds).
@@ -275,7 +280,8 @@ void MutateRecord(Bytes& b, int format, Random& rng) {
         Poke(b, at + 4, rng() % 2 ? rng() % 0x1000 : (rng() % 0x30) | (rng() % 16) << 8, 2);
       break;
     case 1:  // another size
-      Poke(b, enhanced ? at + 4 : at, rng() % 2 ? Interesting(rng) : rng() % 64 * (enhanced ? 4 : 1), 4);
+      Poke(b, enhanced ? at + 4 : at,
+           rng() % 2 ? Interesting(rng) : rng() % 64 * (enhanced ? 4 : 1), 4);
       break;
     case 2:  // a count, an index or an offset inside it
       Poke(b, at + (enhanced ? 8 + 4 * (rng() % 20) : 6 + 2 * (rng() % 12)), Interesting(rng),
@@ -330,18 +336,22 @@ void MutateBytes(Bytes& b, int format, Random& rng) {
 // Sizes as the RTF gives them: mostly small, sometimes at or beyond the limits.
 int SizeValue(Random& rng) {
   switch (rng() % 8) {
-    case 0: return 0;
-    case 1: return static_cast<int>(Interesting(rng) & 0x7FFFFFFF);
-    case 2: return static_cast<int>(rng() % 20000);
-    default: return static_cast<int>(rng() % 300);
+    case 0:
+      return 0;
+    case 1:
+      return static_cast<int>(Interesting(rng) & 0x7FFFFFFF);
+    case 2:
+      return static_cast<int>(rng() % 20000);
+    default:
+      return static_cast<int>(rng() % 300);
   }
 }
 
 std::string MutateSizes(const Seed& seed, Random& rng) {
   if (rng() % 3) return seed.sizes;
-  static const char* const kKeywords[] = {"picw",      "pich",         "picwgoal",  "pichgoal",
-                                          "picscalex", "picscaley",    "wbmbitspixel",
-                                          "wbmplanes", "wbmwidthbytes"};
+  static const char* const kKeywords[] = {"picw",         "pich",      "picwgoal",
+                                          "pichgoal",     "picscalex", "picscaley",
+                                          "wbmbitspixel", "wbmplanes", "wbmwidthbytes"};
   std::string sizes = seed.sizes;
   for (int n = 1 + rng() % 3; n > 0; --n) {
     const char* keyword = kKeywords[rng() % 9];
@@ -370,7 +380,8 @@ Case MakeCase(const std::vector<Seed>& seeds, uint32_t seed, uint32_t index) {
   Bytes bytes = from.bytes;
   for (int n = 1 + rng() % 3; n > 0; --n) MutateBytes(bytes, from.format, rng);
   std::string keyword = from.keyword;
-  if (from.format == IRUN_PICTURE_WMF && rng() % 8 == 0) keyword = "\\wmetafile" + std::to_string(rng() % 10);
+  if (from.format == IRUN_PICTURE_WMF && rng() % 8 == 0)
+    keyword = "\\wmetafile" + std::to_string(rng() % 10);
   const std::string sizes = MutateSizes(from, rng);
   c.rtf = "{\\rtf1\\ansi before{\\pict" + keyword + sizes + " ";
   c.rtf.reserve(c.rtf.size() + bytes.size() * 2 + 32);
@@ -399,9 +410,11 @@ const std::string* g_currentRtf = nullptr;
 uint32_t g_currentIndex = 0, g_currentSeed = 0;
 
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* exception) {
-  std::fprintf(stderr, "pictures_fuzz: CRASH 0x%08lX in case %u of seed %u (kept as pictures_fuzz_crash.rtf)\n",
-               static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode), g_currentIndex,
-               g_currentSeed);
+  std::fprintf(
+      stderr,
+      "pictures_fuzz: CRASH 0x%08lX in case %u of seed %u (kept as pictures_fuzz_crash.rtf)\n",
+      static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode), g_currentIndex,
+      g_currentSeed);
   if (g_currentRtf) {
     if (FILE* file = std::fopen("pictures_fuzz_crash.rtf", "wb")) {
       std::fwrite(g_currentRtf->data(), 1, g_currentRtf->size(), file);
@@ -472,9 +485,12 @@ int main(int argc, char** argv) {
   bool keep = false;
   std::string replay;
   for (int i = 1; i + 1 < argc; i += 2) {
-    if (!std::strcmp(argv[i], "--cases")) cases = static_cast<uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
-    if (!std::strcmp(argv[i], "--seed")) seed = static_cast<uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
-    if (!std::strcmp(argv[i], "--first")) first = static_cast<uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
+    if (!std::strcmp(argv[i], "--cases"))
+      cases = static_cast<uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
+    if (!std::strcmp(argv[i], "--seed"))
+      seed = static_cast<uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
+    if (!std::strcmp(argv[i], "--first"))
+      first = static_cast<uint32_t>(std::strtoul(argv[i + 1], nullptr, 10));
     if (!std::strcmp(argv[i], "--replay")) replay = argv[i + 1];
   }
   for (int i = 1; i < argc; ++i) keep |= !std::strcmp(argv[i], "--keep");
@@ -484,7 +500,8 @@ int main(int argc, char** argv) {
   UniqueModule converter(LoadLibraryW(L"irun.dll"));
   const std::vector<Seed> seeds = Seeds();
   if (!converter || seeds.size() < 15) {
-    std::fprintf(stderr, "pictures_fuzz: the converter or the seed pictures are missing (%u seeds)\n",
+    std::fprintf(stderr,
+                 "pictures_fuzz: the converter or the seed pictures are missing (%u seeds)\n",
                  static_cast<unsigned>(seeds.size()));
     return 2;
   }
@@ -524,12 +541,13 @@ int main(int argc, char** argv) {
       growth = std::max(growth, peak);
     }
   }
-  std::printf("pictures_fuzz: %u cases of seed %u and %u kept faults, %zu seed pictures: 0 crashes, "
-              "%u over %.0f s (slowest %.3f s, case %u), peak private memory %.1f MB over its size "
-              "after %d cases (limit %u MB; the largest rise %.1f MB, case %u); %u pictures "
-              "drawn or kept, %u left out\n",
-              cases, seed, replayed, seeds.size(), totals.slow, kCaseSeconds, totals.slowest,
-              totals.slowestCase, growth, kWarmUpCases, static_cast<unsigned>(kCaseMemory >> 20), largestRise,
-              largestRiseCase, totals.drawn, totals.leftOut);
+  std::printf(
+      "pictures_fuzz: %u cases of seed %u and %u kept faults, %zu seed pictures: 0 crashes, "
+      "%u over %.0f s (slowest %.3f s, case %u), peak private memory %.1f MB over its size "
+      "after %d cases (limit %u MB; the largest rise %.1f MB, case %u); %u pictures "
+      "drawn or kept, %u left out\n",
+      cases, seed, replayed, seeds.size(), totals.slow, kCaseSeconds, totals.slowest,
+      totals.slowestCase, growth, kWarmUpCases, static_cast<unsigned>(kCaseMemory >> 20),
+      largestRise, largestRiseCase, totals.drawn, totals.leftOut);
   return totals.slow == 0 && growth * 1048576 <= kCaseMemory ? 0 : 1;
 }
