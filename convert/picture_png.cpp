@@ -13,16 +13,15 @@
 #include <utility>
 #include <vector>
 
+#include "convert/metafile_play.h"
 #include "irun/irun.h"
+#include "irun/picture_rules.h"
 #include "win/guards.h"
 
 namespace {
 
-constexpr long long kTwipsPerPixel = 15;  // 1440 twips an inch at 96 dots an inch
 constexpr long long kHimetricPerInch = 2540;
 constexpr long long kScreenDpi = 96;
-constexpr size_t kEnhHeaderMinimum = 88;  // ENHMETAHEADER up to szlMillimeters
-constexpr size_t kWinHeaderSize = 18;     // METAHEADER
 constexpr int kRowsPerWrite = 64;         // rows handed to the encoder at a time
 
 uint32_t Read32(const ByteString& bytes, size_t at) {
@@ -44,44 +43,7 @@ WideString HexResult(HRESULT result) {
 // a / b rounded to the nearest whole number, for non-negative a and positive b.
 long long RoundedDivide(long long a, long long b) { return (a + b / 2) / b; }
 
-// ---- data checks: GDI trusts the sizes inside a picture, so they are checked first ----
-
-// The length of a whole enhanced metafile: a header record with the signature, records
-// of four-byte multiples inside the size the header gives, and an end record last.
-// Zero when the data does not hold together.
-size_t EnhancedMetafileLength(const ByteString& bytes) {
-  if (bytes.size() < kEnhHeaderMinimum || Read32(bytes, 0) != EMR_HEADER ||
-      Read32(bytes, 40) != ENHMETA_SIGNATURE)
-    return 0;
-  size_t length = Read32(bytes, 48);
-  if (length > bytes.size() || Read32(bytes, 4) < kEnhHeaderMinimum) return 0;
-  size_t at = 0;
-  while (at + 8 <= length) {
-    uint32_t type = Read32(bytes, at);
-    uint32_t size = Read32(bytes, at + 4);
-    if (size < 8 || size % 4 != 0 || size > length - at) return 0;
-    at += size;
-    if (type == EMR_EOF) return at == length ? length : 0;
-  }
-  return 0;
-}
-
-// The length of a Windows metafile without placeable header: a header of nine words,
-// then records whose sizes (in words) stay inside the data, up to the end record.
-size_t WindowsMetafileLength(const ByteString& bytes) {
-  if (bytes.size() < kWinHeaderSize) return 0;
-  uint16_t type = Read16(bytes, 0);
-  if ((type != 1 && type != 2) || Read16(bytes, 2) != kWinHeaderSize / 2) return 0;
-  size_t at = kWinHeaderSize;
-  while (at + 6 <= bytes.size()) {
-    uint64_t size = static_cast<uint64_t>(Read32(bytes, at)) * 2;
-    uint16_t function = Read16(bytes, at + 4);
-    if (size < 6 || size > bytes.size() - at) return 0;
-    at += static_cast<size_t>(size);
-    if (function == 0) return at;  // META_EOF
-  }
-  return 0;
-}
+// ---- bitmaps: GDI trusts the sizes inside a picture, so they are checked first ----
 
 // A bitmap as StretchDIBits takes it: a plain header, room for every colour (or the
 // three masks of BI_BITFIELDS), and bits that are known to be long enough.
@@ -106,59 +68,118 @@ uint64_t DibRowBytes(long long width, int bitsPerPixel) {
   return static_cast<uint64_t>((width * bitsPerPixel + 31) / 32 * 4);
 }
 
-// A packed DIB (\dibitmap): a BITMAPCOREHEADER, BITMAPINFOHEADER or one of its later
-// versions, masks or colours, then the bits.
-bool ReadDib(const ByteString& bytes, SourceBitmap& source, WideString& failure) {
-  auto refuse = [&failure](const char* reason) {
-    failure = WideFromAscii(reason);
-    return false;
+bool Refuse(WideString& failure, const char* reason) {
+  failure = WideFromAscii(reason);
+  return false;
+}
+
+// Run-length data (BI_RLE8, BI_RLE4) expanded into uncompressed rows, bottom row first,
+// so that GDI never expands it itself: pixels the data skips stay colour 0, runs past the
+// edge are cut. False when an absolute run is cut off.
+bool ExpandRunLength(const unsigned char* data, size_t length, SourceBitmap& source) {
+  const int depth = source.info.header.biBitCount;
+  const long long width = source.width(), height = source.height();
+  const size_t stride = static_cast<size_t>(DibRowBytes(width, depth));
+  source.ownBits.assign(stride * static_cast<size_t>(height), 0);
+  long long x = 0, y = 0;
+  auto put = [&](unsigned index) {
+    if (x < width && y < height) {
+      BYTE* row = source.ownBits.data() + static_cast<size_t>(y) * stride;
+      if (depth == 8)
+        row[x] = static_cast<BYTE>(index);
+      else
+        row[x / 2] |= static_cast<BYTE>(x % 2 ? index & 0x0F : (index & 0x0F) << 4);
+    }
+    ++x;
   };
-  if (bytes.size() < 4) return refuse("the bitmap is shorter than its header");
+  size_t at = 0;
+  while (at + 2 <= length && y < height) {
+    const unsigned count = data[at], value = data[at + 1];
+    at += 2;
+    if (count > 0) {  // a run of one index (RLE4: two alternating)
+      for (unsigned i = 0; i < count && x < width; ++i)
+        put(depth == 8 ? value : (i % 2 ? value : value >> 4));
+    } else if (value == 0) {  // end of the line
+      x = 0;
+      ++y;
+    } else if (value == 1) {  // end of the bitmap
+      break;
+    } else if (value == 2) {  // a jump right and up
+      if (at + 2 > length) return false;
+      x += data[at];
+      y += data[at + 1];
+      at += 2;
+    } else {  // so many indices as they are, padded to a whole word
+      const size_t bytes = depth == 8 ? value : (value + 1) / 2;
+      if (length - at < bytes) return false;
+      for (unsigned i = 0; i < value; ++i)
+        put(depth == 8 ? data[at + i] : (i % 2 ? data[at + i / 2] : data[at + i / 2] >> 4));
+      at += (bytes + 1) & ~static_cast<size_t>(1);
+    }
+  }
+  source.info.header.biCompression = BI_RGB;
+  source.info.header.biSizeImage = 0;
+  source.bits = source.ownBits.data();
+  return true;
+}
+
+// A packed DIB (\dibitmap): a header of a size irun::IsDibHeaderSize takes, masks or
+// colours, then the bits. Every field is checked against the bytes there before GDI
+// sees any of it.
+bool ReadDib(const ByteString& bytes, SourceBitmap& source, WideString& failure) {
+  if (bytes.size() < 4) return Refuse(failure, "the bitmap is shorter than its header");
   const size_t headerSize = Read32(bytes, 0);
+  if (!irun::IsDibHeaderSize(static_cast<uint32_t>(headerSize)))
+    return Refuse(failure, "the bitmap has a header of an unknown kind");
+  if (bytes.size() < headerSize) return Refuse(failure, "the bitmap is shorter than its header");
   const bool core = headerSize == sizeof(BITMAPCOREHEADER);
-  if (!core && headerSize != 40 && headerSize != 52 && headerSize != 56 && headerSize != 108 &&
-      headerSize != 124)
-    return refuse("the bitmap has a header of an unknown kind");
-  if (bytes.size() < headerSize) return refuse("the bitmap is shorter than its header");
+  const bool os2 = headerSize == 64;  // OS/2 2.x: the first 40 bytes as BITMAPINFOHEADER
 
   BITMAPINFOHEADER& header = source.info.header;
   header.biSize = sizeof(BITMAPINFOHEADER);
   long long width, height;
   int planes;
+  DWORD compression = BI_RGB;
+  uint64_t imageSize = 0, colorsUsed = 0;
   if (core) {
     width = Read16(bytes, 4);
     height = Read16(bytes, 6);
     planes = Read16(bytes, 8);
     header.biBitCount = Read16(bytes, 10);
-    header.biCompression = BI_RGB;
   } else {
     width = static_cast<int32_t>(Read32(bytes, 4));
     height = static_cast<int32_t>(Read32(bytes, 8));
     planes = Read16(bytes, 12);
     header.biBitCount = Read16(bytes, 14);
-    header.biCompression = Read32(bytes, 16);
-    header.biSizeImage = Read32(bytes, 20);
+    compression = Read32(bytes, 16);
+    imageSize = Read32(bytes, 20);
+    colorsUsed = Read32(bytes, 32);
   }
   const int depth = header.biBitCount;
-  const DWORD compression = header.biCompression;
-  if (planes != 1 || !IsDepth(depth)) return refuse("the bitmap has an unknown colour depth");
-  if (width <= 0 || height == 0 || width > INT_MAX / 32 || height < -(INT_MAX / 32) ||
-      height > INT_MAX / 32)
-    return refuse("the bitmap has no size or an impossible one");
+  if (planes != 1 || !IsDepth(depth) || (core && (depth == 16 || depth == 32)))
+    return Refuse(failure, "the bitmap has an unknown colour depth");
+  if (width <= 0 || height == 0 || width > kMaxPictureSide * 8LL ||
+      std::llabs(height) > kMaxPictureSide * 8LL)
+    return Refuse(failure, "the bitmap has no size or an impossible one");
   const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
-  if (!(compression == BI_RGB || (compression == BI_BITFIELDS && (depth == 16 || depth == 32)) ||
-        (compression == BI_RLE8 && depth == 8) || (compression == BI_RLE4 && depth == 4)))
-    return refuse("the bitmap is compressed in a way not drawn here");
-  if (rle && height < 0) return refuse("a run-length bitmap cannot be top-down");
+  const bool masks = compression == BI_BITFIELDS && !os2 && (depth == 16 || depth == 32);
+  if (!(compression == BI_RGB || masks || (compression == BI_RLE8 && depth == 8) ||
+        (compression == BI_RLE4 && depth == 4)))
+    return Refuse(failure, "the bitmap is compressed in a way not drawn here");
+  if (rle && height < 0) return Refuse(failure, "a run-length bitmap cannot be top-down");
+  // Expanded run-length data takes room of its own, however few bytes describe it.
+  if (rle && width * std::llabs(height) > kMaxPicturePixels)
+    return Refuse(failure, "the run-length bitmap is too large to expand");
   header.biWidth = static_cast<LONG>(width);
   header.biHeight = static_cast<LONG>(height);
   header.biPlanes = 1;
+  header.biCompression = compression;
 
   size_t at = headerSize;
-  if (compression == BI_BITFIELDS) {
+  if (masks) {
     // Masks follow a BITMAPINFOHEADER; later headers hold them at the same place.
     if (headerSize == 40) {
-      if (bytes.size() - at < 12) return refuse("the bitmap's colour masks are cut off");
+      if (bytes.size() - at < 12) return Refuse(failure, "the bitmap's colour masks are cut off");
       at += 12;
     }
     for (int i = 0; i < 3; ++i) {
@@ -166,13 +187,12 @@ bool ReadDib(const ByteString& bytes, SourceBitmap& source, WideString& failure)
       std::memcpy(&source.info.colors[i], &mask, sizeof(mask));
     }
   }
-  const uint64_t colorsUsed = core ? 0 : Read32(bytes, 32);
   const uint64_t tableColors = colorsUsed ? colorsUsed : (depth <= 8 ? 1u << depth : 0);
   if (depth <= 8 && tableColors > (1u << depth))
-    return refuse("the bitmap has more colours than its depth holds");
+    return Refuse(failure, "the bitmap has more colours than its depth holds");
   const size_t entrySize = core ? 3 : 4;
-  if (tableColors * entrySize > bytes.size() - at)
-    return refuse("the bitmap's colours are cut off");
+  if (tableColors > (bytes.size() - at) / entrySize)
+    return Refuse(failure, "the bitmap's colours are cut off");
   if (depth <= 8) {
     // Colours the table leaves out stay black; the full table keeps GDI inside it.
     for (size_t i = 0; i < tableColors; ++i) {
@@ -185,16 +205,19 @@ bool ReadDib(const ByteString& bytes, SourceBitmap& source, WideString& failure)
   at += static_cast<size_t>(tableColors * entrySize);  // a table above 8 bits is a hint
 
   const uint64_t available = bytes.size() - at;
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data()) + at;
   if (rle) {
-    uint64_t length = header.biSizeImage ? header.biSizeImage : available;
-    if (length == 0 || length > available) return refuse("the bitmap's bits are cut off");
-    header.biSizeImage = static_cast<DWORD>(length);
-  } else {
-    if (DibRowBytes(width, depth) * static_cast<uint64_t>(std::llabs(height)) > available)
-      return refuse("the bitmap's bits are cut off");
-    header.biSizeImage = 0;
+    const uint64_t length = imageSize ? imageSize : available;
+    if (length == 0 || length > available)
+      return Refuse(failure, "the bitmap's bits are cut off");
+    if (!ExpandRunLength(data, static_cast<size_t>(length), source))
+      return Refuse(failure, "the bitmap's run-length data is cut off");
+    return true;
   }
-  source.bits = bytes.data() + at;
+  if (DibRowBytes(width, depth) * static_cast<uint64_t>(std::llabs(height)) > available)
+    return Refuse(failure, "the bitmap's bits are cut off");
+  header.biSizeImage = 0;
+  source.bits = data;
   return true;
 }
 
@@ -204,27 +227,25 @@ constexpr BYTE kVgaColors[16][3] = {{0, 0, 0},       {128, 0, 0},   {0, 128, 0},
                                     {128, 128, 128}, {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
                                     {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
 
-// A device-dependent bitmap (\wbitmap): only bits, rows padded to 16 bits, top row first.
+// A device-dependent bitmap (\wbitmap): only bits, top row first, of the depth and row
+// length the RTF states (\wbmbitspixel, default 1; \wbmplanes, default 1, the only
+// number of planes drawn; \wbmwidthbytes, default the width padded to 16 bits).
 bool ReadDeviceBitmap(const PictureData& picture, SourceBitmap& source, WideString& failure) {
-  auto refuse = [&failure](const char* reason) {
-    failure = WideFromAscii(reason);
-    return false;
-  };
   const long long width = picture.pixelWidth, height = picture.pixelHeight;
-  if (width <= 0 || height <= 0 || width > INT_MAX / 32 || height > INT_MAX / 32)
-    return refuse("the bitmap has no size or an impossible one");
-  const uint64_t size = picture.bytes.size();
-  if (size == 0 || size % static_cast<uint64_t>(height) != 0)
-    return refuse("the bitmap's bytes do not make whole rows");
-  const uint64_t rowBytes = size / static_cast<uint64_t>(height);
-  int depth = 0;
-  for (int candidate : {32, 24, 16, 8, 4, 1}) {
-    if (static_cast<uint64_t>((width * candidate + 15) / 16 * 2) == rowBytes) {
-      depth = candidate;
-      break;
-    }
-  }
-  if (depth == 0) return refuse("the bitmap's rows fit no colour depth");
+  if (width <= 0 || height <= 0 || width > kMaxPictureSide * 8LL ||
+      height > kMaxPictureSide * 8LL)
+    return Refuse(failure, "the bitmap has no size or an impossible one");
+  const int depth = picture.bitsPerPixel > 0 ? picture.bitsPerPixel : 1;
+  const int planes = picture.planes > 0 ? picture.planes : 1;
+  if (planes != 1 || !IsDepth(depth))
+    return Refuse(failure, "the bitmap has a colour depth not drawn here");
+  const uint64_t rowBytes = picture.widthBytes > 0
+                                ? static_cast<uint64_t>(picture.widthBytes)
+                                : static_cast<uint64_t>((width * depth + 15) / 16 * 2);
+  if (rowBytes * 8 < static_cast<uint64_t>(width * depth))
+    return Refuse(failure, "the bitmap's rows are shorter than its width");
+  if (rowBytes * static_cast<uint64_t>(height) > picture.bytes.size())
+    return Refuse(failure, "the bitmap's bits are cut off");
 
   BITMAPINFOHEADER& header = source.info.header;
   header.biSize = sizeof(BITMAPINFOHEADER);
@@ -248,34 +269,22 @@ bool ReadDeviceBitmap(const PictureData& picture, SourceBitmap& source, WideStri
     UniquePalette halftone(CreateHalftonePalette(screen.get()));
     PALETTEENTRY entries[256] = {};
     if (!halftone || GetPaletteEntries(halftone.get(), 0, 256, entries) == 0)
-      return refuse("the system gives no palette for an 8-bit bitmap");
+      return Refuse(failure, "the system gives no palette for an 8-bit bitmap");
     for (int i = 0; i < 256; ++i)
       colors[i] = RGBQUAD{entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
   }
-  // DIB rows are padded to 32 bits.
+  // DIB rows are padded to 32 bits; the RTF's rows may be longer or shorter than that.
   const size_t dibRow = static_cast<size_t>(DibRowBytes(width, depth));
+  const size_t copied = std::min(dibRow, static_cast<size_t>(rowBytes));
   source.ownBits.assign(dibRow * static_cast<size_t>(height), 0);
   for (size_t row = 0; row < static_cast<size_t>(height); ++row)
-    std::memcpy(source.ownBits.data() + row * dibRow, picture.bytes.data() + row * rowBytes,
-                static_cast<size_t>(rowBytes));
+    std::memcpy(source.ownBits.data() + row * dibRow,
+                picture.bytes.data() + row * static_cast<size_t>(rowBytes), copied);
   source.bits = source.ownBits.data();
   return true;
 }
 
 // ---- drawing ----
-
-bool PlayMetafile(HDC dc, HENHMETAFILE metafile, int width, int height, WideString& failure) {
-  if (!metafile) {
-    failure = u"Windows does not take the data as a metafile";
-    return false;
-  }
-  RECT area{0, 0, width, height};
-  if (!PlayEnhMetaFile(dc, metafile, &area)) {
-    failure = u"the metafile cannot be played";
-    return false;
-  }
-  return true;
-}
 
 bool DrawBitmap(HDC dc, const SourceBitmap& source, int width, int height, WideString& failure) {
   SetStretchBltMode(dc, HALFTONE);
@@ -289,43 +298,12 @@ bool DrawBitmap(HDC dc, const SourceBitmap& source, int width, int height, WideS
   return true;
 }
 
-// The metafile's extents in 0.01 mm: from the goal size, else the size the RTF gives.
-LONG MetafileExtent(int goalTwips, int rtfSize) {
-  if (goalTwips > 0) return static_cast<LONG>(RoundedDivide(goalTwips * kHimetricPerInch, 1440));
-  return rtfSize > 0 ? rtfSize : 0;
-}
-
 bool DrawPicture(HDC dc, const PictureData& picture, int width, int height, WideString& failure) {
   const ByteString& bytes = picture.bytes;
   switch (picture.format) {
-    case IRUN_PICTURE_EMF: {
-      size_t length = EnhancedMetafileLength(bytes);
-      if (length == 0) {
-        failure = u"the enhanced metafile is broken";
-        return false;
-      }
-      UniqueEnhMetafile metafile(SetEnhMetaFileBits(static_cast<UINT>(length),
-                                                    reinterpret_cast<const BYTE*>(bytes.data())));
-      return PlayMetafile(dc, metafile.get(), width, height, failure);
-    }
-    case IRUN_PICTURE_WMF: {
-      size_t length = WindowsMetafileLength(bytes);
-      if (length == 0) {
-        failure = u"the Windows metafile is broken";
-        return false;
-      }
-      // \wmetafile without a number means MM_TEXT; anything out of range is taken as the
-      // scalable mode that rich edit writes.
-      LONG mode = picture.mappingMode >= MM_TEXT && picture.mappingMode <= MM_ANISOTROPIC
-                      ? picture.mappingMode
-                      : MM_ANISOTROPIC;
-      METAFILEPICT format{mode, MetafileExtent(picture.goalWidth, picture.pixelWidth),
-                          MetafileExtent(picture.goalHeight, picture.pixelHeight), nullptr};
-      UniqueEnhMetafile metafile(SetWinMetaFileBits(static_cast<UINT>(length),
-                                                    reinterpret_cast<const BYTE*>(bytes.data()),
-                                                    nullptr, &format));
-      return PlayMetafile(dc, metafile.get(), width, height, failure);
-    }
+    case IRUN_PICTURE_EMF: return PlayEnhancedMetafile(dc, bytes, width, height, failure);
+    case IRUN_PICTURE_WMF:
+      return PlayWindowsMetafile(dc, bytes, picture.mappingMode, width, height, failure);
     case IRUN_PICTURE_DIB: {
       SourceBitmap source;
       return ReadDib(bytes, source, failure) && DrawBitmap(dc, source, width, height, failure);
@@ -416,14 +394,6 @@ bool EncodePng(const BYTE* pixels, int width, int height, ByteString& png, WideS
 
 bool IsMetafile(int format) { return format == IRUN_PICTURE_EMF || format == IRUN_PICTURE_WMF; }
 
-// One side from the RTF: the goal in twips, else the size the RTF gives (0.01 mm for
-// metafiles, pixels otherwise); 0 when neither is there.
-long long SideFromRtf(int goalTwips, int rtfSize, bool metafile) {
-  if (goalTwips > 0) return std::max(1LL, RoundedDivide(goalTwips, kTwipsPerPixel));
-  if (rtfSize <= 0) return 0;
-  return metafile ? std::max(1LL, RoundedDivide(rtfSize * kScreenDpi, kHimetricPerInch)) : rtfSize;
-}
-
 // The size a picture's own header gives, for sides the RTF leaves without one.
 void SizeFromHeader(const PictureData& picture, long long& width, long long& height) {
   const ByteString& bytes = picture.bytes;
@@ -445,12 +415,6 @@ void SizeFromHeader(const PictureData& picture, long long& width, long long& hei
     width = right > left ? RoundedDivide((right - left) * kScreenDpi, kHimetricPerInch) : 0;
     height = bottom > top ? RoundedDivide((bottom - top) * kScreenDpi, kHimetricPerInch) : 0;
   }
-}
-
-int Scaled(long long side, int percent) {
-  if (side <= 0) return 0;
-  if (percent > 0) side = RoundedDivide(side * percent, 100);
-  return static_cast<int>(std::clamp(side, 1LL, static_cast<long long>(INT_MAX)));
 }
 
 }  // namespace
@@ -492,11 +456,22 @@ bool RenderPictureAsPng(const PictureData& picture, int width, int height, ByteS
 }
 
 void PictureDisplaySize(const PictureData& picture, int& width, int& height) {
-  const bool metafile = IsMetafile(picture.format);
-  long long w = SideFromRtf(picture.goalWidth, picture.pixelWidth, metafile);
-  long long h = SideFromRtf(picture.goalHeight, picture.pixelHeight, metafile);
+  const irun::PictureUnits units =
+      IsMetafile(picture.format) ? irun::PictureUnits::kHimetric : irun::PictureUnits::kPixels;
+  width = irun::PictureDisplaySide(picture.goalWidth, picture.pixelWidth, units, picture.scaleX,
+                                   static_cast<int>(kScreenDpi));
+  height = irun::PictureDisplaySide(picture.goalHeight, picture.pixelHeight, units,
+                                    picture.scaleY, static_cast<int>(kScreenDpi));
+  if (width > 0 && height > 0) return;
+  // Sides the RTF leaves without a size take the picture's own, scaled the same way.
   long long headerWidth = 0, headerHeight = 0;
-  if (w == 0 || h == 0) SizeFromHeader(picture, headerWidth, headerHeight);
-  width = Scaled(w ? w : headerWidth, picture.scaleX);
-  height = Scaled(h ? h : headerHeight, picture.scaleY);
+  SizeFromHeader(picture, headerWidth, headerHeight);
+  auto fromHeader = [](long long side, int percent) {
+    return side > 0 && side <= INT_MAX ? irun::PictureDisplaySide(0, static_cast<int>(side),
+                                                                  irun::PictureUnits::kPixels,
+                                                                  percent, 96)
+                                       : 0;
+  };
+  if (width == 0) width = fromHeader(headerWidth, picture.scaleX);
+  if (height == 0) height = fromHeader(headerHeight, picture.scaleY);
 }

@@ -12,4 +12,6 @@ struct PictureData {
   int goalWidth = 0, goalHeight = 0;    // twips, 0 when absent
   int scaleX = 100, scaleY = 100;       // percent
   int mappingMode = 0;                  // \wmetafileN
+  int bitsPerPixel = 0, planes = 0;     // \wbmbitspixel \wbmplanes: 0 when absent
+  int widthBytes = 0;                   // \wbmwidthbytes: 0 when absent
 };

@@ -33,8 +33,11 @@ class SessionGuard {
   SessionGuard(const UniqueModule& library, IrunSession session)
       : close_(FindFunction<EXBufferCloseSessionProc>(library, "EXBufferCloseSession")),
         session_(session) {}
-  ~SessionGuard() {
+  ~SessionGuard() { Close(); }
+  // Ends the session now: its document is no more needed.
+  void Close() {
     if (close_) close_(session_);
+    close_ = nullptr;
   }
   SessionGuard(const SessionGuard&) = delete;
   SessionGuard& operator=(const SessionGuard&) = delete;
@@ -102,9 +105,41 @@ std::vector<PictureData> SessionPictures(const UniqueModule& library, IrunSessio
     picture.scaleX = record.scaleX;
     picture.scaleY = record.scaleY;
     picture.mappingMode = record.mappingMode;
+    picture.bitsPerPixel = record.bitsPerPixel;
+    picture.planes = record.planes;
+    picture.widthBytes = record.widthBytes;
     pictures.push_back(std::move(picture));
   }
   return pictures;
+}
+
+// The session's document as UTF-16, made in the memory of the result: the bytes are
+// fetched into its upper half and widened in place from the front, so that the page is
+// not held twice more while it changes form. The converter writes ASCII; from the first
+// byte beyond it, the rest goes through the ANSI code page instead. False when there is
+// not memory enough.
+bool FetchBody(EXBufferGetBodyProc getBody, IrunSession session, size_t size, WideString& html) {
+  WideString text;
+  try {
+    text.resize(size);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  char* bytes = reinterpret_cast<char*>(&text[0]) + size;  // the upper half
+  getBody(session, bytes);
+  // Character i covers bytes 2i and 2i + 1, below byte size + i that is read for it.
+  for (size_t i = 0; i < size; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (byte >= 0x80) {
+      const ByteString rest(bytes + i, size - i);
+      text.resize(i);
+      text += BytesToWide(rest, kCodePageAnsi);
+      break;
+    }
+    text[i] = byte;
+  }
+  html.swap(text);
+  return true;
 }
 
 bool Fail(WideString* failure, WideString text) {
@@ -141,16 +176,19 @@ bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failu
   if (bodySize < 0) {
     return Fail(failure, u"The converter reported a page of " + WideNumber(bodySize) + u" bytes");
   }
-  std::unique_ptr<char[]> body(new (std::nothrow) char[static_cast<size_t>(bodySize) + 1]());
-  if (!body) {
+  const auto getBody = FindFunction<EXBufferGetBodyProc>(library, "EXBufferGetBody");
+  if (!getBody) return Fail(failure, Lacks("EXBufferGetBody"));
+  WideString text;
+  if (!FetchBody(getBody, session, static_cast<size_t>(bodySize), text)) {
     return Fail(failure, u"Not enough memory for the converted page (" + WideNumber(bodySize) +
                              u" bytes)");
   }
-  const auto getBody = FindFunction<EXBufferGetBodyProc>(library, "EXBufferGetBody");
-  if (!getBody) return Fail(failure, Lacks("EXBufferGetBody"));
-  getBody(session, body.get());
-  html = BytesToWide(body.get(), kCodePageAnsi);
   if (pictures) *pictures = SessionPictures(library, session);
+  closer.Close();  // the converter's copy of the page goes before more work on this one
+  // A zero byte ends the document, as it ends the text it is read as.
+  const size_t end = text.find(u'\0');
+  if (end != WideString::npos) text.resize(end);
+  html.swap(text);
   return true;
 }
 

@@ -140,9 +140,8 @@ void SendDialog::OnInitDialog() {
   SendMessageW(richEdit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN,
                MAKELPARAM(kRichEditMargin, kRichEditMargin));
   ShowHostLink();
-  LoadHostText();
   SendMessageW(richEdit, EM_AUTOURLDETECT, TRUE, 0);
-  if (!hostRtf.empty()) LoadRichEditRtf(richEdit, hostRtf);
+  LoadHostText(richEdit);
   SetFocus(GetDlgItem(window, IDOK));
   PrepareLogList(GetDlgItem(window, IDC_LOG_LIST));
   // The host's character positions, although the text here may start at its selection.
@@ -203,9 +202,7 @@ void SendDialog::WriteOpeningLog(const WideString& caption) {
   if (!tags.empty()) AddLogLine(window, u"Tags: " + tags);
   // The host's page had text that could not be copied (memory ran out): an empty dialog
   // must not look like an empty page.
-  if (hostRtf.empty() && nodeKind != kNodeHtmlOnly &&
-      RichEditTextLength(hostEditorWindow, hostPart_) > 0)
-    AddLogLine(window, u"ERROR: Cannot copy the page's text from Yarrin");
+  if (hostTextLost_) AddLogLine(window, u"ERROR: Cannot copy the page's text from Yarrin");
 }
 
 void SendDialog::ShowHostLink() {
@@ -224,13 +221,19 @@ WideString SendDialog::GetHostPageLink() {
   return HostNodeLink(documentPath, HostCurrentNode());
 }
 
-void SendDialog::LoadHostText() {
+// The host's text goes into the dialog's rich edit through a copy as RTF that lives
+// only while it loads: the rich edit keeps the page, and a send captures it anew.
+void SendDialog::LoadHostText(HWND richEdit) {
   if (nodeKind == kNodeHtmlOnly) return;  // there is no rich text to show
   HostCommand(kHostBeforeEditorRead, 0, nullptr);
   CHARRANGE selection = SelectionOf(hostEditorWindow);
   hostPart_ = selection.cpMin == selection.cpMax ? RichEditPart::kWholeText
                                                  : RichEditPart::kSelection;
-  hostRtf = CaptureRichEditRtf(hostEditorWindow, hostPart_);
+  const ByteString hostRtf = CaptureRichEditRtf(hostEditorWindow, hostPart_);
+  if (!hostRtf.empty())
+    LoadRichEditRtf(richEdit, hostRtf);
+  else
+    hostTextLost_ = RichEditTextLength(hostEditorWindow, hostPart_) > 0;
 }
 
 void SendDialog::WarnIfNotTextNode() {

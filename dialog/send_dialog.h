@@ -25,7 +25,6 @@ class SendDialog {
   // HTML code of the host's node.
   void SendNote(const WideString* htmlCode);
 
-  ByteString hostRtf;        // the host text as RTF, captured while opening
   int nodeKind;              // the node's kind when the command ran
   WideString displayName;    // the plug-in's display name, copied at construction
   WideString nodeTitle;      // the host node's title, read while opening
@@ -39,6 +38,7 @@ class SendDialog {
 
   SendingState* sending_ = nullptr;  // the send under way (waiting for ENScript, say)
   RichEditPart hostPart_ = RichEditPart::kWholeText;  // what was taken from the host
+  bool hostTextLost_ = false;  // the host's page had text that could not be copied
 
   static INT_PTR CALLBACK SendDialogProc(HWND dialog, UINT message, WPARAM wParam,
                                          LPARAM lParam);
@@ -52,7 +52,7 @@ class SendDialog {
   void SendForNodeKind();
   void SendHtmlCode();
   SendRequest NewSendRequest(const WideString* htmlCode);
-  void LoadHostText();
+  void LoadHostText(HWND richEdit);
   void ShowHostLink();
   WideString GetHostPageLink();
   void WarnIfNotTextNode();

@@ -5,6 +5,7 @@
 #include "byte_scan.h"
 #include "irun_marker.h"
 #include "picture_data.h"
+#include "picture_rules.h"
 
 namespace irun {
 
@@ -142,10 +143,14 @@ std::string HtmlWriter::PictureReference(const Picture& picture) {
   out_.Raw("<img src=\"");
   out_.Raw(name);
   out_.Raw("\"");
-  long long width = picture.goalWidth > 0 ? Pixels(picture.goalWidth) : picture.pixelWidth;
-  long long height = picture.goalHeight > 0 ? Pixels(picture.goalHeight) : picture.pixelHeight;
-  width = width * picture.scaleX / 100;
-  height = height * picture.scaleY / 100;
+  const PictureUnits units = picture.type == PictureType::kEmf || picture.type == PictureType::kWmf
+                                ? PictureUnits::kHimetric
+                                : PictureUnits::kPixels;
+  const int dpi = options_.dotsPerInch;
+  const int width =
+      PictureDisplaySide(picture.goalWidth, picture.pixelWidth, units, picture.scaleX, dpi);
+  const int height =
+      PictureDisplaySide(picture.goalHeight, picture.pixelHeight, units, picture.scaleY, dpi);
   if (width > 0 && height > 0) {
     out_.Raw(" width=\"");
     out_.Number(width);

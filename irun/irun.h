@@ -81,7 +81,7 @@ int32_t IRUN_CALL EXBufferCloseSession(IrunSession session);
 #define IRUN_PICTURE_DIB 5     /* \dibitmap: BITMAPINFO and bits, no file header */
 #define IRUN_PICTURE_BITMAP 6  /* \wbitmap: the bits of a device-dependent bitmap */
 
-/* One picture. The same layout in 32 and 64 bits: 32-bit fields, then the name. */
+/* One picture. The same layout in 32 and 64 bits: 32-bit fields, the name, three more. */
 typedef struct IrunPictureInfo {
   int32_t size;         /* set by the caller: sizeof(IrunPictureInfo) */
   int32_t format;       /* IRUN_PICTURE_... */
@@ -94,13 +94,17 @@ typedef struct IrunPictureInfo {
   int32_t scaleY;
   int32_t mappingMode;  /* \wmetafile<N>: the metafile's mapping mode; 0 for other formats */
   char name[32];        /* "_img_<n>.<ext>" as the <img> refers to it, zero-terminated */
+  int32_t bitsPerPixel; /* \wbmbitspixel, \wbmplanes, \wbmwidthbytes of a \wbitmap: bits a */
+  int32_t planes;       /* pixel, colour planes and bytes a row; 0 where the RTF gives none */
+  int32_t widthBytes;
 } IrunPictureInfo;
 
 #ifdef __cplusplus
 static_assert(offsetof(IrunPictureInfo, format) == 4, "IrunPictureInfo layout");
 static_assert(offsetof(IrunPictureInfo, mappingMode) == 36, "IrunPictureInfo layout");
 static_assert(offsetof(IrunPictureInfo, name) == 40, "IrunPictureInfo layout");
-static_assert(sizeof(IrunPictureInfo) == 72, "IrunPictureInfo layout");
+static_assert(offsetof(IrunPictureInfo, bitsPerPixel) == 72, "IrunPictureInfo layout");
+static_assert(sizeof(IrunPictureInfo) == 84, "IrunPictureInfo layout");
 #endif
 
 /* *count is the number of pictures of the session's last document (0 before any). */

@@ -57,6 +57,9 @@ struct Picture {
   int scaleX = 100;  // \picscalex, \picscaley: percent
   int scaleY = 100;
   int mappingMode = 0;  // \wmetafile<N>: the metafile's mapping mode; 0 for other types
+  int bitsPerPixel = 0;  // \wbmbitspixel, \wbmplanes, \wbmwidthbytes; 0 when not given
+  int planes = 0;
+  int widthBytes = 0;
 };
 
 struct ConvertStats {

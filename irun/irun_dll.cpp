@@ -224,6 +224,9 @@ extern "C" int32_t IRUN_CALL EXBufferGetPictureInfo(IrunSession session, int32_t
     info->scaleX = picture->scaleX;
     info->scaleY = picture->scaleY;
     info->mappingMode = picture->mappingMode;
+    info->bitsPerPixel = picture->bitsPerPixel;
+    info->planes = picture->planes;
+    info->widthBytes = picture->widthBytes;
     std::memcpy(info->name, picture->name.c_str(), picture->name.size() + 1);
     return IRUN_OK;
   } catch (...) {

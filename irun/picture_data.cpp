@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "picture_rules.h"
+
 namespace irun {
 
 namespace {
@@ -114,9 +116,7 @@ bool IsWholePicture(PictureType type, const std::vector<unsigned char>& data) {
       // A bitmap information header of one of the known sizes.
       if (size < 12) return false;
       const uint32_t header = Little32(data, 0);
-      return (header == 12 || header == 40 || header == 52 || header == 56 || header == 64 ||
-              header == 108 || header == 124) &&
-             header <= size;
+      return IsDibHeaderSize(header) && header <= size;
     }
     case PictureType::kBitmap:
     case PictureType::kOther:

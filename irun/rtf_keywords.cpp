@@ -142,6 +142,9 @@ KeywordTable::KeywordTable() {
   word("pichgoal", Keyword::kPichgoal);
   word("picscalex", Keyword::kPicscalex);
   word("picscaley", Keyword::kPicscaley);
+  word("wbmbitspixel", Keyword::kWbmbitspixel);
+  word("wbmplanes", Keyword::kWbmplanes);
+  word("wbmwidthbytes", Keyword::kWbmwidthbytes);
 
   word("par", Keyword::kPar);
   word("page", Keyword::kPage);

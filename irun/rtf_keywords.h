@@ -32,7 +32,7 @@ enum class Keyword : uint8_t {
   kTrowd, kCellx, kCell, kNestcell, kRow, kNestrow,
   // pictures
   kPngblip, kJpegblip, kEmfblip, kWmetafile, kDibitmap, kBitmap, kPicw, kPich, kPicwgoal, kPichgoal,
-  kPicscalex, kPicscaley,
+  kPicscalex, kPicscaley, kWbmbitspixel, kWbmplanes, kWbmwidthbytes,
   // breaks and characters
   kPar, kPage, kSect, kLine, kTab, kCharacter,
 };

@@ -681,6 +681,9 @@ void RtfReader::PictureWord(Keyword id, bool hasParam, int param) {
     case Keyword::kPichgoal: picture_.goalHeight = std::clamp(param, 0, 1000000); return;
     case Keyword::kPicscalex: picture_.scaleX = std::clamp(param, 1, 10000); return;
     case Keyword::kPicscaley: picture_.scaleY = std::clamp(param, 1, 10000); return;
+    case Keyword::kWbmbitspixel: picture_.bitsPerPixel = std::clamp(param, 0, 64); return;
+    case Keyword::kWbmplanes: picture_.planes = std::clamp(param, 0, 64); return;
+    case Keyword::kWbmwidthbytes: picture_.widthBytes = std::clamp(param, 0, 1 << 20); return;
     default:
       return;
   }

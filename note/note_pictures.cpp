@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "convert/picture_png.h"
 #include "evernote/md5.h"
@@ -50,15 +51,6 @@ void ImageSize(const ByteString& bytes, const std::string& mime, int& width, int
   }
 }
 
-int Number(WideView text) {
-  int value = 0;
-  for (char16_t c : text) {
-    if (c < u'0' || c > u'9' || value > 100000) return 0;
-    value = value * 10 + (c - u'0');
-  }
-  return value;
-}
-
 // The value of name="…" inside one tag; empty when absent.
 WideView AttributeValue(WideView tag, WideView name) {
   const WideString key = u" " + WideString(name) + u"=\"";
@@ -73,8 +65,8 @@ class PictureAttacher {
  public:
   PictureAttacher(const std::function<void(const WideString&)>& report) : report_(report) {}
 
-  std::vector<NoteResource> Attach(WideString& html, const std::vector<PictureData>& pictures) {
-    for (const PictureData& picture : pictures) byName_[picture.name] = &picture;
+  std::vector<NoteResource> Attach(WideString& html, std::vector<PictureData>& pictures) {
+    for (PictureData& picture : pictures) byName_[picture.name] = &picture;
     WideString out;
     size_t copied = 0;
     for (size_t at = html.find(kImageStart); at != WideString::npos;
@@ -88,14 +80,10 @@ class PictureAttacher {
       if (out.empty()) out.reserve(html.size());
       out.append(html, copied, at - copied);
       copied = end + 1;
-      int width = Number(AttributeValue(tag, u"width"));
-      int height = Number(AttributeValue(tag, u"height"));
-      const Attached& attached = AttachOnce(*found->second, width, height);
+      // The size comes from the picture's own data, not from the reference.
+      const Attached& attached = AttachOnce(*found->second);
       if (attached.leftOut) continue;
-      if (width <= 0 || height <= 0) {
-        width = attached.width;
-        height = attached.height;
-      }
+      const int width = attached.width, height = attached.height;
       out += u"<en-media type=\"" + WideFromAscii(attached.mime) + u"\" hash=\"" +
              WideFromAscii(attached.hash) + u"\"";
       if (width > 0 && height > 0)
@@ -111,11 +99,12 @@ class PictureAttacher {
 
  private:
   // The picture as a resource, made when it is first referred to.
-  const Attached& AttachOnce(const PictureData& picture, int& width, int& height) {
+  const Attached& AttachOnce(PictureData& picture) {
     auto done = attached_.find(&picture);
     if (done != attached_.end()) return done->second;
     Attached& attached = attached_[&picture];
-    if (width <= 0 || height <= 0) PictureDisplaySize(picture, width, height);
+    int width = 0, height = 0;
+    PictureDisplaySize(picture, width, height);
     attached.width = width;
     attached.height = height;
     NoteResource resource;
@@ -136,7 +125,7 @@ class PictureAttacher {
       if (resource.mime.empty()) {
         failure = u"its format is not one a note can show";
       } else {
-        resource.data = picture.bytes;
+        resource.data = std::move(picture.bytes);
         ImageSize(resource.data, resource.mime, resource.width, resource.height);
       }
     }
@@ -153,7 +142,7 @@ class PictureAttacher {
   }
 
   const std::function<void(const WideString&)>& report_;
-  std::map<ByteString, const PictureData*> byName_;
+  std::map<ByteString, PictureData*> byName_;
   std::map<const PictureData*, Attached> attached_;
   std::set<std::string> hashes_;
   std::vector<NoteResource> resources_;
@@ -161,7 +150,7 @@ class PictureAttacher {
 
 }  // namespace
 
-std::vector<NoteResource> AttachPictures(WideString& html, const std::vector<PictureData>& pictures,
+std::vector<NoteResource> AttachPictures(WideString& html, std::vector<PictureData>& pictures,
                                          const std::function<void(const WideString&)>& report) {
   if (pictures.empty()) return {};
   return PictureAttacher(report).Attach(html, pictures);

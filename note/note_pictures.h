@@ -14,6 +14,8 @@
 // hash and display size in place of every "<img src=\"<name>\" ...>" of html that refers
 // to it. A picture that cannot be made a resource is left out: its image references go,
 // and report gets a line naming it. References without picture data stay as they are.
-// Pictures with the same bytes share one resource. Linear in the length of html.
-std::vector<NoteResource> AttachPictures(WideString& html, const std::vector<PictureData>& pictures,
+// Pictures with the same bytes share one resource. Linear in the length of html. The
+// bytes of pictures that go as they are move into their resources (a page of photos is
+// not held twice), so those pictures are left without bytes.
+std::vector<NoteResource> AttachPictures(WideString& html, std::vector<PictureData>& pictures,
                                          const std::function<void(const WideString&)>& report);

@@ -54,6 +54,7 @@ inline void DestroyIconHandle(HICON icon) { DestroyIcon(icon); }
 inline void FreeSystemString(BSTR text) { SysFreeString(text); }
 inline void DeleteDcHandle(HDC dc) { DeleteDC(dc); }
 inline void DeleteEnhMetafileHandle(HENHMETAFILE metafile) { DeleteEnhMetaFile(metafile); }
+inline void DeleteMetafileHandle(HMETAFILE metafile) { DeleteMetaFile(metafile); }
 template <typename Interface>
 void ReleaseInterface(Interface* object) {
   object->Release();
@@ -76,6 +77,7 @@ using UniqueDc = UniqueHandle<HDC, DeleteDcHandle>;
 using UniqueBitmap = UniqueHandle<HBITMAP, DeleteGdiObject>;
 using UniquePalette = UniqueHandle<HPALETTE, DeleteGdiObject>;
 using UniqueEnhMetafile = UniqueHandle<HENHMETAFILE, DeleteEnhMetafileHandle>;
+using UniqueMetafile = UniqueHandle<HMETAFILE, DeleteMetafileHandle>;
 // A COM interface pointer we hold one reference of.
 template <typename Interface>
 using UniqueCom = UniqueHandle<Interface*, ReleaseInterface<Interface>>;

@@ -1,21 +1,26 @@
-// One send of a page that holds 20 MB of pictures (or the megabytes given): half as PNG
-// files, which go into the note as they are, half as 24-bit bitmaps, which are drawn and
-// encoded as PNG. The send operation is called as the dialog calls it; the time runs
-// from the call until ENScript has started, when the whole note is in memory. Run under
-// Wine:
+// One send of a page of pictures, for pages of 1 and 10 MB of RTF (or the megabytes
+// given), each in a fresh process: half the pictures' bytes PNG files, which go into the
+// note as they are, half 24-bit bitmaps, which are drawn and encoded as PNG. The send
+// operation is called as the dialog calls it, with its own copy of the page's RTF (as
+// the dialog captures one); the time runs from the call until ENScript has started, when
+// the whole note is in memory. Run under Wine:
 //
-//   bench/send/run.sh --pictures [MB]
+//   bench/send/run.sh --pictures [MB...]
 //
-// Prints the send time and the private memory in use when ENScript starts, beyond what
-// was in use before the page was made (the page's RTF is let go once it is converted).
+// Prints the send time, the private memory in use when ENScript starts and the peak the
+// send reached until then (peak_memory.h), beyond what was held before the send's copy
+// of the page was made, also as a multiple of the page's RTF.
 #include <windows.h>
 #include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
+#include <vector>
 #include <string>
 
+#include "bench/send/peak_memory.h"
 #include "note/send_note.h"
 #include "tests/enscript_fixture.h"
 
@@ -69,21 +74,23 @@ std::string Dib(int width, int height, int seed) {
   return dib;
 }
 
+// A page of about `megabytes` of RTF: the pictures' bytes are half of it (hex digits
+// take two characters a byte), half of those PNG files and half bitmaps.
 std::string PicturePage(double megabytes) {
   std::mt19937 rng(3);
-  const size_t half = static_cast<size_t>(megabytes * 1048576 / 2);
+  const size_t half = static_cast<size_t>(megabytes * 1048576 / 4);
   std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\pard\\fs20 ";
-  const size_t pngBytes = 2 * 1048576;
+  const size_t pngBytes = 256 * 1024;
   for (size_t done = 0; done < half; done += pngBytes) {
     rtf += "A photo: {\\pict\\pngblip\\picw1024\\pich768\\picwgoal7680\\pichgoal5760 ";
     AppendHex(rtf, PngOfSize(pngBytes, rng));
     rtf += "}\\par ";
   }
-  const int width = 1200, height = 1000;
+  const int width = 400, height = 300;
   size_t done = 0;
   for (int seed = 0; done < half; ++seed) {
     const std::string dib = Dib(width, height, seed);
-    rtf += "A screenshot: {\\pict\\dibitmap0\\picw1200\\pich1000\\picwgoal18000\\pichgoal15000 ";
+    rtf += "A screenshot: {\\pict\\dibitmap0\\picw400\\pich300\\picwgoal6000\\pichgoal4500 ";
     AppendHex(rtf, dib);
     rtf += "}\\par ";
     done += dib.size();
@@ -107,6 +114,8 @@ SIZE_T PrivateBytes() {
 struct Progress {
   unsigned long long started = 0;
   SIZE_T privateBytes = 0;
+  double peakBytes = 0;
+  PeakMemory peak;
   std::string lastLine;
 };
 
@@ -116,22 +125,23 @@ int RecordLine(const wchar_t* text, void* context) {
   if (line.rfind(L"ENScript started ", 0) == 0) {
     progress->started = NowIn100ns();
     progress->privateBytes = PrivateBytes();
+    progress->peakBytes = progress->peak.PeakSinceStart();
   }
   progress->lastLine.assign(line.begin(), line.end());
   if (std::getenv("BENCH_LOG")) std::printf("  log: %s\n", progress->lastLine.c_str());
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  const double megabytes = argc > 1 ? std::atof(argv[1]) : 20;
+int OneSend(double megabytes) {
   ScopedEnscript enscript(L"pictures-bench");
   Progress progress;
+  std::string page = PicturePage(megabytes);
   const SIZE_T before = PrivateBytes();
+  progress.peak.Start();
   SendRequest request;
   request.title = u"Pictures";
-  request.rtf = PicturePage(megabytes);
+  request.rtf = page;  // the send's own copy, as the dialog captures it
+  std::string().swap(page);
   request.logCallback = RecordLine;
   request.logContext = &progress;
   const double rtfMegabytes = request.rtf.size() / 1048576.0;
@@ -143,10 +153,24 @@ int main(int argc, char** argv) {
   }
   const auto notes = enscript.Notes();
   const size_t resources = notes.empty() ? 0 : notes[0].resources.size();
-  std::printf("%10s %10s %10s %12s %16s\n", "pictures", "RTF (MB)", "resources", "send (s)",
-              "MB in use");
-  std::printf("%10.1f %10.1f %10zu %12.3f %16.1f\n", megabytes, rtfMegabytes, resources,
+  const double peak = progress.peakBytes / 1048576.0;
+  std::printf("%10.1f %10zu %12.3f %16.1f %12.1f   peak %.1fx page\n", rtfMegabytes, resources,
               (progress.started - start) / 1e7,
-              progress.privateBytes > before ? (progress.privateBytes - before) / 1048576.0 : 0.0);
+              progress.privateBytes > before ? (progress.privateBytes - before) / 1048576.0 : 0.0,
+              peak, peak / rtfMegabytes);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--one") == 0) return OneSend(std::atof(argv[2]));
+  std::vector<std::string> sizes;
+  for (int i = 1; i < argc; ++i) sizes.push_back(argv[i]);
+  if (sizes.empty()) sizes = {"1", "10"};
+  std::printf("%10s %10s %12s %16s %12s\n", "RTF (MB)", "resources", "send (s)", "MB in use",
+              "peak (MB)");
+  for (const std::string& size : sizes)
+    if (RunFresh("--one " + size) != 0) return 1;
   return 0;
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Times one send under Wine:
 #   bench/send/run.sh [MB...]            pages of formatted text: 0.1, 1 and 10 MB by default
-#   bench/send/run.sh --pictures [MB]    a page with 20 MB of pictures (or MB)
+#   bench/send/run.sh --pictures [MB...] pages of pictures: 1 and 10 MB of RTF by default
+# Each size runs in a fresh process; each line ends with the send's peak memory as a
+# multiple of the page's RTF ("peak N.Nx page").
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 program=send_bench

@@ -3,16 +3,21 @@
 //
 //   bench/send/run.sh            (sizes 0.1, 1 and 10 MB)
 //
-// Prints the time per page and per MB, and the private memory the send holds when
-// ENScript starts (the RTF, the HTML and the ENEX file are all alive then).
+// Each size runs in a fresh process. Prints the time per page and per MB, the private
+// memory the send holds when ENScript starts (the RTF, the HTML and the ENEX file are all
+// alive then) and the peak the send reached from the press until then (peak_memory.h),
+// also as a multiple of the page's RTF.
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench/send/peak_memory.h"
 #include "testbed/test_host.h"
 #include "tests/enscript_fixture.h"
 
@@ -48,6 +53,8 @@ SIZE_T PrivateBytes(bool peak) {
 struct EnscriptStart {
   unsigned long long time = 0;
   SIZE_T privateBytes = 0;  // the whole note is in memory at this moment
+  double peakBytes = 0;     // the most the send held up to this moment
+  PeakMemory peak;
 };
 
 // The moment the import runner reports that ENScript has started: the log row is
@@ -60,6 +67,7 @@ LRESULT CALLBACK RecordEnscriptStart(HWND list, UINT message, WPARAM wParam, LPA
       auto* start = reinterpret_cast<EnscriptStart*>(context);
       start->time = NowIn100ns();
       start->privateBytes = PrivateBytes(false);
+      start->peakBytes = start->peak.PeakSinceStart();
     }
   }
   return DefSubclassProc(list, message, wParam, lParam);
@@ -68,11 +76,14 @@ LRESULT CALLBACK RecordEnscriptStart(HWND list, UINT message, WPARAM wParam, LPA
 struct Measurement {
   double seconds = -1;
   double megabytesInUse = 0;  // private bytes at ENScript's start beyond those before
+  double peakMegabytes = 0;   // the send's peak beyond what was held before the press
+  double pageMegabytes = 0;   // the page's RTF
 };
 
 Measurement TimeOneSend(size_t pageBytes) {
   ResetHost();
-  SetEditorRtf(FormattedPage(pageBytes));
+  const std::string page = FormattedPage(pageBytes);
+  SetEditorRtf(page);
   SelectInEditor(0, 0);
   RegisterPluginWithHost();
   Measurement result;
@@ -84,6 +95,7 @@ Measurement TimeOneSend(size_t pageBytes) {
     SetWindowSubclass(GetDlgItem(dialog, 1003), RecordEnscriptStart, 1,
                       reinterpret_cast<DWORD_PTR>(&started));
     before = PrivateBytes(false);
+    started.peak.Start();
     pressed = NowIn100ns();
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
@@ -95,27 +107,34 @@ Measurement TimeOneSend(size_t pageBytes) {
   result.seconds = (static_cast<double>(started.time) - static_cast<double>(pressed)) / 1e7;
   result.megabytesInUse =
       started.privateBytes > before ? (started.privateBytes - before) / 1048576.0 : 0;
+  result.peakMegabytes = started.peakBytes / 1048576.0;
+  result.pageMegabytes = page.size() / 1048576.0;
   return result;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<double> sizes;
-  for (int i = 1; i < argc; ++i) sizes.push_back(std::atof(argv[i]));
-  if (sizes.empty()) sizes = {0.1, 1, 10};
-  ScopedEnscript enscript(L"bench");  // registered for the whole run
-  std::printf("%10s %12s %12s %16s\n", "page (MB)", "send (s)", "s per MB", "MB held by send");
-  for (double megabytes : sizes) {
-    size_t bytes = static_cast<size_t>(megabytes * 1048576);
-    Measurement m = TimeOneSend(bytes);
+  // One size in this process: "--one MB".
+  if (argc == 3 && std::strcmp(argv[1], "--one") == 0) {
+    const double megabytes = std::atof(argv[2]);
+    ScopedEnscript enscript(L"bench");
+    Measurement m = TimeOneSend(static_cast<size_t>(megabytes * 1048576));
     if (m.seconds < 0) {
       std::printf("%10.1f   the send did not start ENScript\n", megabytes);
       return 1;
     }
-    std::printf("%10.1f %12.3f %12.3f %16.1f\n", megabytes, m.seconds, m.seconds / megabytes,
-                m.megabytesInUse);
-    std::fflush(stdout);
+    std::printf("%10.1f %12.3f %12.3f %16.1f %12.1f   peak %.1fx page\n", megabytes, m.seconds,
+                m.seconds / megabytes, m.megabytesInUse, m.peakMegabytes,
+                m.peakMegabytes / m.pageMegabytes);
+    return 0;
   }
+  std::vector<std::string> sizes;
+  for (int i = 1; i < argc; ++i) sizes.push_back(argv[i]);
+  if (sizes.empty()) sizes = {"0.1", "1", "10"};
+  std::printf("%10s %12s %12s %16s %12s\n", "page (MB)", "send (s)", "s per MB", "MB held by send",
+              "peak (MB)");
+  for (const std::string& size : sizes)
+    if (RunFresh("--one " + size) != 0) return 1;
   return 0;
 }

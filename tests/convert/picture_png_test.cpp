@@ -74,7 +74,15 @@ PictureData Picture(int format, const Bytes& bytes, int pixelWidth = 0, int pixe
   return picture;
 }
 
-// kPicture as a packed DIB: header of headerSize (12 or 40), bits of the given depth,
+// A device-dependent bitmap as \wbitmap states it: bits a pixel and bytes a row.
+PictureData Bitmap(const Bytes& bytes, int width, int height, int bitsPerPixel, int widthBytes) {
+  PictureData picture = Picture(IRUN_PICTURE_BITMAP, bytes, width, height);
+  picture.bitsPerPixel = bitsPerPixel;
+  picture.widthBytes = widthBytes;
+  return picture;
+}
+
+// kPicture as a packed DIB: header of headerSize (12, 40 or more), bits of the given depth,
 // bottom-up or top-down, each pixel repeated n times across and down. Depths up to 8
 // get a table of the eight colours.
 Bytes Dib(int headerSize, int depth, bool topDown, uint32_t compression = BI_RGB, int n = 1) {
@@ -86,6 +94,7 @@ Bytes Dib(int headerSize, int depth, bool topDown, uint32_t compression = BI_RGB
   } else {
     Put(b, 4 * n, 4), Put(b, topDown ? -2 * n : 2 * n, 4), Put(b, 1, 2), Put(b, depth, 2);
     Put(b, compression, 4), b.append(12, '\0'), Put(b, depth <= 8 ? 8 : 0, 4), Put(b, 0, 4);
+    b.append(headerSize - 40, '\0');
   }
   if (compression == BI_BITFIELDS) Put(b, 0xF800, 4), Put(b, 0x07E0, 4), Put(b, 0x001F, 4);
   // A core header has no count of colours: its table is full.
@@ -115,9 +124,11 @@ Bytes Dib(int headerSize, int depth, bool topDown, uint32_t compression = BI_RGB
 // All run on a thread that already has COM in the multithreaded apartment, as a host's
 // thread may.
 TEST(PicturePngTest, DrawsBitmapsOfEveryLayout) {
-  Bytes rows24;  // device-dependent: 12 bytes a row, already even
-  for (const auto& row : kPicture)
-    for (uint32_t color : row) Put(rows24, color, 3);
+  Bytes rows24, padded24;  // device-dependent: 12 bytes a row, or 12 and two more
+  for (const auto& row : kPicture) {
+    for (uint32_t color : row) Put(rows24, color, 3), Put(padded24, color, 3);
+    padded24 += Bytes("\x55\x55", 2);
+  }
   struct Case {
     const char* what;
     PictureData picture;
@@ -129,9 +140,11 @@ TEST(PicturePngTest, DrawsBitmapsOfEveryLayout) {
       {"DIB core header, 8 bits", Picture(IRUN_PICTURE_DIB, Dib(12, 8, false)), 1},
       {"DIB run-length, 8 bits", Picture(IRUN_PICTURE_DIB, Dib(40, 8, false, BI_RLE8)), 1},
       {"DIB stretched", Picture(IRUN_PICTURE_DIB, Dib(40, 24, false, BI_RGB, 2)), 10},
-      {"bitmap 24 bits", Picture(IRUN_PICTURE_BITMAP, rows24, 4, 2), 1},
-      // Two bytes a row fit one bit a pixel too, but four fill it: the VGA colours.
-      {"bitmap 4 bits", Picture(IRUN_PICTURE_BITMAP, Bytes("\x9A\xCF\x0B\xED", 4), 4, 2), 1},
+      {"DIB OS/2 header, 24 bits", Picture(IRUN_PICTURE_DIB, Dib(64, 24, false)), 1},
+      {"DIB version 5 header, 32 bits", Picture(IRUN_PICTURE_DIB, Dib(124, 32, true)), 1},
+      {"bitmap 24 bits", Bitmap(rows24, 4, 2, 24, 0), 1},
+      {"bitmap 24 bits, padded rows", Bitmap(padded24, 4, 2, 24, 14), 1},
+      {"bitmap 4 bits, VGA colours", Bitmap(Bytes("\x9A\xCF\x0B\xED", 4), 4, 2, 4, 2), 1},
   };
   std::thread host([&] {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -153,17 +166,31 @@ TEST(PicturePngTest, DrawsBitmapsOfEveryLayout) {
   host.join();
 }
 
+// One bit a pixel, 0 black and 1 white, as \wbmbitspixel and \wbmwidthbytes say (a
+// depth is not guessed from the row length: two bytes a row for four pixels are 1 bit).
 TEST(PicturePngTest, DrawsOneBitBitmapsBlackAndWhite) {
-  Bytes png;
-  WideString failure;
-  // 16 pixels in two bytes a row: one bit a pixel, 0 black and 1 white.
-  ASSERT_TRUE(RenderPictureAsPng(Picture(IRUN_PICTURE_BITMAP, Bytes("\xA5\x0F\xFF\x00", 4), 16, 2),
-                                 16, 2, png, failure));
-  Decoded image = DecodePng(png);
-  ASSERT_EQ(image.width, 16u);
-  const uint32_t expected[][3] = {{0, 0, kWhite},  {1, 0, kBlack}, {8, 0, kBlack},
-                                  {12, 0, kWhite}, {0, 1, kWhite}, {15, 1, kBlack}};
-  for (const auto& e : expected) EXPECT_EQ(image.At(e[0], e[1]), e[2]) << e[0] << "," << e[1];
+  struct Case {
+    const char* what;
+    PictureData picture;
+    uint32_t expected[4][3];  // x, y, colour
+  } cases[] = {
+      {"16 pixels, rows of 2 bytes", Bitmap(Bytes("\xA5\x0F\xFF\x00", 4), 16, 2, 0, 0),
+       {{0, 0, kWhite}, {1, 0, kBlack}, {12, 0, kWhite}, {15, 1, kBlack}}},
+      {"4 pixels, rows of 2 bytes", Bitmap(Bytes("\x50\x00\xA0\x00", 4), 4, 2, 1, 2),
+       {{0, 0, kBlack}, {1, 0, kWhite}, {0, 1, kWhite}, {3, 1, kBlack}}},
+      {"4 pixels, rows of 4 bytes", Bitmap(Bytes("\x50\xFF\xFF\xFF\xA0\xFF\xFF\xFF", 8), 4, 2, 1, 4),
+       {{0, 0, kBlack}, {1, 0, kWhite}, {2, 0, kBlack}, {3, 1, kBlack}}},
+  };
+  for (const Case& c : cases) {
+    Bytes png;
+    WideString failure;
+    ASSERT_TRUE(RenderPictureAsPng(c.picture, c.picture.pixelWidth, 2, png, failure))
+        << c.what << ": " << Ascii(failure);
+    Decoded image = DecodePng(png);
+    ASSERT_EQ(image.width, static_cast<UINT>(c.picture.pixelWidth)) << c.what;
+    for (const auto& e : c.expected)
+      EXPECT_EQ(image.At(e[0], e[1]), e[2]) << c.what << " at " << e[0] << "," << e[1];
+  }
 }
 
 TEST(PicturePngTest, DrawsMetafilesMadeWithGdi) {
@@ -205,10 +232,101 @@ TEST(PicturePngTest, DrawsMetafilesMadeWithGdi) {
     EXPECT_EQ(image.At(120, 90), kWhite) << picture.format;
     EXPECT_EQ(image.At(190, 10), kWhite) << picture.format;
   }
+  // Out of its proportions (played in them, then stretched), the EMF still fills the area.
+  Bytes png;
+  WideString failure;
+  ASSERT_TRUE(RenderPictureAsPng(Picture(IRUN_PICTURE_EMF, emfBytes), 100, 150, png, failure));
+  Decoded image = DecodePng(png);
+  ASSERT_EQ(image.height, 150u);
+  EXPECT_EQ(image.At(20, 140), kRed);
+  EXPECT_EQ(image.At(80, 10), kWhite);
+}
+
+// A record put in front of a metafile's end record, the header's sizes and counts made
+// to agree.
+Bytes WithEnhRecord(Bytes emf, const Bytes& record) {
+  emf.insert(emf.size() - 20, record);  // GDI's end record is 20 bytes
+  Bytes fixed;
+  Put(fixed, static_cast<uint32_t>(emf.size()), 4);
+  emf.replace(48, 4, fixed);
+  emf[52] = static_cast<char>(emf[52] + 1);
+  return emf;
+}
+Bytes WithWinRecord(Bytes wmf, const Bytes& record) {
+  wmf.insert(wmf.size() - 6, record);  // the end record: three words
+  Bytes fixed;
+  Put(fixed, static_cast<uint32_t>(wmf.size() / 2), 4);
+  wmf.replace(6, 4, fixed);
+  return wmf;
+}
+
+// Records outside the allow-list do not reach GDI, and records whose counts or object
+// numbers do not fit are skipped while the rest still draws: both metafiles paint their
+// left half red, then invert their right half (a region record, not drawn here), and
+// carry hostile records (points far beyond the record, objects not in the table,
+// escapes, a colour profile on a share).
+TEST(PicturePngTest, MetafilesPlayOnlyRecordsThatDrawAndFit) {
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  HRGN right = CreateRectRgn(100, 0, 200, 100);
+  RECT frame{0, 0, 5292, 2646};  // 200 x 100 pixels
+  HDC recorder = CreateEnhMetaFileW(nullptr, nullptr, &frame, nullptr);
+  RECT left{0, 0, 100, 100};
+  FillRect(recorder, &left, red);
+  InvertRgn(recorder, right);
+  UniqueEnhMetafile emf(CloseEnhMetaFile(recorder));
+  Bytes emfBytes(GetEnhMetaFileBits(emf.get(), 0, nullptr), '\0');
+  GetEnhMetaFileBits(emf.get(), static_cast<UINT>(emfBytes.size()),
+                     reinterpret_cast<BYTE*>(emfBytes.data()));
+  Bytes polyline;  // a million 16-bit points said, none there
+  Put(polyline, EMR_POLYLINE16, 4), Put(polyline, 28, 4), polyline.append(16, '\0');
+  Put(polyline, 1000000, 4);
+  Bytes select;  // object 500 of a table of a few
+  Put(select, EMR_SELECTOBJECT, 4), Put(select, 12, 4), Put(select, 500, 4);
+  Bytes profile;  // a colour profile on a share
+  const std::string share = "\\\\h\\s\\p.icm";  // 11 characters and the end: 24 bytes
+  Put(profile, EMR_SETICMPROFILEW, 4), Put(profile, 44, 4), Put(profile, 0, 4);
+  Put(profile, 24, 4), Put(profile, 0, 4);
+  for (char c : share + '\0') Put(profile, static_cast<unsigned char>(c), 2);
+  emfBytes = WithEnhRecord(WithEnhRecord(WithEnhRecord(emfBytes, polyline), select), profile);
+
+  HDC oldRecorder = CreateMetaFileW(nullptr);
+  SetWindowOrgEx(oldRecorder, 0, 0, nullptr);
+  SetWindowExtEx(oldRecorder, 200, 100, nullptr);
+  SelectObject(oldRecorder, red);
+  SelectObject(oldRecorder, GetStockObject(NULL_PEN));
+  Rectangle(oldRecorder, 0, 0, 101, 101);
+  InvertRgn(oldRecorder, right);
+  HMETAFILE wmf = CloseMetaFile(oldRecorder);
+  Bytes wmfBytes(GetMetaFileBitsEx(wmf, 0, nullptr), '\0');
+  GetMetaFileBitsEx(wmf, static_cast<UINT>(wmfBytes.size()), wmfBytes.data());
+  DeleteMetaFile(wmf);
+  DeleteObject(right);
+  DeleteObject(red);
+  Bytes oldPolyline;  // 32767 points said, none there
+  Put(oldPolyline, 4, 4), Put(oldPolyline, META_POLYLINE, 2), Put(oldPolyline, 0x7FFF, 2);
+  Bytes oldSelect;  // object 40 of a table of a few
+  Put(oldSelect, 4, 4), Put(oldSelect, META_SELECTOBJECT, 2), Put(oldSelect, 40, 2);
+  Bytes escape;  // an escape to the device
+  Put(escape, 5, 4), Put(escape, META_ESCAPE, 2), Put(escape, 4096, 2), Put(escape, 0, 2);
+  wmfBytes = WithWinRecord(WithWinRecord(WithWinRecord(wmfBytes, oldPolyline), oldSelect), escape);
+
+  PictureData wmfPicture = Picture(IRUN_PICTURE_WMF, wmfBytes, 5292, 2646);
+  wmfPicture.mappingMode = MM_ANISOTROPIC;
+  for (const PictureData& picture : {Picture(IRUN_PICTURE_EMF, emfBytes), wmfPicture}) {
+    Bytes png;
+    WideString failure;
+    ASSERT_TRUE(RenderPictureAsPng(picture, 200, 100, png, failure))
+        << picture.format << ": " << Ascii(failure);
+    Decoded image = DecodePng(png);
+    ASSERT_EQ(image.width, 200u);
+    EXPECT_EQ(image.At(20, 50), kRed) << picture.format;
+    EXPECT_EQ(image.At(150, 50), kWhite) << picture.format << ": the region record was played";
+    EXPECT_EQ(image.At(190, 90), kWhite) << picture.format << ": the region record was played";
+  }
 }
 
 Bytes WithByte(Bytes bytes, size_t at, char value) {
-  bytes[at] = value;
+  if (at < bytes.size()) bytes[at] = value;
   return bytes;
 }
 
@@ -223,6 +341,11 @@ TEST(PicturePngTest, RefusesBrokenDataAndHostileSizes) {
   Put(wmfBytes, 0, 2), Put(wmfBytes, 3, 4), Put(wmfBytes, 0, 2), Put(wmfBytes, 3, 4),
       Put(wmfBytes, 0, 2);
   const Bytes dib = Dib(40, 24, false);
+  // 65536 x 65536 at 8 bits, run-length: four bytes that would fill 4 GB.
+  Bytes hugeRle;
+  Put(hugeRle, 40, 4), Put(hugeRle, 65536, 4), Put(hugeRle, 65536, 4), Put(hugeRle, 1, 2);
+  Put(hugeRle, 8, 2), Put(hugeRle, BI_RLE8, 4), Put(hugeRle, 4, 4), hugeRle.append(8, '\0');
+  Put(hugeRle, 1, 4), Put(hugeRle, 0, 4), Put(hugeRle, 0, 4), hugeRle += Bytes("\xFF\x00\x00\x01", 4);
   struct Case {
     const char* what;
     PictureData picture;
@@ -241,9 +364,20 @@ TEST(PicturePngTest, RefusesBrokenDataAndHostileSizes) {
       {"DIB as JPEG", Picture(IRUN_PICTURE_DIB, WithByte(dib, 16, BI_JPEG)), 4, 2},
       {"DIB colours", Picture(IRUN_PICTURE_DIB, WithByte(Dib(40, 8, false), 33, 1)), 4, 2},
       {"DIB without width", Picture(IRUN_PICTURE_DIB, WithByte(dib, 4, 0)), 4, 2},
-      {"bitmap rows", Picture(IRUN_PICTURE_BITMAP, Bytes(7, '\0'), 4, 2), 4, 2},
-      {"bitmap depth", Picture(IRUN_PICTURE_BITMAP, Bytes(12, '\0'), 4, 2), 4, 2},
-      {"bitmap height", Picture(IRUN_PICTURE_BITMAP, Bytes(12, '\0'), 4, 0), 4, 2},
+      {"DIB run-length of 65536 x 65536", Picture(IRUN_PICTURE_DIB, hugeRle), 100, 100},
+      {"DIB run cut off", Picture(IRUN_PICTURE_DIB, Dib(40, 8, false, BI_RLE8).substr(0, 76)), 4, 2},
+      {"DIB OS/2 masks", Picture(IRUN_PICTURE_DIB, WithByte(Dib(64, 16, false), 16, BI_BITFIELDS)), 4, 2},
+      {"bitmap bits cut off", Bitmap(Bytes(3, '\0'), 4, 2, 1, 0), 4, 2},
+      {"bitmap rows too short", Bitmap(Bytes(12, '\0'), 16, 2, 1, 1), 16, 2},
+      {"bitmap depth", Bitmap(Bytes(12, '\0'), 4, 2, 7, 0), 4, 2},
+      {"bitmap planes", [] { PictureData p = Bitmap(Bytes(16, '\0'), 4, 2, 1, 2); p.planes = 4; return p; }(), 4, 2},
+      {"bitmap height", Bitmap(Bytes(12, '\0'), 4, 0, 24, 0), 4, 2},
+      {"EMF without handles", Picture(IRUN_PICTURE_EMF, WithByte(emfBytes, 56, 0)), 10, 10},
+      {"EMF record count", Picture(IRUN_PICTURE_EMF, WithByte(emfBytes, 52, 9)), 10, 10},
+      {"EMF header size", Picture(IRUN_PICTURE_EMF, WithByte(emfBytes, 4, 80)), 10, 10},
+      {"EMF empty frame", Picture(IRUN_PICTURE_EMF, WithByte(emfBytes, 32, 0)), 10, 10},
+      {"WMF size in header", Picture(IRUN_PICTURE_WMF, WithByte(wmfBytes, 6, 13)), 10, 10},
+      {"WMF version", Picture(IRUN_PICTURE_WMF, WithByte(wmfBytes, 5, 7)), 10, 10},
       {"PNG", Picture(IRUN_PICTURE_PNG, Bytes("\x89PNG", 4)), 4, 2},
       {"no width", Picture(IRUN_PICTURE_DIB, dib), 0, 2},
       {"negative height", Picture(IRUN_PICTURE_DIB, dib), 4, -2},

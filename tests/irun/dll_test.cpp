@@ -203,6 +203,8 @@ TEST_F(IrunDll, HandsOutEachPictureUnderTheNameOfItsReference) {
     EXPECT_EQ(info.scaleX, 100) << e.name;
     EXPECT_EQ(info.scaleY, 100) << e.name;
     EXPECT_EQ(info.mappingMode, e.mappingMode) << e.name;
+    EXPECT_EQ(info.bitsPerPixel, 0) << e.name;  // written, though none is given
+    EXPECT_EQ(info.widthBytes, 0) << e.name;
     // Exactly byteCount bytes are copied: the guard byte behind them stays.
     std::string bytes(e.bytes.size() + 1, '\x7F');
     ASSERT_EQ(irun_->copyPicture(session, i, &bytes[0], info.byteCount), IRUN_OK) << e.name;

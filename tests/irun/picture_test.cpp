@@ -136,8 +136,14 @@ TEST(IrunPictures, EachFormatIsHandedOverWithItsBytes) {
 TEST(IrunPictures, SizesScalesAndMappingModeComeFromTheRtf) {
   const std::vector<irun::Picture> pictures = Pictures(
       "{\\rtf1{\\pict\\wmetafile8\\picw96\\pich72\\picwgoal1440\\pichgoal1080\\picscalex50"
-      "\\picscaley200 " + Hex(Wmf()) + "}{\\pict\\pngblip " + Hex(Png()) + "}}");
-  ASSERT_EQ(pictures.size(), 2u);
+      "\\picscaley200 " + Hex(Wmf()) + "}{\\pict\\pngblip " + Hex(Png()) +
+      "}{\\pict\\wbitmap0\\wbmbitspixel4\\wbmplanes1\\wbmwidthbytes6 " + Hex(Bytes(12, 'x')) +
+      "}}");
+  ASSERT_EQ(pictures.size(), 3u);
+  // A device-dependent bitmap's depth, planes and row length.
+  EXPECT_EQ(pictures[2].bitsPerPixel, 4);
+  EXPECT_EQ(pictures[2].planes, 1);
+  EXPECT_EQ(pictures[2].widthBytes, 6);
   const irun::Picture& wmf = pictures[0];
   EXPECT_EQ(wmf.name, "_img_1.wmf");
   EXPECT_EQ(wmf.pixelWidth, 96);
@@ -154,6 +160,8 @@ TEST(IrunPictures, SizesScalesAndMappingModeComeFromTheRtf) {
   EXPECT_EQ(png.goalHeight, 0);
   EXPECT_EQ(png.scaleX, 100);
   EXPECT_EQ(png.mappingMode, 0);
+  EXPECT_EQ(png.bitsPerPixel, 0);
+  EXPECT_EQ(png.widthBytes, 0);
 }
 
 TEST(IrunPictures, BrokenOrCutOffDataGivesNoPictureButKeepsTheReference) {

@@ -112,4 +112,57 @@ TEST_F(SendPicturesTest, RepeatedPictureIsOneResourceAndAnUndrawableOneIsLeftOut
   EXPECT_TRUE(named);
 }
 
+// Each kind of picture arrives at the size its RTF gives, in pixels at 96 dpi (a
+// metafile's \picw and \pich are 0.01 mm); the converter hands over only bitmap headers
+// the drawing takes; a hostile picture is left out with a line, the text around it whole.
+TEST_F(SendPicturesTest, PicturesArriveAtTheirRtfSizeOrAreLeftOutWithALine) {
+  const std::string wmf =  // a window of 200 x 100 and a rectangle in it
+      "010009000003180000000000070000000000050000000c026400c800"
+      "070000001b046400c8000000000003000000000000";
+  const std::string os2Dib =  // 2 x 1 at 24 bits under OS/2's header of 64 bytes
+      "40000000020000000100000001001800000000000800000000000000000000000000000000000000" +
+      std::string(48, '0') + "0000ff00ff000000";
+  const std::string hugeRle =  // 65536 x 65536 at 8 bits in four bytes of runs
+      "2800000000000100000001000100080001000000040000000000000000000000010000000000000000000000"
+      "ff000001";
+  struct Case {
+    const char* what;
+    std::string picture;
+    int width, height;  // 0: left out
+  } cases[] = {
+      {"metafile without goal", "\\wmetafile8\\picw10000\\pich5000 " + wmf, 378, 189},
+      {"metafile scaled", "\\wmetafile8\\picw10000\\pich5000\\picscalex50 " + wmf, 189, 189},
+      {"OS/2 bitmap", "\\dibitmap0 " + os2Dib, 2, 1},
+      {"1-bit bitmap", "\\wbitmap0\\picw4\\pich2\\wbmbitspixel1\\wbmplanes1\\wbmwidthbytes2 50 00 a0 00", 4, 2},
+      {"hostile run-length bitmap", "\\dibitmap0\\picw100\\pich100 " + hugeRle, 0, 0},
+  };
+  for (const Case& c : cases) {
+    log.clear();
+    const size_t before = enscript.Notes().size();
+    auto notes = Send("{\\rtf1\\ansi before{\\pict" + c.picture + "}after\\par}");
+    ASSERT_EQ(notes.size(), before + 1) << c.what;
+    const StoredNote& note = notes.back();
+    EXPECT_NE(note.content.find(u"before"), WideString::npos) << c.what;
+    EXPECT_NE(note.content.find(u"after"), WideString::npos) << c.what;
+    bool reported = false;
+    for (const std::wstring& line : log) reported |= line.rfind(L"Picture _img_1.", 0) == 0;
+    if (c.width == 0) {
+      EXPECT_TRUE(note.resources.empty()) << c.what;
+      EXPECT_TRUE(reported) << c.what;
+      EXPECT_NE(note.content.find(u"beforeafter"), WideString::npos) << c.what;
+      continue;
+    }
+    EXPECT_FALSE(reported) << c.what;
+    ASSERT_EQ(note.resources.size(), 1u) << c.what;
+    const StoredResource& drawn = note.resources[0];
+    ASSERT_GE(drawn.bytes.size(), 24u) << c.what;
+    EXPECT_EQ(static_cast<int>(BigEndian32(drawn.bytes, 16)), c.width) << c.what;
+    EXPECT_EQ(static_cast<int>(BigEndian32(drawn.bytes, 20)), c.height) << c.what;
+    EXPECT_NE(note.content.find(u" width=\"" + WideNumber(c.width) + u"\" height=\"" +
+                                WideNumber(c.height) + u"\"/>"),
+              WideString::npos)
+        << c.what;
+  }
+}
+
 }  // namespace

@@ -1,0 +1,22 @@
+// Metafiles played into a device context one record at a time, through an allow-list of
+// records that draw. GDI trusts the counts, offsets and object indexes inside a record, so
+// each record let through is checked against its own length and the header's handle
+// count first; escapes, colour profiles (which name files, even on network shares),
+// comments and anything else not needed to draw are skipped. Windows only.
+#pragma once
+
+#include <windows.h>
+
+#include "text/wide_string.h"
+
+// Plays an enhanced metafile stretched over width x height pixels of dc. False with
+// failure (a plain reason for the log) when its header or framing does not hold together
+// or Windows refuses it; records that are not allowed are skipped, not failures.
+bool PlayEnhancedMetafile(HDC dc, const ByteString& bytes, int width, int height,
+                          WideString& failure);
+
+// Plays a Windows metafile (no placeable header) over width x height pixels of dc in
+// mappingMode (\wmetafileN: anisotropic and isotropic fill the area, the others draw in
+// their own units). False with failure as above.
+bool PlayWindowsMetafile(HDC dc, const ByteString& bytes, int mappingMode, int width, int height,
+                         WideString& failure);
