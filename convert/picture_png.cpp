@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "convert/metafile_play.h"
-#include "irun/irun.h"
 #include "irun/picture_rules.h"
 #include "win/guards.h"
 
@@ -301,14 +300,14 @@ bool DrawBitmap(HDC dc, const SourceBitmap& source, int width, int height, WideS
 bool DrawPicture(HDC dc, const PictureData& picture, int width, int height, WideString& failure) {
   const ByteString& bytes = picture.bytes;
   switch (picture.format) {
-    case IRUN_PICTURE_EMF: return PlayEnhancedMetafile(dc, bytes, width, height, failure);
-    case IRUN_PICTURE_WMF:
+    case PictureFormat::kEmf: return PlayEnhancedMetafile(dc, bytes, width, height, failure);
+    case PictureFormat::kWmf:
       return PlayWindowsMetafile(dc, bytes, picture.mappingMode, width, height, failure);
-    case IRUN_PICTURE_DIB: {
+    case PictureFormat::kDib: {
       SourceBitmap source;
       return ReadDib(bytes, source, failure) && DrawBitmap(dc, source, width, height, failure);
     }
-    case IRUN_PICTURE_BITMAP: {
+    case PictureFormat::kBitmap: {
       SourceBitmap source;
       return ReadDeviceBitmap(picture, source, failure) &&
              DrawBitmap(dc, source, width, height, failure);
@@ -392,12 +391,11 @@ bool EncodePng(const BYTE* pixels, int width, int height, ByteString& png, WideS
 
 // ---- sizes ----
 
-bool IsMetafile(int format) { return format == IRUN_PICTURE_EMF || format == IRUN_PICTURE_WMF; }
 
 // The size a picture's own header gives, for sides the RTF leaves without one.
 void SizeFromHeader(const PictureData& picture, long long& width, long long& height) {
   const ByteString& bytes = picture.bytes;
-  if (picture.format == IRUN_PICTURE_DIB && bytes.size() >= 12) {
+  if (picture.format == PictureFormat::kDib && bytes.size() >= 12) {
     if (Read32(bytes, 0) == sizeof(BITMAPCOREHEADER)) {
       width = Read16(bytes, 4);
       height = Read16(bytes, 6);
@@ -405,7 +403,7 @@ void SizeFromHeader(const PictureData& picture, long long& width, long long& hei
       width = std::llabs(static_cast<int32_t>(Read32(bytes, 4)));
       height = std::llabs(static_cast<int32_t>(Read32(bytes, 8)));
     }
-  } else if (picture.format == IRUN_PICTURE_EMF && bytes.size() >= 40 &&
+  } else if (picture.format == PictureFormat::kEmf && bytes.size() >= 40 &&
              Read32(bytes, 0) == EMR_HEADER) {
     // rclFrame, in 0.01 mm.
     const long long left = static_cast<int32_t>(Read32(bytes, 24));

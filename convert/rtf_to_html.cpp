@@ -79,6 +79,19 @@ WideString Lacks(const char* function) {
          WideFromAscii(function);
 }
 
+// The converter's picture kinds in the picture type of the note.
+PictureFormat FormatFromConverter(int32_t format) {
+  switch (format) {
+    case IRUN_PICTURE_PNG: return PictureFormat::kPng;
+    case IRUN_PICTURE_JPEG: return PictureFormat::kJpeg;
+    case IRUN_PICTURE_EMF: return PictureFormat::kEmf;
+    case IRUN_PICTURE_WMF: return PictureFormat::kWmf;
+    case IRUN_PICTURE_DIB: return PictureFormat::kDib;
+    case IRUN_PICTURE_BITMAP: return PictureFormat::kBitmap;
+    default: return PictureFormat::kOther;
+  }
+}
+
 // The pictures of the session's document. A library without the picture calls, or a
 // picture whose bytes cannot be had, gives none: its reference stays as it is.
 std::vector<PictureData> SessionPictures(const UniqueModule& library, IrunSession session) {
@@ -95,7 +108,7 @@ std::vector<PictureData> SessionPictures(const UniqueModule& library, IrunSessio
     PictureData picture;
     record.name[sizeof(record.name) - 1] = '\0';
     picture.name = record.name;
-    picture.format = record.format;
+    picture.format = FormatFromConverter(record.format);
     picture.bytes.resize(static_cast<size_t>(record.byteCount));
     if (copy(session, index, picture.bytes.data(), record.byteCount) != IRUN_OK) continue;
     picture.pixelWidth = record.pixelWidth;

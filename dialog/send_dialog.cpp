@@ -202,7 +202,7 @@ void SendDialog::WriteOpeningLog(const WideString& caption) {
   if (!tags.empty()) AddLogLine(window, u"Tags: " + tags);
   // The host's page had text that could not be copied (memory ran out): an empty dialog
   // must not look like an empty page.
-  if (hostTextLost_) AddLogLine(window, u"ERROR: Cannot copy the page's text from Yarrin");
+  if (hostTextLost_) DialogLog().Error(u"Cannot copy the page's text from Yarrin");
 }
 
 void SendDialog::ShowHostLink() {
@@ -347,7 +347,7 @@ void SendDialog::OnSend() {
 // Whatever stopped the send has released what it held on its way out; the user hears
 // the end of the send as always and reads why it failed.
 void SendDialog::ReportSendFailure(const WideString& reason) {
-  AtBoundaryVoid([&] { AddLogLine(window, u"ERROR: " + reason); });
+  AtBoundaryVoid([&] { DialogLog().Error(reason); });
   PlayNotificationSound();
 }
 
@@ -362,47 +362,47 @@ void SendDialog::SendForNodeKind() {
   if (SendsHtmlCode(kind))
     SendHtmlCode();
   else
-    SendNote(nullptr);
+    SendPageAsNote(nullptr);
 }
 
 void SendDialog::SendHtmlCode() {
   WideString htmlCode;
   if (!HostNodeItem(HostCurrentNode(), kNodeItemHtmlCode, htmlCode)) return;
-  SendNote(&htmlCode);
+  SendPageAsNote(&htmlCode);
 }
 
-void SendDialog::SendNote(const WideString* htmlCode) {
-  SendRequest request = NewSendRequest(htmlCode);
-  // A rich edit that holds text yet gives no RTF (its capture ran out of memory, as a
-  // 32-bit host may with a page of tens of megabytes): an empty note must not stand in
-  // for the page.
-  if (!htmlCode && request.rtf.empty() &&
-      RichEditTextLength(GetDlgItem(window, IDC_RICH_EDIT), RichEditPart::kWholeText) > 0) {
-    AddLogLine(window, u"ERROR: Cannot capture the text as RTF; nothing was sent");
-  } else {
-    ::SendNote(std::move(request));
-  }
+void SendDialog::SendPageAsNote(const WideString* htmlCode) {
+  SendPage(NewSendRequest(htmlCode));
   PlayNotificationSound();
 }
 
+// The send asks for what it needs when it needs it: the page, then the link and the
+// document path, the tags last.
 SendRequest SendDialog::NewSendRequest(const WideString* htmlCode) {
   SendRequest request;
   request.title = nodeTitle;
-  request.link = DialogItemText(window, IDC_LINK_FIELD, kLinkFieldUnits);
-  request.documentPath = HostDocumentPath();
-  request.tags = GetNodeTags();
   if (htmlCode) {
     request.source = BodySource::kHtmlCode;
     request.htmlCode = *htmlCode;
-  } else {
-    request.rtf = CaptureRichEditRtf(GetDlgItem(window, IDC_RICH_EDIT), RichEditPart::kWholeText);
   }
+  const HWND dialog = window;
+  request.ask.pageRtf = [dialog]() -> std::optional<ByteString> {
+    const HWND richEdit = GetDlgItem(dialog, IDC_RICH_EDIT);
+    ByteString rtf = CaptureRichEditRtf(richEdit, RichEditPart::kWholeText);
+    if (rtf.empty() && RichEditTextLength(richEdit, RichEditPart::kWholeText) > 0)
+      return std::nullopt;
+    return rtf;
+  };
+  request.ask.link = [dialog] { return DialogItemText(dialog, IDC_LINK_FIELD, kLinkFieldUnits); };
+  request.ask.documentPath = [] { return HostDocumentPath(); };
+  request.ask.tags = [] { return GetNodeTags(); };
   request.showConsole = IsDlgButtonChecked(window, IDC_SHOW_CONSOLE) == BST_CHECKED;
-  request.logCallback = LogToList;
-  request.logContext = GetDlgItem(window, IDC_LOG_LIST);
+  request.log = DialogLog();
   request.waitControl = sending_;
   return request;
 }
+
+LogSink SendDialog::DialogLog() const { return {LogToList, GetDlgItem(window, IDC_LOG_LIST)}; }
 
 INT_PTR OpenSendDialog(HWND owner, HWND hostEditorWindow, const WideString& displayName,
                        int nodeKind) {

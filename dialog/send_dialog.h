@@ -23,7 +23,7 @@ class SendDialog {
 
   // Sends the page as one note: the rich edit's content (htmlCode null) or the given
   // HTML code of the host's node.
-  void SendNote(const WideString* htmlCode);
+  void SendPageAsNote(const WideString* htmlCode);
 
   int nodeKind;              // the node's kind when the command ran
   WideString displayName;    // the plug-in's display name, copied at construction
@@ -52,6 +52,7 @@ class SendDialog {
   void SendForNodeKind();
   void SendHtmlCode();
   SendRequest NewSendRequest(const WideString* htmlCode);
+  LogSink DialogLog() const;
   void LoadHostText(HWND richEdit);
   void ShowHostLink();
   WideString GetHostPageLink();

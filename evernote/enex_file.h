@@ -8,9 +8,6 @@
 
 #include "text/wide_string.h"
 
-// The per-user setting (DWORD, 1: yes) that saves files even where ENScript is installed.
-inline constexpr wchar_t kSaveEnexFileSetting[] = L"SaveEnexFile";
-
 // <Documents>\Yarrin2Evernote, without a trailing backslash, created when missing; empty
 // when the Documents folder is unknown or the sub-folder cannot be made (failure says why).
 WideString EnexFileFolder(WideString& failure);

@@ -15,13 +15,6 @@ ImportRequest::ImportRequest() {
   updated = created;
 }
 
-void LogLine(const ImportRequest& request, const WideString& text) {
-  if (request.logCallback) request.logCallback(WidePtr(text), request.logContext);
-}
-
-void LogError(const ImportRequest& request, const WideString& text) {
-  LogLine(request, u"ERROR: " + text);
-}
 
 WideString TempFolderPath() {
   wchar_t buffer[MAX_PATH] = {};
@@ -160,7 +153,7 @@ class EnscriptProcess {
   Outcome Wait(DWORD& exitCode, DWORD& waitedSeconds) {
     const DWORD start = GetTickCount();
     WaitEnd end = Serve(request_.waitNoticeMs, [&](DWORD seconds) {
-      LogLine(request_, u"Still waiting for ENScript to finish (" + WideNumber(seconds) +
+      request_.log.Line(u"Still waiting for ENScript to finish (" + WideNumber(seconds) +
                             u" s); a hidden ENScript window may be waiting for input.");
       if (request_.waitControl) request_.waitControl->OnStillWaiting();
     });
@@ -202,7 +195,7 @@ ByteString NoteDocument(const ImportRequest& request) {
 
 // The note as a file in the user's Documents, shown in Explorer, with what to do next.
 bool SaveInsteadOfImport(const ImportRequest& request, bool enscriptMissing) {
-  LogLine(request, enscriptMissing
+  request.log.Line(enscriptMissing
                        ? u"ENScript, Evernote's import tool, is not installed: the note is saved "
                          u"as an ENEX file instead."
                        : u"The note is saved as an ENEX file, as the setting SaveEnexFile asks.");
@@ -211,30 +204,30 @@ bool SaveInsteadOfImport(const ImportRequest& request, bool enscriptMissing) {
   WideString path;
   if (folder.empty() ||
       !SaveEnexFile(folder, TitleOf(request), NoteDocument(request), path, failure)) {
-    LogError(request, failure + u"; the note was not saved");
+    request.log.Error(failure + u"; the note was not saved");
     return false;
   }
-  LogLine(request, u"Saved: " + path);
-  LogLine(request, u"To import it into Evernote, choose File, Import, \"ENEX file\" there and "
+  request.log.Line(u"Saved: " + path);
+  request.log.Line(u"To import it into Evernote, choose File, Import, \"ENEX file\" there and "
                    u"pick this file. Other notes apps with an ENEX import take it as well.");
   RevealSavedFile(path);
-  LogLine(request, u"End of Yarrin2Evernote");
+  request.log.Line(u"End of Yarrin2Evernote");
   return true;
 }
 
 }  // namespace
 
 bool RunImport(const ImportRequest& request) {
-  LogLine(request, u"==================");
-  LogLine(request, u"Start Yarrin2Evernote");
+  request.log.Line(u"==================");
+  request.log.Line(u"Start Yarrin2Evernote");
   if (!request.content) {
-    LogError(request, u"Content not specified");
+    request.log.Error(u"Content not specified");
     return false;
   }
   if (request.saveAsFile) return SaveInsteadOfImport(request, false);
   WideString enscriptPath = FindEnscriptPath();
   if (enscriptPath.empty()) return SaveInsteadOfImport(request, true);
-  LogLine(request, u"ENScript path: " + enscriptPath);
+  request.log.Line(u"ENScript path: " + enscriptPath);
 
   NoteFile note;  // destroyed after the process: dealt with once ENScript has ended
   {
@@ -243,12 +236,11 @@ bool RunImport(const ImportRequest& request) {
     // folder under Program Files, and a write redirected to the VirtualStore would never
     // reach ENScript.
     if (!note.Create(TempFolderPath())) {
-      LogError(request,
-               u"Cannot create temp file " + note.path() + u": " + SystemErrorText(note.error()));
+      request.log.Error(u"Cannot create temp file " + note.path() + u": " + SystemErrorText(note.error()));
       return false;
     }
     if (!note.Write(document)) {
-      LogError(request, u"Cannot write temp file " + note.path());
+      request.log.Error(u"Cannot write temp file " + note.path());
       return false;
     }
   }
@@ -259,32 +251,32 @@ bool RunImport(const ImportRequest& request) {
   // its own.
   WideString arguments = u"importNotes /s \"" + note.path() + u"\"";
   if (!enscript.Start(enscriptPath, arguments, request.showConsole != 0, error)) {
-    LogError(request, u"Cannot start ENScript " + enscriptPath + u": " + SystemErrorText(error));
+    request.log.Error(u"Cannot start ENScript " + enscriptPath + u": " + SystemErrorText(error));
     return false;
   }
-  LogLine(request, u"ENScript started " + enscriptPath);
+  request.log.Line(u"ENScript started " + enscriptPath);
   if (!enscript.running()) {
-    LogError(request, u"The system did not say when ENScript ended; the note may not be imported");
+    request.log.Error(u"The system did not say when ENScript ended; the note may not be imported");
     return false;
   }
   DWORD exitCode = 0;
   DWORD waited = 0;
   switch (enscript.Wait(exitCode, waited)) {
     case EnscriptProcess::Outcome::kStopped:
-      LogError(request, u"Stopped waiting for ENScript after " + WideNumber(waited) +
+      request.log.Error(u"Stopped waiting for ENScript after " + WideNumber(waited) +
                             u" s; it may still import the note. The note file is kept: " +
                             note.path());
       return false;
     case EnscriptProcess::Outcome::kUnknown:
-      LogError(request, u"Cannot tell how ENScript ended: " + SystemErrorText(GetLastError()));
+      request.log.Error(u"Cannot tell how ENScript ended: " + SystemErrorText(GetLastError()));
       return false;
     case EnscriptProcess::Outcome::kEnded:
       break;
   }
   if (exitCode != 0) {
-    LogError(request, EnscriptExitText(exitCode));
+    request.log.Error(EnscriptExitText(exitCode));
     return false;
   }
-  LogLine(request, u"End of Yarrin2Evernote");
+  request.log.Line(u"End of Yarrin2Evernote");
   return true;
 }

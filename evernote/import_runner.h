@@ -3,8 +3,7 @@
 // importNotes /s "<full path of the file>", waited for with the caller's windows kept
 // alive, its exit code judged, and the file deleted. Where ENScript is not installed, or
 // the request asks for a file, the note is saved as an ENEX file in the user's Documents
-// instead, and shown in Explorer. Every step is reported through the request's log
-// callback.
+// instead, and shown in Explorer. Every step is reported through the request's log.
 #pragma once
 
 #include <windows.h>
@@ -13,9 +12,7 @@
 
 #include "evernote/enex_writer.h"
 #include "text/wide_string.h"
-
-// Receives one log line; the result is not read.
-using LogCallback = int (*)(const wchar_t* text, void* context);
+#include "win/log_sink.h"
 
 // How often a run that waits for ENScript says so in the log.
 constexpr DWORD kDefaultWaitNoticeMs = 30000;
@@ -40,8 +37,7 @@ struct ImportRequest {
   int showConsole = 1;  // nonzero: ENScript's window is shown
   SYSTEMTIME created;
   SYSTEMTIME updated;
-  LogCallback logCallback = nullptr;
-  void* logContext = nullptr;  // handed back to logCallback unchanged
+  LogSink log;
   const WideString* tags = nullptr;
   DWORD waitNoticeMs = kDefaultWaitNoticeMs;  // 0: no notices
   bool saveAsFile = false;  // an ENEX file for the user even where ENScript is installed
@@ -55,9 +51,6 @@ struct ImportRequest {
 // pass to the caller, but never before ENScript, once started, has ended (or the user
 // has stopped waiting for it) and the note file is dealt with as above.
 bool RunImport(const ImportRequest& request);
-
-void LogLine(const ImportRequest& request, const WideString& text);
-void LogError(const ImportRequest& request, const WideString& text);  // "ERROR: " + text
 
 // The user's temporary folder (GetTempPathW), usually ending in a backslash.
 WideString TempFolderPath();

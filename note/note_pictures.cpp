@@ -7,7 +7,6 @@
 
 #include "convert/picture_png.h"
 #include "evernote/md5.h"
-#include "irun/irun.h"
 
 namespace {
 
@@ -21,36 +20,6 @@ struct Attached {
   int height = 0;
 };
 
-bool StartsWith(const ByteString& bytes, const char* magic, size_t size) {
-  return bytes.size() >= size && bytes.compare(0, size, magic, size) == 0;
-}
-
-uint32_t BigEndian32(const ByteString& bytes, size_t at) {
-  auto byte = [&](size_t i) { return uint32_t(static_cast<unsigned char>(bytes[at + i])); };
-  return byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
-}
-
-// The type of bytes that go into the note as they are, from their first bytes; empty for
-// anything else.
-std::string FileMime(const ByteString& bytes) {
-  if (StartsWith(bytes, "\x89PNG\r\n\x1a\n", 8)) return "image/png";
-  if (StartsWith(bytes, "\xff\xd8\xff", 3)) return "image/jpeg";
-  if (StartsWith(bytes, "GIF87a", 6) || StartsWith(bytes, "GIF89a", 6)) return "image/gif";
-  return std::string();
-}
-
-// The image's own size in pixels where its header tells it: PNG and GIF.
-void ImageSize(const ByteString& bytes, const std::string& mime, int& width, int& height) {
-  if (mime == "image/png" && bytes.size() >= 24) {
-    width = static_cast<int>(BigEndian32(bytes, 16));
-    height = static_cast<int>(BigEndian32(bytes, 20));
-  } else if (mime == "image/gif" && bytes.size() >= 10) {
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    width = byte(6) | byte(7) << 8;
-    height = byte(8) | byte(9) << 8;
-  }
-}
-
 // The value of name="…" inside one tag; empty when absent.
 WideView AttributeValue(WideView tag, WideView name) {
   const WideString key = u" " + WideString(name) + u"=\"";
@@ -63,7 +32,7 @@ WideView AttributeValue(WideView tag, WideView name) {
 
 class PictureAttacher {
  public:
-  PictureAttacher(const std::function<void(const WideString&)>& report) : report_(report) {}
+  explicit PictureAttacher(const LogSink& report) : report_(report) {}
 
   std::vector<NoteResource> Attach(WideString& html, std::vector<PictureData>& pictures) {
     for (PictureData& picture : pictures) byName_[picture.name] = &picture;
@@ -109,8 +78,7 @@ class PictureAttacher {
     attached.height = height;
     NoteResource resource;
     resource.fileName = WideString(picture.name.begin(), picture.name.end());
-    const bool drawn = picture.format == IRUN_PICTURE_EMF || picture.format == IRUN_PICTURE_WMF ||
-                       picture.format == IRUN_PICTURE_DIB || picture.format == IRUN_PICTURE_BITMAP;
+    const bool drawn = NeedsDrawing(picture.format);
     WideString failure;
     if (drawn) {
       if (RenderPictureAsPng(picture, width, height, resource.data, failure)) {
@@ -121,16 +89,16 @@ class PictureAttacher {
         resource.fileName = resource.fileName.substr(0, resource.fileName.rfind(u'.')) + u".png";
       }
     } else {
-      resource.mime = FileMime(picture.bytes);
+      resource.mime = ImageMime(picture.bytes);
       if (resource.mime.empty()) {
         failure = u"its format is not one a note can show";
       } else {
         resource.data = std::move(picture.bytes);
-        ImageSize(resource.data, resource.mime, resource.width, resource.height);
+        ImagePixelSize(resource.data, resource.mime, resource.width, resource.height);
       }
     }
     if (resource.mime.empty()) {
-      report_(u"Picture " + WideString(picture.name.begin(), picture.name.end()) +
+      report_.Line(u"Picture " + WideString(picture.name.begin(), picture.name.end()) +
               u" is left out: " + failure);
       attached.leftOut = true;
       return attached;
@@ -141,7 +109,7 @@ class PictureAttacher {
     return attached;
   }
 
-  const std::function<void(const WideString&)>& report_;
+  const LogSink& report_;
   std::map<ByteString, PictureData*> byName_;
   std::map<const PictureData*, Attached> attached_;
   std::set<std::string> hashes_;
@@ -151,7 +119,7 @@ class PictureAttacher {
 }  // namespace
 
 std::vector<NoteResource> AttachPictures(WideString& html, std::vector<PictureData>& pictures,
-                                         const std::function<void(const WideString&)>& report) {
+                                         const LogSink& report) {
   if (pictures.empty()) return {};
   return PictureAttacher(report).Attach(html, pictures);
 }

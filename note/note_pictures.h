@@ -2,12 +2,12 @@
 // becomes an en-media element naming its resource by MD5.
 #pragma once
 
-#include <functional>
 #include <vector>
 
 #include "convert/pictures.h"
 #include "evernote/enex_writer.h"
 #include "text/wide_string.h"
+#include "win/log_sink.h"
 
 // Turns each picture into a resource (PNG, JPEG and GIF as they are; metafiles and
 // bitmaps drawn at their display size as PNG) and puts an en-media element with its type,
@@ -18,4 +18,4 @@
 // bytes of pictures that go as they are move into their resources (a page of photos is
 // not held twice), so those pictures are left without bytes.
 std::vector<NoteResource> AttachPictures(WideString& html, std::vector<PictureData>& pictures,
-                                         const std::function<void(const WideString&)>& report);
+                                         const LogSink& report);

@@ -25,27 +25,34 @@ WideString CurrentStamp() {
   return FormatLocalDateTime(now, GetUserDefaultLCID());
 }
 
-void Log(const SendRequest& request, const WideString& text) {
-  if (request.logCallback) request.logCallback(WidePtr(text), request.logContext);
-}
-
-void LogError(const SendRequest& request, const WideString& text) {
-  Log(request, u"ERROR: " + text);
+template <typename Answer>
+Answer Ask(const std::function<Answer()>& question) {
+  return question ? question() : Answer();
 }
 
 // The page converted and cleaned up, its pictures as resources; false (logged) when the
-// converter failed, since a note made of an error message or of nothing would hide that
-// the page went nowhere.
-bool RichTextBody(SendRequest& request, WideString& body, std::vector<NoteResource>& resources) {
+// page could not be had or converted, since a note made of an error message or of
+// nothing would hide that the page went nowhere.
+bool RichTextBody(const SendRequest& request, WideString& body,
+                  std::vector<NoteResource>& resources) {
   WideString failure;
   std::vector<PictureData> pictures;
-  const bool converted = ConvertPageToNoteBody(request.rtf, body, &failure, &pictures);
-  ByteString().swap(request.rtf);  // of no more use: a large page frees it before the import
-  if (!converted) {
-    LogError(request, failure + u"; nothing was sent");
-    return false;
+  {
+    // A rich edit that holds text yet gives no RTF (its capture ran out of memory, as a
+    // 32-bit host may with a page of tens of megabytes): an empty note must not stand in
+    // for the page.
+    const std::optional<ByteString> rtf = Ask(request.ask.pageRtf);
+    if (!rtf) {
+      request.log.Error(u"Cannot capture the text as RTF; nothing was sent");
+      return false;
+    }
+    // The RTF goes once converted: a large page frees it before the import.
+    if (!ConvertPageToNoteBody(*rtf, body, &failure, &pictures)) {
+      request.log.Error(failure + u"; nothing was sent");
+      return false;
+    }
   }
-  resources = AttachPictures(body, pictures, [&](const WideString& line) { Log(request, line); });
+  resources = AttachPictures(body, pictures, request.log);
   return true;
 }
 
@@ -63,37 +70,46 @@ DWORD WaitNoticeMs() {
   return (*seconds < kLongestSeconds ? *seconds : kLongestSeconds) * 1000;
 }
 
-void SendComposedNote(SendRequest& request) {
-  const bool richText = request.source == BodySource::kRichText;
-  WideString first = ModuleString(richText ? IDS_CONVERT_TEXT : IDS_SEND_HTML_CODE);
-  if (!first.empty()) Log(request, first);
-
+// The note's content: the link paragraph, when there is a link, and the body wrapped in
+// a paragraph, as valid ENML.
+WideString NoteContent(const SendRequest& request, const WideString& body,
+                       const std::vector<NoteResource>& resources) {
+  const WideString link = Ask(request.ask.link);
+  const WideString documentPath = Ask(request.ask.documentPath);
   WideString content;
-  if (!request.link.empty())
-    content = LinkParagraph(request.link, request.documentPath, request.title, CurrentStamp(),
-                            ImportedByText());
+  if (!link.empty())
+    content = LinkParagraph(link, documentPath, request.title, CurrentStamp(), ImportedByText());
+  content.reserve(content.size() + body.size() + 7);
   content += u"<p>";
-  std::vector<NoteResource> resources;
-  if (richText) {
-    WideString body;  // gone before the import, which holds the whole document
-    if (!RichTextBody(request, body, resources)) return;
-    content += body;
-  } else {
-    content += request.htmlCode;
-  }
+  content += body;
   content += u"</p>";
   // The converted page is well-formed already; the host's code may be anything.
-  if (!richText) MakeWellFormed(content);
+  if (request.source == BodySource::kHtmlCode) MakeWellFormed(content);
   MakeEnml(content, MediaHashes(resources));
+  return content;
+}
+
+void SendComposedNote(const SendRequest& request) {
+  const bool richText = request.source == BodySource::kRichText;
+  WideString first = ModuleString(richText ? IDS_CONVERT_TEXT : IDS_SEND_HTML_CODE);
+  if (!first.empty()) request.log.Line(first);
+
+  std::vector<NoteResource> resources;
+  WideString content;
+  {
+    WideString body;  // gone before the import, which holds the whole document
+    if (richText && !RichTextBody(request, body, resources)) return;
+    content = NoteContent(request, richText ? body : request.htmlCode, resources);
+  }
 
   ImportRequest import;
   import.content = &content;
   import.title = &request.title;
   import.showConsole = request.showConsole ? 1 : 0;
-  import.logCallback = request.logCallback;
-  import.logContext = request.logContext;
+  import.log = request.log;
   import.waitControl = request.waitControl;
-  if (!request.tags.empty()) import.tags = &request.tags;
+  const WideString tags = Ask(request.ask.tags);
+  if (!tags.empty()) import.tags = &tags;
   import.resources = &resources;
   import.waitNoticeMs = WaitNoticeMs();
   import.saveAsFile = ReadUserSetting(kSaveEnexFileSetting).value_or(0) == 1;
@@ -125,14 +141,14 @@ WideString ImportedByText() {
   return ModuleString(IDS_IMPORTED_FROM) + u" " + ModuleString(IDS_BY) + u" Yarrin2Evernote";
 }
 
-void SendNote(SendRequest request) {
+void SendPage(const SendRequest& request) {
   // The import cleans up after itself (note file deleted, ENScript waited for) on every
   // way out; what is left here is to tell the user.
   try {
     SendComposedNote(request);
   } catch (const std::bad_alloc&) {
-    LogError(request, u"There was not enough memory to send this page");
+    request.log.Error(u"There was not enough memory to send this page");
   } catch (...) {
-    LogError(request, u"The page could not be sent because of an unexpected error");
+    request.log.Error(u"The page could not be sent because of an unexpected error");
   }
 }

@@ -1,40 +1,48 @@
 // The send operation: a page becomes one Evernote note, handed to the ENScript import
-// runner. It takes a plain request that the send dialog fills in and reads no window.
+// runner. The send dialog hands it the questions to ask; it reads no window itself.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
+#include <optional>
+
 #include "evernote/import_runner.h"
 #include "text/wide_string.h"
+#include "win/log_sink.h"
 
 // What the note is made of.
 enum class BodySource {
-  kRichText,  // rtf: converted to HTML and cleaned up
-  kHtmlCode,  // htmlCode: the body as it is, without conversion or clean-up
+  kRichText,  // the page's RTF: converted to HTML and cleaned up
+  kHtmlCode,  // htmlCode: the host's HTML code, made valid ENML
+};
+
+// What the send asks of the dialog and the host, each at the moment it needs the answer:
+// the page first, then the link and the document path, the tags last. A question left
+// empty gets an empty answer.
+struct SendQuestions {
+  // The page as RTF, for kRichText; nullopt when the page holds text but gives no RTF.
+  std::function<std::optional<ByteString>()> pageRtf;
+  std::function<WideString()> link;          // link back to the host page; empty: none
+  std::function<WideString()> documentPath;  // the host's document, named in the link's title
+  std::function<WideString()> tags;          // comma-separated; empty: no tags
 };
 
 struct SendRequest {
-  WideString title;         // the host node's title
-  WideString link;          // link back to the host page; empty: no link paragraph
-  WideString documentPath;  // the host's document, named in the link's title
-  WideString tags;          // comma-separated; empty: no tags
+  WideString title;  // the host node's title
   BodySource source = BodySource::kRichText;
-  ByteString rtf;           // the page as RTF, for kRichText
-  WideString htmlCode;      // the node's HTML code, for kHtmlCode
+  WideString htmlCode;  // the node's HTML code, for kHtmlCode
+  SendQuestions ask;
   bool showConsole = false;  // ENScript's window is shown
-  LogCallback logCallback = nullptr;  // receives every log line; may be null
-  void* logContext = nullptr;
+  LogSink log;               // receives every line
   WaitControl* waitControl = nullptr;  // the way out of a long wait for ENScript; may be null
 };
 
 // Sends the note and waits until the import has ended; reports through the log, where
-// every failure is a line beginning "ERROR: ". A page the converter cannot convert is not
-// sent. Nothing is thrown. The notification sound is the caller's. The request is taken
-// by value, so that a caller who moves it in lets the page's RTF go once it is converted.
-void SendNote(SendRequest request);
-
-// The per-user setting (seconds) for how often a send that waits for ENScript says so.
-inline constexpr wchar_t kWaitNoticeSetting[] = L"WaitNoticeSeconds";
+// every failure is a line beginning "ERROR: ". A page the converter cannot convert, or
+// whose RTF cannot be had, is not sent. Nothing is thrown. The notification sound is the
+// caller's.
+void SendPage(const SendRequest& request);
 
 // "<p><a href=…>title (stamp, imported)</a></p>"; each piece escaped for where it goes,
 // so that quotes and angle brackets in a title or path cannot break the markup.

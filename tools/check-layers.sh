@@ -27,8 +27,6 @@ declare -A may_include=(
 )
 # Single includes outside the table, each with its reason; each is to go.
 exceptions=(
-  # Two picture constants, until convert/ gives note/ its own picture type.
-  "note/note_pictures.cpp irun/irun.h"
 )
 
 # Sets `target` to the folder that an include of `path` in `file` (both relative to the

@@ -140,13 +140,12 @@ int OneSend(double megabytes) {
   progress.peak.Start();
   SendRequest request;
   request.title = u"Pictures";
-  request.rtf = page;  // the send's own copy, as the dialog captures it
-  std::string().swap(page);
-  request.logCallback = RecordLine;
-  request.logContext = &progress;
-  const double rtfMegabytes = request.rtf.size() / 1048576.0;
+  const double rtfMegabytes = page.size() / 1048576.0;
+  // Handed over when the send asks, as the dialog's capture is: the send's own copy.
+  request.ask.pageRtf = [&page] { return std::optional<ByteString>(std::move(page)); };
+  request.log = {RecordLine, &progress};
   const unsigned long long start = NowIn100ns();
-  SendNote(std::move(request));
+  SendPage(request);
   if (progress.started == 0) {
     std::printf("the send did not start ENScript: %s\n", progress.lastLine.c_str());
     return 1;

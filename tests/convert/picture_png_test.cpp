@@ -65,7 +65,7 @@ Decoded DecodePng(const Bytes& png) {
   return image;
 }
 
-PictureData Picture(int format, const Bytes& bytes, int pixelWidth = 0, int pixelHeight = 0) {
+PictureData Picture(PictureFormat format, const Bytes& bytes, int pixelWidth = 0, int pixelHeight = 0) {
   PictureData picture;
   picture.format = format;
   picture.bytes = bytes;
@@ -76,7 +76,7 @@ PictureData Picture(int format, const Bytes& bytes, int pixelWidth = 0, int pixe
 
 // A device-dependent bitmap as \wbitmap states it: bits a pixel and bytes a row.
 PictureData Bitmap(const Bytes& bytes, int width, int height, int bitsPerPixel, int widthBytes) {
-  PictureData picture = Picture(IRUN_PICTURE_BITMAP, bytes, width, height);
+  PictureData picture = Picture(PictureFormat::kBitmap, bytes, width, height);
   picture.bitsPerPixel = bitsPerPixel;
   picture.widthBytes = widthBytes;
   return picture;
@@ -134,14 +134,14 @@ TEST(PicturePngTest, DrawsBitmapsOfEveryLayout) {
     PictureData picture;
     UINT scale;
   } cases[] = {
-      {"DIB 24 bits, bottom-up", Picture(IRUN_PICTURE_DIB, Dib(40, 24, false)), 1},
-      {"DIB 32 bits, top-down", Picture(IRUN_PICTURE_DIB, Dib(40, 32, true)), 1},
-      {"DIB 16 bits, 5-6-5 masks", Picture(IRUN_PICTURE_DIB, Dib(40, 16, false, BI_BITFIELDS)), 1},
-      {"DIB core header, 8 bits", Picture(IRUN_PICTURE_DIB, Dib(12, 8, false)), 1},
-      {"DIB run-length, 8 bits", Picture(IRUN_PICTURE_DIB, Dib(40, 8, false, BI_RLE8)), 1},
-      {"DIB stretched", Picture(IRUN_PICTURE_DIB, Dib(40, 24, false, BI_RGB, 2)), 10},
-      {"DIB OS/2 header, 24 bits", Picture(IRUN_PICTURE_DIB, Dib(64, 24, false)), 1},
-      {"DIB version 5 header, 32 bits", Picture(IRUN_PICTURE_DIB, Dib(124, 32, true)), 1},
+      {"DIB 24 bits, bottom-up", Picture(PictureFormat::kDib, Dib(40, 24, false)), 1},
+      {"DIB 32 bits, top-down", Picture(PictureFormat::kDib, Dib(40, 32, true)), 1},
+      {"DIB 16 bits, 5-6-5 masks", Picture(PictureFormat::kDib, Dib(40, 16, false, BI_BITFIELDS)), 1},
+      {"DIB core header, 8 bits", Picture(PictureFormat::kDib, Dib(12, 8, false)), 1},
+      {"DIB run-length, 8 bits", Picture(PictureFormat::kDib, Dib(40, 8, false, BI_RLE8)), 1},
+      {"DIB stretched", Picture(PictureFormat::kDib, Dib(40, 24, false, BI_RGB, 2)), 10},
+      {"DIB OS/2 header, 24 bits", Picture(PictureFormat::kDib, Dib(64, 24, false)), 1},
+      {"DIB version 5 header, 32 bits", Picture(PictureFormat::kDib, Dib(124, 32, true)), 1},
       {"bitmap 24 bits", Bitmap(rows24, 4, 2, 24, 0), 1},
       {"bitmap 24 bits, padded rows", Bitmap(padded24, 4, 2, 24, 14), 1},
       {"bitmap 4 bits, VGA colours", Bitmap(Bytes("\x9A\xCF\x0B\xED", 4), 4, 2, 4, 2), 1},
@@ -218,24 +218,24 @@ TEST(PicturePngTest, DrawsMetafilesMadeWithGdi) {
   DeleteMetaFile(wmf);
   DeleteObject(red);
 
-  PictureData wmfPicture = Picture(IRUN_PICTURE_WMF, wmfBytes, 5292, 2646);
+  PictureData wmfPicture = Picture(PictureFormat::kWmf, wmfBytes, 5292, 2646);
   wmfPicture.mappingMode = MM_ANISOTROPIC;
-  for (const PictureData& picture : {Picture(IRUN_PICTURE_EMF, emfBytes), wmfPicture}) {
+  for (const PictureData& picture : {Picture(PictureFormat::kEmf, emfBytes), wmfPicture}) {
     Bytes png;
     WideString failure;
-    ASSERT_TRUE(RenderPictureAsPng(picture, 200, 100, png, failure)) << picture.format;
+    ASSERT_TRUE(RenderPictureAsPng(picture, 200, 100, png, failure)) << static_cast<int>(picture.format);
     Decoded image = DecodePng(png);
     ASSERT_EQ(image.width, 200u);
     ASSERT_EQ(image.height, 100u);
-    EXPECT_EQ(image.At(20, 50), kRed) << picture.format;
-    EXPECT_EQ(image.At(80, 10), kRed) << picture.format;
-    EXPECT_EQ(image.At(120, 90), kWhite) << picture.format;
-    EXPECT_EQ(image.At(190, 10), kWhite) << picture.format;
+    EXPECT_EQ(image.At(20, 50), kRed) << static_cast<int>(picture.format);
+    EXPECT_EQ(image.At(80, 10), kRed) << static_cast<int>(picture.format);
+    EXPECT_EQ(image.At(120, 90), kWhite) << static_cast<int>(picture.format);
+    EXPECT_EQ(image.At(190, 10), kWhite) << static_cast<int>(picture.format);
   }
   // Out of its proportions (played in them, then stretched), the EMF still fills the area.
   Bytes png;
   WideString failure;
-  ASSERT_TRUE(RenderPictureAsPng(Picture(IRUN_PICTURE_EMF, emfBytes), 100, 150, png, failure));
+  ASSERT_TRUE(RenderPictureAsPng(Picture(PictureFormat::kEmf, emfBytes), 100, 150, png, failure));
   Decoded image = DecodePng(png);
   ASSERT_EQ(image.height, 150u);
   EXPECT_EQ(image.At(20, 140), kRed);
@@ -310,18 +310,18 @@ TEST(PicturePngTest, MetafilesPlayOnlyRecordsThatDrawAndFit) {
   Put(escape, 5, 4), Put(escape, META_ESCAPE, 2), Put(escape, 4096, 2), Put(escape, 0, 2);
   wmfBytes = WithWinRecord(WithWinRecord(WithWinRecord(wmfBytes, oldPolyline), oldSelect), escape);
 
-  PictureData wmfPicture = Picture(IRUN_PICTURE_WMF, wmfBytes, 5292, 2646);
+  PictureData wmfPicture = Picture(PictureFormat::kWmf, wmfBytes, 5292, 2646);
   wmfPicture.mappingMode = MM_ANISOTROPIC;
-  for (const PictureData& picture : {Picture(IRUN_PICTURE_EMF, emfBytes), wmfPicture}) {
+  for (const PictureData& picture : {Picture(PictureFormat::kEmf, emfBytes), wmfPicture}) {
     Bytes png;
     WideString failure;
     ASSERT_TRUE(RenderPictureAsPng(picture, 200, 100, png, failure))
-        << picture.format << ": " << Ascii(failure);
+        << static_cast<int>(picture.format) << ": " << Ascii(failure);
     Decoded image = DecodePng(png);
     ASSERT_EQ(image.width, 200u);
-    EXPECT_EQ(image.At(20, 50), kRed) << picture.format;
-    EXPECT_EQ(image.At(150, 50), kWhite) << picture.format << ": the region record was played";
-    EXPECT_EQ(image.At(190, 90), kWhite) << picture.format << ": the region record was played";
+    EXPECT_EQ(image.At(20, 50), kRed) << static_cast<int>(picture.format);
+    EXPECT_EQ(image.At(150, 50), kWhite) << static_cast<int>(picture.format) << ": the region record was played";
+    EXPECT_EQ(image.At(190, 90), kWhite) << static_cast<int>(picture.format) << ": the region record was played";
   }
 }
 
@@ -351,38 +351,38 @@ TEST(PicturePngTest, RefusesBrokenDataAndHostileSizes) {
     PictureData picture;
     int width, height;
   } cases[] = {
-      {"EMF of text", Picture(IRUN_PICTURE_EMF, Bytes(200, 'x')), 10, 10},
-      {"EMF cut off", Picture(IRUN_PICTURE_EMF, emfBytes.substr(0, emfBytes.size() - 4)), 10, 10},
-      {"EMF without end", Picture(IRUN_PICTURE_EMF, WithByte(emfBytes, emfBytes.size() - 20, 9)),
+      {"EMF of text", Picture(PictureFormat::kEmf, Bytes(200, 'x')), 10, 10},
+      {"EMF cut off", Picture(PictureFormat::kEmf, emfBytes.substr(0, emfBytes.size() - 4)), 10, 10},
+      {"EMF without end", Picture(PictureFormat::kEmf, WithByte(emfBytes, emfBytes.size() - 20, 9)),
        10, 10},
-      {"WMF of text", Picture(IRUN_PICTURE_WMF, Bytes(40, 'x')), 10, 10},
-      {"WMF record too long", Picture(IRUN_PICTURE_WMF, WithByte(wmfBytes, 18, 9)), 10, 10},
-      {"WMF without end", Picture(IRUN_PICTURE_WMF, wmfBytes.substr(0, 18)), 10, 10},
-      {"DIB header size", Picture(IRUN_PICTURE_DIB, WithByte(dib, 0, 41)), 4, 2},
-      {"DIB bits cut off", Picture(IRUN_PICTURE_DIB, dib.substr(0, dib.size() - 1)), 4, 2},
-      {"DIB depth", Picture(IRUN_PICTURE_DIB, WithByte(dib, 14, 7)), 4, 2},
-      {"DIB as JPEG", Picture(IRUN_PICTURE_DIB, WithByte(dib, 16, BI_JPEG)), 4, 2},
-      {"DIB colours", Picture(IRUN_PICTURE_DIB, WithByte(Dib(40, 8, false), 33, 1)), 4, 2},
-      {"DIB without width", Picture(IRUN_PICTURE_DIB, WithByte(dib, 4, 0)), 4, 2},
-      {"DIB run-length of 65536 x 65536", Picture(IRUN_PICTURE_DIB, hugeRle), 100, 100},
-      {"DIB run cut off", Picture(IRUN_PICTURE_DIB, Dib(40, 8, false, BI_RLE8).substr(0, 76)), 4, 2},
-      {"DIB OS/2 masks", Picture(IRUN_PICTURE_DIB, WithByte(Dib(64, 16, false), 16, BI_BITFIELDS)), 4, 2},
+      {"WMF of text", Picture(PictureFormat::kWmf, Bytes(40, 'x')), 10, 10},
+      {"WMF record too long", Picture(PictureFormat::kWmf, WithByte(wmfBytes, 18, 9)), 10, 10},
+      {"WMF without end", Picture(PictureFormat::kWmf, wmfBytes.substr(0, 18)), 10, 10},
+      {"DIB header size", Picture(PictureFormat::kDib, WithByte(dib, 0, 41)), 4, 2},
+      {"DIB bits cut off", Picture(PictureFormat::kDib, dib.substr(0, dib.size() - 1)), 4, 2},
+      {"DIB depth", Picture(PictureFormat::kDib, WithByte(dib, 14, 7)), 4, 2},
+      {"DIB as JPEG", Picture(PictureFormat::kDib, WithByte(dib, 16, BI_JPEG)), 4, 2},
+      {"DIB colours", Picture(PictureFormat::kDib, WithByte(Dib(40, 8, false), 33, 1)), 4, 2},
+      {"DIB without width", Picture(PictureFormat::kDib, WithByte(dib, 4, 0)), 4, 2},
+      {"DIB run-length of 65536 x 65536", Picture(PictureFormat::kDib, hugeRle), 100, 100},
+      {"DIB run cut off", Picture(PictureFormat::kDib, Dib(40, 8, false, BI_RLE8).substr(0, 76)), 4, 2},
+      {"DIB OS/2 masks", Picture(PictureFormat::kDib, WithByte(Dib(64, 16, false), 16, BI_BITFIELDS)), 4, 2},
       {"bitmap bits cut off", Bitmap(Bytes(3, '\0'), 4, 2, 1, 0), 4, 2},
       {"bitmap rows too short", Bitmap(Bytes(12, '\0'), 16, 2, 1, 1), 16, 2},
       {"bitmap depth", Bitmap(Bytes(12, '\0'), 4, 2, 7, 0), 4, 2},
       {"bitmap planes", [] { PictureData p = Bitmap(Bytes(16, '\0'), 4, 2, 1, 2); p.planes = 4; return p; }(), 4, 2},
       {"bitmap height", Bitmap(Bytes(12, '\0'), 4, 0, 24, 0), 4, 2},
-      {"EMF without handles", Picture(IRUN_PICTURE_EMF, WithByte(emfBytes, 56, 0)), 10, 10},
-      {"EMF record count", Picture(IRUN_PICTURE_EMF, WithByte(emfBytes, 52, 9)), 10, 10},
-      {"EMF header size", Picture(IRUN_PICTURE_EMF, WithByte(emfBytes, 4, 80)), 10, 10},
-      {"EMF empty frame", Picture(IRUN_PICTURE_EMF, WithByte(emfBytes, 32, 0)), 10, 10},
-      {"WMF size in header", Picture(IRUN_PICTURE_WMF, WithByte(wmfBytes, 6, 13)), 10, 10},
-      {"WMF version", Picture(IRUN_PICTURE_WMF, WithByte(wmfBytes, 5, 7)), 10, 10},
-      {"PNG", Picture(IRUN_PICTURE_PNG, Bytes("\x89PNG", 4)), 4, 2},
-      {"no width", Picture(IRUN_PICTURE_DIB, dib), 0, 2},
-      {"negative height", Picture(IRUN_PICTURE_DIB, dib), 4, -2},
-      {"too wide", Picture(IRUN_PICTURE_DIB, dib), kMaxPictureSide + 1, 1},
-      {"too many pixels", Picture(IRUN_PICTURE_DIB, dib), kMaxPictureSide, kMaxPictureSide},
+      {"EMF without handles", Picture(PictureFormat::kEmf, WithByte(emfBytes, 56, 0)), 10, 10},
+      {"EMF record count", Picture(PictureFormat::kEmf, WithByte(emfBytes, 52, 9)), 10, 10},
+      {"EMF header size", Picture(PictureFormat::kEmf, WithByte(emfBytes, 4, 80)), 10, 10},
+      {"EMF empty frame", Picture(PictureFormat::kEmf, WithByte(emfBytes, 32, 0)), 10, 10},
+      {"WMF size in header", Picture(PictureFormat::kWmf, WithByte(wmfBytes, 6, 13)), 10, 10},
+      {"WMF version", Picture(PictureFormat::kWmf, WithByte(wmfBytes, 5, 7)), 10, 10},
+      {"PNG", Picture(PictureFormat::kPng, Bytes("\x89PNG", 4)), 4, 2},
+      {"no width", Picture(PictureFormat::kDib, dib), 0, 2},
+      {"negative height", Picture(PictureFormat::kDib, dib), 4, -2},
+      {"too wide", Picture(PictureFormat::kDib, dib), kMaxPictureSide + 1, 1},
+      {"too many pixels", Picture(PictureFormat::kDib, dib), kMaxPictureSide, kMaxPictureSide},
   };
   for (const Case& c : cases) {
     Bytes png = "old";
@@ -399,20 +399,21 @@ TEST(PicturePngTest, DisplaySizeComesFromGoalPixelsOrHeader) {
   Put(emfHeader, 100, 4), Put(emfHeader, 0, 4), Put(emfHeader, 2640, 4), Put(emfHeader, 5080, 4);
   struct Case {
     const char* what;
-    int format, pixelWidth, pixelHeight, goalWidth, goalHeight, scaleX, scaleY;
+    PictureFormat format;
+    int pixelWidth, pixelHeight, goalWidth, goalHeight, scaleX, scaleY;
     Bytes bytes;
     int width, height;
   } cases[] = {
-      {"goal", IRUN_PICTURE_PNG, 640, 480, 1500, 750, 100, 100, "", 100, 50},
-      {"goal scaled", IRUN_PICTURE_JPEG, 0, 0, 1500, 750, 50, 200, "", 50, 100},
-      {"goal rounded", IRUN_PICTURE_PNG, 0, 0, 22, 5, 100, 100, "", 1, 1},
-      {"bitmap pixels", IRUN_PICTURE_DIB, 30, 20, 0, 0, 100, 100, "", 30, 20},
-      {"metafile 0.01 mm", IRUN_PICTURE_WMF, 2540, 1270, 0, 0, 100, 100, "", 96, 48},
-      {"DIB header", IRUN_PICTURE_DIB, 0, 0, 0, 0, 200, 100, Dib(40, 24, true), 8, 2},
-      {"core DIB header", IRUN_PICTURE_DIB, 0, 0, 0, 0, 100, 100, Dib(12, 8, false), 4, 2},
-      {"EMF frame", IRUN_PICTURE_EMF, 0, 0, 0, 0, 100, 100, emfHeader, 96, 192},
-      {"nothing to go by", IRUN_PICTURE_PNG, 0, -5, -3, 0, 100, 100, "", 0, 0},
-      {"no overflow", IRUN_PICTURE_PNG, 0, 0, INT_MAX, 15, INT_MAX, 100, "", INT_MAX, 1},
+      {"goal", PictureFormat::kPng, 640, 480, 1500, 750, 100, 100, "", 100, 50},
+      {"goal scaled", PictureFormat::kJpeg, 0, 0, 1500, 750, 50, 200, "", 50, 100},
+      {"goal rounded", PictureFormat::kPng, 0, 0, 22, 5, 100, 100, "", 1, 1},
+      {"bitmap pixels", PictureFormat::kDib, 30, 20, 0, 0, 100, 100, "", 30, 20},
+      {"metafile 0.01 mm", PictureFormat::kWmf, 2540, 1270, 0, 0, 100, 100, "", 96, 48},
+      {"DIB header", PictureFormat::kDib, 0, 0, 0, 0, 200, 100, Dib(40, 24, true), 8, 2},
+      {"core DIB header", PictureFormat::kDib, 0, 0, 0, 0, 100, 100, Dib(12, 8, false), 4, 2},
+      {"EMF frame", PictureFormat::kEmf, 0, 0, 0, 0, 100, 100, emfHeader, 96, 192},
+      {"nothing to go by", PictureFormat::kPng, 0, -5, -3, 0, 100, 100, "", 0, 0},
+      {"no overflow", PictureFormat::kPng, 0, 0, INT_MAX, 15, INT_MAX, 100, "", INT_MAX, 1},
   };
   for (const Case& c : cases) {
     PictureData picture = Picture(c.format, c.bytes, c.pixelWidth, c.pixelHeight);

@@ -42,8 +42,7 @@ class ImportRunnerTest : public ::testing::Test {
     ImportRequest request;
     request.content = &content;
     request.title = &title;
-    request.logCallback = CollectLine;
-    request.logContext = &log;
+    request.log = {CollectLine, &log};
     request.showConsole = 0;
     return request;
   }
@@ -227,7 +226,7 @@ TEST_F(ImportRunnerTest, ExceptionAfterTheStartWaitsServingMessagesAndDeletesThe
   ScopedEnscript enscript(L"throwing");
   enscript.SetFault("sleep 1200");
   ImportRequest request = Request();
-  request.logCallback = [](const wchar_t* text, void* context) -> int {
+  request.log.callback = [](const wchar_t* text, void* context) -> int {
     CollectLine(text, context);
     if (std::wstring(text).rfind(L"ENScript started", 0) == 0) throw std::bad_alloc();
     return 0;

@@ -47,7 +47,7 @@ using Random = std::mt19937;
 
 struct Seed {
   const char* keyword;  // \pict's format keyword
-  int format;           // IRUN_PICTURE_*
+  PictureFormat format;
   Bytes bytes;
   std::string sizes;  // the RTF's size keywords
 };
@@ -203,28 +203,28 @@ std::vector<Seed> Seeds() {
   const std::string samples = Y2E_OFFICE_SAMPLES;
   const std::string office = ReadFile(samples + "/pictures.rtf");
   std::vector<Seed> seeds = {
-      {"\\pngblip", IRUN_PICTURE_PNG, ReadFile(samples + "/picture.png"), "\\picw40\\pich30"},
-      {"\\jpegblip", IRUN_PICTURE_JPEG, ReadFile(samples + "/picture.jpg"), "\\picw32\\pich24"},
-      {"\\wmetafile8", IRUN_PICTURE_WMF, ReadFile(samples + "/picture.wmf").substr(22),
+      {"\\pngblip", PictureFormat::kPng, ReadFile(samples + "/picture.png"), "\\picw40\\pich30"},
+      {"\\jpegblip", PictureFormat::kJpeg, ReadFile(samples + "/picture.jpg"), "\\picw32\\pich24"},
+      {"\\wmetafile8", PictureFormat::kWmf, ReadFile(samples + "/picture.wmf").substr(22),
        "\\picw2540\\pich1905"},
-      {"\\wmetafile8", IRUN_PICTURE_WMF, PictureAfter(office, "\\wmetafile8"),
+      {"\\wmetafile8", PictureFormat::kWmf, PictureAfter(office, "\\wmetafile8"),
        "\\picw2540\\pich1905"},
-      {"\\wmetafile8", IRUN_PICTURE_WMF, DemoMetafile(), "\\picw10583\\pich7938"},
-      {"\\emfblip", IRUN_PICTURE_EMF, RecordedEnhMetafile(), ""},
-      {"\\wmetafile8", IRUN_PICTURE_WMF, RecordedWinMetafile(), "\\picw2646\\pich2646"},
-      {"\\dibitmap0", IRUN_PICTURE_DIB, Dib(40, 24, BI_RGB), ""},
-      {"\\dibitmap0", IRUN_PICTURE_DIB, Dib(40, 8, BI_RGB), ""},
-      {"\\dibitmap0", IRUN_PICTURE_DIB, Dib(40, 8, BI_RLE8), ""},
-      {"\\dibitmap0", IRUN_PICTURE_DIB, Dib(40, 4, BI_RLE4), ""},
-      {"\\dibitmap0", IRUN_PICTURE_DIB, Dib(40, 16, BI_BITFIELDS), ""},
-      {"\\dibitmap0", IRUN_PICTURE_DIB, Dib(12, 8, BI_RGB), ""},
-      {"\\dibitmap0", IRUN_PICTURE_DIB, Dib(64, 1, BI_RGB), ""},
-      {"\\dibitmap0", IRUN_PICTURE_DIB, Dib(124, 32, BI_RGB), ""},
-      {"\\wbitmap0", IRUN_PICTURE_BITMAP, Bytes(16, '\x5A'),
+      {"\\wmetafile8", PictureFormat::kWmf, DemoMetafile(), "\\picw10583\\pich7938"},
+      {"\\emfblip", PictureFormat::kEmf, RecordedEnhMetafile(), ""},
+      {"\\wmetafile8", PictureFormat::kWmf, RecordedWinMetafile(), "\\picw2646\\pich2646"},
+      {"\\dibitmap0", PictureFormat::kDib, Dib(40, 24, BI_RGB), ""},
+      {"\\dibitmap0", PictureFormat::kDib, Dib(40, 8, BI_RGB), ""},
+      {"\\dibitmap0", PictureFormat::kDib, Dib(40, 8, BI_RLE8), ""},
+      {"\\dibitmap0", PictureFormat::kDib, Dib(40, 4, BI_RLE4), ""},
+      {"\\dibitmap0", PictureFormat::kDib, Dib(40, 16, BI_BITFIELDS), ""},
+      {"\\dibitmap0", PictureFormat::kDib, Dib(12, 8, BI_RGB), ""},
+      {"\\dibitmap0", PictureFormat::kDib, Dib(64, 1, BI_RGB), ""},
+      {"\\dibitmap0", PictureFormat::kDib, Dib(124, 32, BI_RGB), ""},
+      {"\\wbitmap0", PictureFormat::kBitmap, Bytes(16, '\x5A'),
        "\\picw16\\pich8\\wbmbitspixel1\\wbmwidthbytes2"},
-      {"\\wbitmap0", IRUN_PICTURE_BITMAP, Bytes(48, '\x3C'),
+      {"\\wbitmap0", PictureFormat::kBitmap, Bytes(48, '\x3C'),
        "\\picw6\\pich4\\wbmbitspixel8\\wbmwidthbytes12"},
-      {"\\wbitmap0", IRUN_PICTURE_BITMAP, Bytes(72, '\x96'),
+      {"\\wbitmap0", PictureFormat::kBitmap, Bytes(72, '\x96'),
        "\\picw6\\pich4\\wbmbitspixel24\\wbmwidthbytes18"},
   };
   seeds.erase(
@@ -250,28 +250,28 @@ void Poke(Bytes& b, size_t at, uint32_t value, int bytes) {
 }
 
 // Where the records of a metafile begin, as its framing says (as far as it holds).
-std::vector<size_t> Records(const Bytes& b, int format) {
+std::vector<size_t> Records(const Bytes& b, PictureFormat format) {
   std::vector<size_t> starts;
   auto read32 = [&](size_t at) {
     uint32_t v = 0;
     for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(b[at + i]);
     return v;
   };
-  size_t at = format == IRUN_PICTURE_EMF ? 0 : 18;
+  size_t at = format == PictureFormat::kEmf ? 0 : 18;
   while (at + 8 <= b.size() && starts.size() < 4096) {
     starts.push_back(at);
-    const uint64_t size = format == IRUN_PICTURE_EMF ? read32(at + 4) : uint64_t(read32(at)) * 2;
+    const uint64_t size = format == PictureFormat::kEmf ? read32(at + 4) : uint64_t(read32(at)) * 2;
     if (size < 6 || size > b.size() - at) break;
     at += static_cast<size_t>(size);
   }
   return starts;
 }
 
-void MutateRecord(Bytes& b, int format, Random& rng) {
+void MutateRecord(Bytes& b, PictureFormat format, Random& rng) {
   const std::vector<size_t> starts = Records(b, format);
   if (starts.empty()) return;
   const size_t at = starts[rng() % starts.size()];
-  const bool enhanced = format == IRUN_PICTURE_EMF;
+  const bool enhanced = format == PictureFormat::kEmf;
   switch (rng() % 6) {
     case 0:  // another type
       if (enhanced)
@@ -307,7 +307,7 @@ void MutateRecord(Bytes& b, int format, Random& rng) {
   }
 }
 
-void MutateBytes(Bytes& b, int format, Random& rng) {
+void MutateBytes(Bytes& b, PictureFormat format, Random& rng) {
   if (b.empty()) return;
   switch (rng() % 7) {
     case 0:  // a few bytes
@@ -326,7 +326,7 @@ void MutateBytes(Bytes& b, int format, Random& rng) {
       Poke(b, (rng() % b.size()) & ~size_t(3), static_cast<uint32_t>(rng()), 4);
       break;
     default:
-      if (format == IRUN_PICTURE_EMF || format == IRUN_PICTURE_WMF)
+      if (format == PictureFormat::kEmf || format == PictureFormat::kWmf)
         MutateRecord(b, format, rng);
       else
         Poke(b, rng() % std::min<size_t>(b.size(), 64), Interesting(rng), 4);
@@ -380,7 +380,7 @@ Case MakeCase(const std::vector<Seed>& seeds, uint32_t seed, uint32_t index) {
   Bytes bytes = from.bytes;
   for (int n = 1 + rng() % 3; n > 0; --n) MutateBytes(bytes, from.format, rng);
   std::string keyword = from.keyword;
-  if (from.format == IRUN_PICTURE_WMF && rng() % 8 == 0)
+  if (from.format == PictureFormat::kWmf && rng() % 8 == 0)
     keyword = "\\wmetafile" + std::to_string(rng() % 10);
   const std::string sizes = MutateSizes(from, rng);
   c.rtf = "{\\rtf1\\ansi before{\\pict" + keyword + sizes + " ";
@@ -446,7 +446,11 @@ void RunCase(Case& c, Totals& totals) {
   WideString html, failure;
   std::vector<PictureData> pictures;
   int lines = 0;
-  auto report = [&lines](const WideString&) { ++lines; };
+  const LogSink report{[](const wchar_t*, void* count) {
+                         ++*static_cast<decltype(lines)*>(count);
+                         return 0;
+                       },
+                       &lines};
   if (ConvertRtfToHtml(c.rtf, html, &failure, &pictures)) {
     const std::vector<NoteResource> resources = AttachPictures(html, pictures, report);
     totals.drawn += static_cast<uint32_t>(resources.size());

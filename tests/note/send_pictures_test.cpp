@@ -35,10 +35,9 @@ class SendPicturesTest : public ::testing::Test {
   std::vector<StoredNote> Send(const std::string& rtf) {
     SendRequest request;
     request.title = u"Pictures";
-    request.rtf = rtf;
-    request.logCallback = CollectLine;
-    request.logContext = &log;
-    SendNote(request);
+    request.ask.pageRtf = [&rtf] { return std::optional<ByteString>(rtf); };
+    request.log = {CollectLine, &log};
+    SendPage(request);
     return enscript.Notes();
   }
 

@@ -1,0 +1,21 @@
+// Where the lines of a send go: one row each in the dialog's log list, or a test's
+// collector. A failure's line begins with kErrorPrefix, so that the user tells failures
+// from steps at a glance.
+#pragma once
+
+#include "text/wide_string.h"
+
+inline constexpr char16_t kErrorPrefix[] = u"ERROR: ";
+
+// Receives one line; the result is not read.
+using LogCallback = int (*)(const wchar_t* text, void* context);
+
+struct LogSink {
+  LogCallback callback = nullptr;  // null: the lines go nowhere
+  void* context = nullptr;         // handed back to callback unchanged
+
+  void Line(const WideString& text) const {
+    if (callback) callback(WidePtr(text), context);
+  }
+  void Error(const WideString& text) const { Line(kErrorPrefix + text); }
+};
