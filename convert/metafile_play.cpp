@@ -704,7 +704,7 @@ bool PlayEnhancedMetafile(HDC dc, const ByteString& bytes, int width, int height
   if (!bitmap) return Refuse(failure, u"no bitmap can be made to play the metafile in");
   bool played;
   {
-    ScopedSelectObject selected(memory.get(), bitmap.get());
+    UniqueSelection selected(memory.get(), bitmap.get());
     RECT all{0, 0, size.cx, size.cy};
     FillRect(memory.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     played = EnumerateInto(memory.get(), metafile.get(), play, size.cx, size.cy);

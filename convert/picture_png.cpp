@@ -264,7 +264,7 @@ bool ReadDeviceBitmap(const PictureData& picture, SourceBitmap& source, WideStri
     for (int i = 0; i < 16; ++i)
       colors[i] = RGBQUAD{kVgaColors[i][2], kVgaColors[i][1], kVgaColors[i][0], 0};
   } else if (depth == 8) {
-    ScopedGetDC screen(nullptr);
+    UniqueWindowDc screen(nullptr);
     UniquePalette halftone(CreateHalftonePalette(screen.get()));
     PALETTEENTRY entries[256] = {};
     if (!halftone || GetPaletteEntries(halftone.get(), 0, 256, entries) == 0)
@@ -326,7 +326,7 @@ bool Succeeded(HRESULT result, const char* step, WideString& failure) {
 
 // Encodes top-down 32-bit BGRX pixels as a 24-bit PNG.
 bool EncodePng(const BYTE* pixels, int width, int height, ByteString& png, WideString& failure) {
-  ComApartment com;
+  UniqueComApartment com;
   if (!com) {
     failure = u"COM cannot start on this thread";
     return false;
@@ -380,7 +380,7 @@ bool EncodePng(const BYTE* pixels, int width, int height, ByteString& png, WideS
     return false;
   // The stream's memory may be larger than what was written.
   const size_t length = static_cast<size_t>(status.cbSize.QuadPart);
-  GlobalLockGuard locked(memory);
+  UniqueGlobalLock locked(memory);
   if (!locked || GlobalSize(memory) < length) {
     failure = u"the PNG encoder's memory cannot be read";
     return false;
@@ -443,7 +443,7 @@ bool RenderPictureAsPng(const PictureData& picture, int width, int height, ByteS
   }
   ByteString encoded;
   {
-    ScopedSelectObject selected(dc.get(), bitmap.get());
+    UniqueSelection selected(dc.get(), bitmap.get());
     std::memset(bits, 0xFF, static_cast<size_t>(width) * height * 4);  // white
     if (!DrawPicture(dc.get(), picture, width, height, failure)) return false;
     GdiFlush();

@@ -28,19 +28,19 @@ Proc FindFunction(const UniqueModule& library, const char* name) {
 
 // Closes the converter session on every way out; a library without
 // EXBufferCloseSession has nothing to close.
-class SessionGuard {
+class UniqueConverterSession {
  public:
-  SessionGuard(const UniqueModule& library, IrunSession session)
+  UniqueConverterSession(const UniqueModule& library, IrunSession session)
       : close_(FindFunction<EXBufferCloseSessionProc>(library, "EXBufferCloseSession")),
         session_(session) {}
-  ~SessionGuard() { Close(); }
+  ~UniqueConverterSession() { Close(); }
   // Ends the session now: its document is no more needed.
   void Close() {
     if (close_) close_(session_);
     close_ = nullptr;
   }
-  SessionGuard(const SessionGuard&) = delete;
-  SessionGuard& operator=(const SessionGuard&) = delete;
+  UniqueConverterSession(const UniqueConverterSession&) = delete;
+  UniqueConverterSession& operator=(const UniqueConverterSession&) = delete;
 
  private:
   EXBufferCloseSessionProc close_;
@@ -170,7 +170,7 @@ bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failu
   const auto open = FindFunction<EXBufferOpenSessionProc>(library, "EXBufferOpenSession");
   if (!open) return Fail(failure, Lacks("EXBufferOpenSession"));
   const IrunSession session = open();
-  SessionGuard closer(library, session);
+  UniqueConverterSession closer(library, session);
 
   // A library without EXBufferConvert cannot convert: a failed conversion.
   const auto convert = FindFunction<EXBufferConvertProc>(library, "EXBufferConvert");

@@ -227,8 +227,8 @@ void HyperlinkControl::ComputeLinkRect() {
   if (paintLabel) {
     UINT alignment = AlignmentFlags();
     {
-      ScopedGetDC dc(window);
-      ScopedSelectObject font(dc.get(), linkFont_.get());
+      UniqueWindowDc dc(window);
+      UniqueSelection font(dc.get(), linkFont_.get());
       DrawTextW(dc.get(), WidePtr(*text), -1, &rect, DT_CALCRECT | DT_WORDBREAK | alignment);
     }
     int slack = client.right - rect.right;
@@ -263,7 +263,7 @@ void HyperlinkControl::Paint(HDC dc) {
   int oldMode = SetBkMode(dc, TRANSPARENT);
   COLORREF oldColor = SetTextColor(dc, color);
   {
-    ScopedSelectObject font(dc, linkFont_ ? linkFont_.get() : normalFont_);
+    UniqueSelection font(dc, linkFont_ ? linkFont_.get() : normalFont_);
     RECT rect = linkRect;
     DrawTextW(dc, WidePtr(*text), -1, &rect, DT_WORDBREAK | AlignmentFlags());
     if (GetFocus() == window) DrawFocusRect(dc, &linkRect);

@@ -111,7 +111,7 @@ bool ConfirmFileOnDisk(HANDLE file, unsigned long long expectedSize, WideString&
 }
 
 void ShowFileInExplorer(const WideString& path) {
-  ComApartment com;  // the shell parses names through COM
+  UniqueComApartment com;  // the shell parses names through COM
   PIDLIST_ABSOLUTE item = nullptr;
   if (FAILED(SHParseDisplayName(WidePtr(path), nullptr, &item, 0, nullptr)) || !item) return;
   SHOpenFolderAndSelectItems(item, 0, nullptr, 0);

@@ -1,5 +1,7 @@
 #include "testbed/notebook_store.h"
 
+#include "testbed/support/files.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -102,21 +104,6 @@ std::vector<std::pair<unsigned long, WideString>> NoteFiles(const WideString& fo
   return files;
 }
 
-std::optional<ByteString> ReadWholeFile(const WideString& path) {
-  UniqueFile file(CreateFileW(WidePtr(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return std::nullopt;
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024) return std::nullopt;
-  ByteString bytes(static_cast<size_t>(size.QuadPart), '\0');
-  DWORD read = 0;
-  if (!bytes.empty() &&
-      (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-       read != bytes.size()))
-    return std::nullopt;
-  return bytes;
-}
-
 bool WriteAll(HANDLE file, const ByteString& bytes) {
   DWORD written = 0;
   return bytes.empty() ||
@@ -182,13 +169,13 @@ WideString NotebookFolder() {
 std::vector<StoredNote> ReadNotebook(const WideString& folder) {
   std::vector<StoredNote> notes;
   for (const auto& file : NoteFiles(folder)) {
-    auto bytes = ReadWholeFile(Joined(folder, file.second));
+    auto bytes = TryReadFileBytes(WidePtr(Joined(folder, file.second)));
     if (!bytes) continue;
     auto note = ParseNoteFile(*bytes);
     if (!note) continue;
     for (StoredResource& resource : note->resources) {
       if (resource.dataFile.empty()) continue;
-      auto data = ReadWholeFile(Joined(folder, resource.dataFile));
+      auto data = TryReadFileBytes(WidePtr(Joined(folder, resource.dataFile)));
       if (data) resource.bytes = std::move(*data);
     }
     notes.push_back(std::move(*note));

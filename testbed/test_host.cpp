@@ -233,18 +233,11 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-WideString ProgramFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  folder.erase(folder.find_last_of(L'\\') + 1);
-  return WideFromPtr(folder.c_str());
-}
 
 const PluginExports& Plugin() {
   static PluginExports exports = [] {
     PluginExports loaded;
-    WideString path = ProgramFolder() + u"Yarrin2Evernote.dll";
+    WideString path = WideFromPtr(ProgramFolder().c_str()) + u"Yarrin2Evernote.dll";
     loaded.module = LoadLibraryW(WidePtr(path));
     if (!loaded.module) return loaded;
     auto find = [&](const char* name) {

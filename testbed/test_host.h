@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "plugin/plugin_api.h"
+#include "testbed/support/files.h"
 #include "text/wide_string.h"
 
 inline CHARFORMATW EmptyCharFormat() {
@@ -84,9 +85,6 @@ void RegisterPluginWithHost();
 
 // Runs a command of the plug-in, as the host's menu does.
 int RunPluginCommand(int commandId);
-
-// The folder of this program, with a trailing backslash.
-WideString ProgramFolder();
 
 // Calls action(window) from this thread's message loop, once, as soon as a visible
 // top-level window of this thread matches: the way tests drive a modal dialog or message

@@ -5,32 +5,6 @@
 #include <fstream>
 #include <sstream>
 
-std::wstring TestProgramFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string bytes;
-  char chunk[65536];
-  DWORD got = 0;
-  while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
-  CloseHandle(file);
-  return bytes;
-}
-
-void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-}
 
 void RemoveFolderTree(const std::wstring& folder) {
   WIN32_FIND_DATAW found;
@@ -52,13 +26,13 @@ void RemoveFolderTree(const std::wstring& folder) {
 
 namespace {
 std::wstring FreshFolder(const std::wstring& name) {
-  std::wstring folder = TestProgramFolder() + L"enscript-" + name;
+  std::wstring folder = ProgramFolder() + L"enscript-" + name;
   RemoveFolderTree(folder);
   CreateDirectoryW(folder.c_str(), nullptr);
-  CopyFileW((TestProgramFolder() + L"ENScript.exe").c_str(), (folder + L"\\ENScript.exe").c_str(),
+  CopyFileW((ProgramFolder() + L"ENScript.exe").c_str(), (folder + L"\\ENScript.exe").c_str(),
             FALSE);
   // The DTD it checks contents against, where the build put one beside it.
-  CopyFileW((TestProgramFolder() + L"enml2.dtd").c_str(), (folder + L"\\enml2.dtd").c_str(), FALSE);
+  CopyFileW((ProgramFolder() + L"enml2.dtd").c_str(), (folder + L"\\enml2.dtd").c_str(), FALSE);
   return folder + L"\\";
 }
 }  // namespace
@@ -95,12 +69,12 @@ std::wstring Variable(const wchar_t* name) {
 }  // namespace
 
 ScopedTempFolder::ScopedTempFolder(const std::wstring& relativePath)
-    : root_(TestProgramFolder() + relativePath.substr(0, relativePath.find(L'\\'))),
-      folder_(TestProgramFolder() + relativePath + L"\\"),
+    : root_(ProgramFolder() + relativePath.substr(0, relativePath.find(L'\\'))),
+      folder_(ProgramFolder() + relativePath + L"\\"),
       oldTmp_(Variable(L"TMP")),
       oldTemp_(Variable(L"TEMP")) {
   RemoveFolderTree(root_);
-  for (size_t at = folder_.find(L'\\', TestProgramFolder().size()); at != std::wstring::npos;
+  for (size_t at = folder_.find(L'\\', ProgramFolder().size()); at != std::wstring::npos;
        at = folder_.find(L'\\', at + 1))
     CreateDirectoryW(folder_.substr(0, at).c_str(), nullptr);
   SetEnvironmentVariableW(L"TMP", folder_.c_str());

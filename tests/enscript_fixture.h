@@ -4,6 +4,8 @@
 // read back from there.
 #pragma once
 
+#include "testbed/support/files.h"
+
 #include <windows.h>
 
 #include <string>
@@ -57,7 +59,4 @@ class ScopedTempFolder {
 // Names of the files in folder (ending in a backslash) whose names end in .enex.
 std::vector<std::wstring> EnexFilesIn(const std::wstring& folder);
 
-std::string ReadFileBytes(const std::wstring& path);
-void WriteFileBytes(const std::wstring& path, const std::string& bytes);
-std::wstring TestProgramFolder();
 void RemoveFolderTree(const std::wstring& folder);

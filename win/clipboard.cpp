@@ -9,13 +9,13 @@ bool CopyTextToClipboard(const WideString& text) {
 }
 
 bool SetClipboardBytes(UINT format, const void* bytes, size_t count) {
-  ClipboardGuard clipboard(nullptr);
+  UniqueClipboard clipboard(nullptr);
   if (!clipboard) return false;
   EmptyClipboard();
   UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, count));
   if (!block) return false;
   {
-    GlobalLockGuard locked(block.get());
+    UniqueGlobalLock locked(block.get());
     if (!locked) return false;
     std::memcpy(locked.data(), bytes, count);
   }
@@ -30,7 +30,7 @@ void AddClipboardLocale() {
   UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, sizeof(LCID)));
   if (!block) return;
   {
-    GlobalLockGuard locked(block.get());
+    UniqueGlobalLock locked(block.get());
     if (!locked) return;
     LCID locale = GetThreadLocale();
     std::memcpy(locked.data(), &locale, sizeof(locale));

@@ -1,5 +1,6 @@
 // One guard shape for every Win32 handle: the handle type, its close function and its
-// empty value. Guards are move-only and release their handle on every way out.
+// empty value. Guards are move-only and release their handle on every way out. Every
+// guard, handle or scoped call alike, is named Unique<what it holds>.
 #pragma once
 
 #include <windows.h>
@@ -67,12 +68,12 @@ using UniqueFile = UniqueHandle<HANDLE, CloseKernelHandle, -1>;
 // A toolhelp snapshot fails with INVALID_HANDLE_VALUE, as file handles do.
 using UniqueSnapshot = UniqueHandle<HANDLE, CloseKernelHandle, -1>;
 // A system string that the host handed over; ours to free.
-using HostString = UniqueHandle<BSTR, FreeSystemString>;
+using UniqueHostString = UniqueHandle<BSTR, FreeSystemString>;
 using UniqueModule = UniqueHandle<HMODULE, UnloadModule>;
 using UniqueFont = UniqueHandle<HFONT, DeleteGdiObject>;
 using UniqueGlobal = UniqueHandle<HGLOBAL, FreeGlobalBlock>;
 using UniqueIcon = UniqueHandle<HICON, DestroyIconHandle>;
-// A memory device context (CreateCompatibleDC); window DCs go through ScopedGetDC.
+// A memory device context (CreateCompatibleDC); window DCs go through UniqueWindowDc.
 using UniqueDc = UniqueHandle<HDC, DeleteDcHandle>;
 using UniqueBitmap = UniqueHandle<HBITMAP, DeleteGdiObject>;
 using UniquePalette = UniqueHandle<HPALETTE, DeleteGdiObject>;
@@ -84,12 +85,12 @@ using UniqueCom = UniqueHandle<Interface*, ReleaseInterface<Interface>>;
 
 // COM on this thread for a scope. A thread that already runs COM in the other apartment
 // model (RPC_E_CHANGED_MODE) keeps it: COM works there as it is, and nothing is undone.
-class ComApartment {
+class UniqueComApartment {
  public:
-  ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
+  UniqueComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  UniqueComApartment(const UniqueComApartment&) = delete;
+  UniqueComApartment& operator=(const UniqueComApartment&) = delete;
+  ~UniqueComApartment() {
     if (SUCCEEDED(result_)) CoUninitialize();
   }
   explicit operator bool() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
@@ -99,12 +100,12 @@ class ComApartment {
 };
 
 // GlobalLock held for a scope.
-class GlobalLockGuard {
+class UniqueGlobalLock {
  public:
-  explicit GlobalLockGuard(HGLOBAL block) : block_(block), data_(GlobalLock(block)) {}
-  GlobalLockGuard(const GlobalLockGuard&) = delete;
-  GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
-  ~GlobalLockGuard() {
+  explicit UniqueGlobalLock(HGLOBAL block) : block_(block), data_(GlobalLock(block)) {}
+  UniqueGlobalLock(const UniqueGlobalLock&) = delete;
+  UniqueGlobalLock& operator=(const UniqueGlobalLock&) = delete;
+  ~UniqueGlobalLock() {
     if (data_) GlobalUnlock(block_);
   }
   void* data() const { return data_; }
@@ -116,12 +117,12 @@ class GlobalLockGuard {
 };
 
 // The clipboard, open for a scope.
-class ClipboardGuard {
+class UniqueClipboard {
  public:
-  explicit ClipboardGuard(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
-  ClipboardGuard(const ClipboardGuard&) = delete;
-  ClipboardGuard& operator=(const ClipboardGuard&) = delete;
-  ~ClipboardGuard() {
+  explicit UniqueClipboard(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+  UniqueClipboard(const UniqueClipboard&) = delete;
+  UniqueClipboard& operator=(const UniqueClipboard&) = delete;
+  ~UniqueClipboard() {
     if (open_) CloseClipboard();
   }
   explicit operator bool() const { return open_; }
@@ -131,12 +132,12 @@ class ClipboardGuard {
 };
 
 // A window's device context, for a scope.
-class ScopedGetDC {
+class UniqueWindowDc {
  public:
-  explicit ScopedGetDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-  ScopedGetDC(const ScopedGetDC&) = delete;
-  ScopedGetDC& operator=(const ScopedGetDC&) = delete;
-  ~ScopedGetDC() {
+  explicit UniqueWindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+  UniqueWindowDc(const UniqueWindowDc&) = delete;
+  UniqueWindowDc& operator=(const UniqueWindowDc&) = delete;
+  ~UniqueWindowDc() {
     if (dc_) ReleaseDC(window_, dc_);
   }
   HDC get() const { return dc_; }
@@ -148,13 +149,13 @@ class ScopedGetDC {
 };
 
 // An object selected into a device context for a scope; a null object selects nothing.
-class ScopedSelectObject {
+class UniqueSelection {
  public:
-  ScopedSelectObject(HDC dc, HGDIOBJ object)
+  UniqueSelection(HDC dc, HGDIOBJ object)
       : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
-  ScopedSelectObject(const ScopedSelectObject&) = delete;
-  ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
-  ~ScopedSelectObject() {
+  UniqueSelection(const UniqueSelection&) = delete;
+  UniqueSelection& operator=(const UniqueSelection&) = delete;
+  ~UniqueSelection() {
     if (old_) SelectObject(dc_, old_);
   }
 

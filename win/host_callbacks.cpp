@@ -20,7 +20,7 @@ struct HostTextBuffer {
   }
 };
 
-WideString Copy(const HostString& text) {
+WideString Copy(const UniqueHostString& text) {
   return text ? WideFromPtr(text.get(), SysStringLen(text.get())) : WideString();
 }
 
@@ -88,8 +88,8 @@ bool HostNodeItem(NodeId node, int item, WideString& text) {
   request.item = item;
   if (HostCommand(kHostNodeItem, 0, &request) == 0) return false;
   // Both answers are freed, whichever the host filled.
-  HostString html(request.htmlCode);
-  HostString tags(request.tags);
+  UniqueHostString html(request.htmlCode);
+  UniqueHostString tags(request.tags);
   text = Copy(item == kNodeItemHtmlCode ? html : tags);
   return true;
 }

@@ -57,7 +57,7 @@ void RegisterProgram(const wchar_t* exeName, const std::wstring& path) {
 }
 
 std::wstring BinFolder() {
-  WideString programFolder = ProgramFolder();
+  WideString programFolder = WideFromPtr(ProgramFolder().c_str());
   return std::wstring(programFolder.begin(), programFolder.end());
 }
 
@@ -165,23 +165,10 @@ bool ReadBack(const std::wstring& enexPath, const std::wstring& readerFolder) {
   return code == 0;
 }
 
-// The bytes of a file, or nullopt when it cannot be read.
-std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-  UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr));
-  if (!file) return std::nullopt;
-  std::string bytes;
-  char chunk[65536];
-  DWORD got = 0;
-  while (ReadFile(file.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0)
-    bytes.append(chunk, got);
-  return bytes;
-}
-
 // The host's page from a file: RTF into the rich edit, or HTML code (UTF-8, with or
 // without its byte order mark) as a node of kind 1. False when the file cannot be read.
 bool LoadPageFile(const std::wstring& path, bool html) {
-  auto bytes = ReadWholeFile(path);
+  auto bytes = TryReadFileBytes(path);
   if (!bytes) {
     Print("Cannot read the page file " + Utf8(path) + "\n");
     return false;
@@ -198,7 +185,7 @@ bool LoadPageFile(const std::wstring& path, bool html) {
 
 // Why the stand-in imported nothing, as it said it (a refused note names its fault).
 void PrintStandinResult(const std::wstring& notebook) {
-  if (auto said = ReadWholeFile(notebook + L"\\last-result.txt"))
+  if (auto said = TryReadFileBytes(notebook + L"\\last-result.txt"))
     Print("The ENScript stand-in said: " + *said);
 }
 

@@ -39,6 +39,7 @@
 #include "evernote/md5.h"
 #include "testbed/enml_dtd.h"
 #include "testbed/notebook_store.h"
+#include "testbed/support/files.h"
 #include "text/code_pages.h"
 
 namespace {
@@ -105,13 +106,6 @@ class Bstr {
   BSTR s_;
 };
 
-std::wstring ProgramFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
 // What the stand-in said last, kept for notebook\last-result.txt: a console that nobody
 // sees (the plug-in starts ENScript hidden) must not be the only place it is said.
 std::string lastSaid;
@@ -122,31 +116,10 @@ void Say(const std::wstring& text) {
   std::fflush(stdout);
 }
 
-std::optional<std::string> ReadBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string bytes;
-  char chunk[65536];
-  DWORD got = 0;
-  while (ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0) bytes.append(chunk, got);
-  CloseHandle(file);
-  return bytes;
-}
-
-void AppendBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                            0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
 std::wstring FaultSetting() {
   wchar_t value[256] = {};
   if (GetEnvironmentVariableW(L"ENSCRIPT_FAULT", value, 256) > 0) return value;
-  auto bytes = ReadBytes(ProgramFolder() + L"enscript-fault.txt");
+  auto bytes = TryReadFileBytes(ProgramFolder() + L"enscript-fault.txt");
   if (!bytes) return {};
   return std::wstring(bytes->begin(), bytes->end());
 }
@@ -447,7 +420,7 @@ struct EnmlCheck {
 
 EnmlCheck LoadEnmlDtd() {
   EnmlCheck check;
-  auto bytes = ReadBytes(ProgramFolder() + L"enml2.dtd");
+  auto bytes = TryReadFileBytes(ProgramFolder() + L"enml2.dtd");
   if (!bytes) {
     std::fprintf(stderr, "ENScript stand-in: no enml2.dtd beside the program; note contents "
                          "are not checked against ENML 2.\n");
@@ -576,7 +549,7 @@ int Run() {
   wchar_t workingFolder[MAX_PATH] = {};
   GetCurrentDirectoryW(MAX_PATH, workingFolder);
   std::wstring logLine = L"args=" + commandLine + L"\tshow=" + ShowMode() + L"\tcwd=" + workingFolder + L"\n";
-  AppendBytes(notebook + L"\\import-log.txt", WideToUtf8(reinterpret_cast<const char16_t*>(logLine.c_str())));
+  AppendFileBytes(notebook + L"\\import-log.txt", WideToUtf8(reinterpret_cast<const char16_t*>(logLine.c_str())));
 
   std::wstring fault = FaultSetting();
   if (fault.rfind(L"sleep ", 0) == 0) Sleep(static_cast<DWORD>(_wtoi(fault.c_str() + 6)));
@@ -585,7 +558,7 @@ int Run() {
     Say(L"usage: ENScript importNotes /s<file>");
     return kUsage;
   }
-  auto bytes = ReadBytes(file);
+  auto bytes = TryReadFileBytes(file);
   if (!bytes) {
     Say(L"Import failed: cannot read " + file);
     return kUnreadable;
@@ -596,7 +569,7 @@ int Run() {
     wsprintfW(name, L"\\received-%04d.enex", n);
     std::wstring copy = notebook + name;
     if (GetFileAttributesW(copy.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
-    AppendBytes(copy, *bytes);
+    AppendFileBytes(copy, *bytes);
     break;
   }
 
@@ -610,7 +583,7 @@ int Run() {
   CoUninitialize();
   std::wstring resultFile = notebook + L"\\last-result.txt";
   DeleteFileW(resultFile.c_str());
-  AppendBytes(resultFile, lastSaid + "\n");
+  AppendFileBytes(resultFile, lastSaid + "\n");
   if (fault.rfind(L"exit ", 0) == 0) return static_cast<int>(wcstoul(fault.c_str() + 5, nullptr, 10));
   return result;
 }

@@ -37,7 +37,7 @@ struct Decoded {
 // The PNG decoded by WIC, converted to 32-bit BGRA.
 Decoded DecodePng(const Bytes& png) {
   Decoded image;
-  ComApartment com;
+  UniqueComApartment com;
   UniqueCom<IWICImagingFactory> factory;
   UniqueCom<IWICStream> stream;
   UniqueCom<IWICBitmapDecoder> decoder;

@@ -10,17 +10,12 @@
 
 #include <string>
 
+#include "testbed/support/files.h"
+
 namespace {
 
-std::wstring ExeFolder() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
 std::wstring FakePath(const wchar_t* variant) {
-  return ExeFolder() + L"..\\fakes\\fake_irun_" + variant + L".dll";
+  return ProgramFolder() + L"..\\fakes\\fake_irun_" + variant + L".dll";
 }
 
 std::string Env(const char* name) {
@@ -45,7 +40,7 @@ class ConvertRtfToHtmlTest : public ::testing::Test {
   }
   void TearDown() override { DeleteFileW(Installed().c_str()); }
 
-  static std::wstring Installed() { return ExeFolder() + L"irun.dll"; }
+  static std::wstring Installed() { return ProgramFolder() + L"irun.dll"; }
   static void Install(const wchar_t* variant) {
     ASSERT_TRUE(CopyFileW(FakePath(variant).c_str(), Installed().c_str(), FALSE))
         << "no stand-in " << GetLastError();

@@ -78,7 +78,7 @@ std::vector<Control> ParseDialog(const void* resource, DWORD& dialogStyle) {
 }
 
 TEST(DialogResourceTest, Dialog101HoldsEveryControlWithItsClassIdStyleAndPlace) {
-  const WideString folder = ProgramFolder();
+  const WideString folder = WideFromPtr(ProgramFolder().c_str());
   const std::wstring path = std::wstring(folder.begin(), folder.end()) + L"Yarrin2Evernote.dll";
   HMODULE dll = LoadLibraryExW(path.c_str(), nullptr,
                                LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);

@@ -160,7 +160,7 @@ class HyperlinkTest : public ::testing::Test {
   void SetUp() override {
     ClearBrowserColors();
     target_ = scratch_.path() + L"link_target.exe";
-    ASSERT_TRUE(CopyFileW((std::wstring(WidePtr(ProgramFolder())) + L"link_target.exe").c_str(),
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"link_target.exe").c_str(),
                           target_.c_str(), FALSE));
   }
   void TearDown() override {

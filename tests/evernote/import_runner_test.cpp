@@ -93,7 +93,7 @@ TEST_F(ImportRunnerTest, NoteFileInTheTempFolderIsHandedOverByItsQuotedFullPath)
 // Set up by the test run: ENScript in a folder whose entries nobody may change (made so
 // with chattr +i), with its notebook folder inside ready, as under Program Files.
 TEST_F(ImportRunnerTest, EnscriptFolderThatNobodyMayWriteIntoStillImports) {
-  const std::wstring folder = TestProgramFolder() + L"locked-enscript\\";
+  const std::wstring folder = ProgramFolder() + L"locked-enscript\\";
   if (GetFileAttributesW((folder + L"ENScript.exe").c_str()) == INVALID_FILE_ATTRIBUTES)
     GTEST_SKIP() << "the run did not prepare a locked ENScript folder";
   HANDLE probe = CreateFileW((folder + L"probe.txt").c_str(), GENERIC_WRITE, 0, nullptr,
@@ -148,7 +148,7 @@ std::vector<std::wstring> shown;
 void RecordShown(const WideString& path) { shown.emplace_back(path.begin(), path.end()); }
 
 TEST_F(ImportRunnerTest, WithoutEnscriptTheNoteIsSavedAsAFileAndShown) {
-  const std::wstring documents = TestProgramFolder() + L"runner-documents";
+  const std::wstring documents = ProgramFolder() + L"runner-documents";
   RemoveFolderTree(documents);
   CreateDirectoryW(documents.c_str(), nullptr);
   ScopedDocumentsFolder pointed(documents);

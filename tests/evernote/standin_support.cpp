@@ -4,7 +4,7 @@
 
 #include "testbed/test_host.h"
 
-std::wstring StandInPath() { return std::wstring(WidePtr(ProgramFolder())) + L"Evernote.exe"; }
+std::wstring StandInPath() { return ProgramFolder() + L"Evernote.exe"; }
 
 std::vector<DWORD> ProcessesNamed(const std::wstring& exeName) {
   std::vector<DWORD> found;

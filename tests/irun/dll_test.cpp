@@ -11,7 +11,7 @@
 
 #include "irun.h"
 #include "test_support.h"
-#include "tests/support/irun_library.h"
+#include "testbed/support/irun_library.h"
 
 namespace {
 

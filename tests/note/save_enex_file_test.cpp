@@ -60,7 +60,7 @@ class SaveEnexFileTest : public ::testing::Test {
 
   std::wstring Saved(const std::wstring& name) const { return folder + name; }
 
-  const std::wstring documents = TestProgramFolder() + L"Documents of T\u00e9st";
+  const std::wstring documents = ProgramFolder() + L"Documents of T\u00e9st";
   const std::wstring folder = documents + L"\\Yarrin2Evernote\\";
   ScopedDocumentsFolder documentsFolder{documents};
   FileRevealer previous = nullptr;
@@ -214,7 +214,7 @@ TEST(ConfirmFileOnDiskTest, DevicesAndShortFilesAreNotSavedFiles) {
   EXPECT_EQ(failure, u"the name leads to a device, not to a file on disk");
   CloseHandle(device);
 
-  const std::wstring path = TestProgramFolder() + L"confirm-test.enex";
+  const std::wstring path = ProgramFolder() + L"confirm-test.enex";
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   DWORD written = 0;

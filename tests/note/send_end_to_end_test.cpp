@@ -218,7 +218,7 @@ class ConverterAway {
   bool moved() const { return moved_; }
 
  private:
-  std::wstring path_ = TestProgramFolder() + L"irun.dll";
+  std::wstring path_ = ProgramFolder() + L"irun.dll";
   bool moved_ = false;
 };
 
@@ -231,7 +231,7 @@ TEST_F(SendEndToEndTest, ConverterThatCannotBeLoadedSendsNothingAndSaysWhy) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0], L"Convert text to HTML");
   const std::wstring start =
-      L"ERROR: Cannot load the converter irun.dll from the folder " + TestProgramFolder() + L": ";
+      L"ERROR: Cannot load the converter irun.dll from the folder " + ProgramFolder() + L": ";
   EXPECT_EQ(rows[1].rfind(start, 0), 0u) << rows[1].c_str();
   EXPECT_EQ(rows[1].substr(rows[1].size() - 18), L"; nothing was sent") << rows[1].c_str();
   EXPECT_TRUE(enscript.ImportLog().empty()) << "ENScript must not run";

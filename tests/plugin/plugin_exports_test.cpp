@@ -240,7 +240,7 @@ LONG CALLBACK ContinueAfterProbe(EXCEPTION_POINTERS* info) {
 // A handler the plug-in registered process-wide would stay behind when the host unloads
 // it, and the host's next exception would call into code that is gone.
 TEST_F(PluginExportsTest, UnloadedPluginLeavesNothingThatExceptionsReach) {
-  const WideString folder = ProgramFolder();
+  const WideString folder = WideFromPtr(ProgramFolder().c_str());
   const std::wstring copy = std::wstring(folder.begin(), folder.end()) + L"Yarrin2Evernote-unload.dll";
   const std::wstring original = std::wstring(folder.begin(), folder.end()) + L"Yarrin2Evernote.dll";
   ASSERT_TRUE(CopyFileW(original.c_str(), copy.c_str(), FALSE));

@@ -10,7 +10,7 @@
 
 #include "irun/irun.h"
 #include "tests/enscript_fixture.h"
-#include "tests/support/irun_library.h"
+#include "testbed/support/irun_library.h"
 #if !defined(_WIN64)
 #include "tests/win32/checked_call.h"
 #endif
@@ -88,7 +88,7 @@ int32_t Close(const IrunLibrary& irun, int32_t session) {
 #endif
 
 TEST(Irun32, FourCallsOnADocumentOfSeveralMegabytes) {
-  const IrunLibrary irun(TestProgramFolder() + L"irun.dll");  // beside it, as beside a host
+  const IrunLibrary irun(ProgramFolder() + L"irun.dll");  // beside it, as beside a host
   ASSERT_TRUE(irun.HasConversion()) << "irun.dll did not load";
   int pictures = 0;
   const std::string rtf = LargeDocument(12u << 20, pictures);

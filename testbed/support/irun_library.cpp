@@ -1,4 +1,4 @@
-#include "tests/support/irun_library.h"
+#include "testbed/support/irun_library.h"
 
 namespace {
 
