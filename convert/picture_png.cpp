@@ -125,59 +125,73 @@ bool ExpandRunLength(const unsigned char* data, size_t length, SourceBitmap& sou
 // A packed DIB (\dibitmap): a header of a size irun::IsDibHeaderSize takes, masks or
 // colours, then the bits. Every field is checked against the bytes there before GDI
 // sees any of it.
-bool ReadDib(const ByteString& bytes, SourceBitmap& source, WideString& failure) {
-  if (bytes.size() < 4) return Refuse(failure, "the bitmap is shorter than its header");
-  const size_t headerSize = Read32(bytes, 0);
-  if (!irun::IsDibHeaderSize(static_cast<uint32_t>(headerSize)))
-    return Refuse(failure, "the bitmap has a header of an unknown kind");
-  if (bytes.size() < headerSize) return Refuse(failure, "the bitmap is shorter than its header");
-  const bool core = headerSize == sizeof(BITMAPCOREHEADER);
-  const bool os2 = headerSize == 64;  // OS/2 2.x: the first 40 bytes as BITMAPINFOHEADER
-
-  BITMAPINFOHEADER& header = source.info.header;
-  header.biSize = sizeof(BITMAPINFOHEADER);
-  long long width, height;
-  int planes;
+// A packed DIB's header as read, before any of it is trusted.
+struct DibFields {
+  size_t headerSize = 0;
+  bool core = false;  // BITMAPCOREHEADER: 16-bit sizes, 3-byte colours
+  bool os2 = false;   // OS/2 2.x: the first 40 bytes as BITMAPINFOHEADER
+  long long width = 0;
+  long long height = 0;  // negative: top-down
+  int planes = 0;
+  int depth = 0;
   DWORD compression = BI_RGB;
-  uint64_t imageSize = 0, colorsUsed = 0;
-  if (core) {
-    width = Read16(bytes, 4);
-    height = Read16(bytes, 6);
-    planes = Read16(bytes, 8);
-    header.biBitCount = Read16(bytes, 10);
+  uint64_t imageSize = 0;
+  uint64_t colorsUsed = 0;
+  bool RunLength() const { return compression == BI_RLE8 || compression == BI_RLE4; }
+  bool Masks() const { return compression == BI_BITFIELDS && !os2 && (depth == 16 || depth == 32); }
+};
+
+bool ReadDibFields(const ByteString& bytes, DibFields& dib, WideString& failure) {
+  if (bytes.size() < 4) return Refuse(failure, "the bitmap is shorter than its header");
+  dib.headerSize = Read32(bytes, 0);
+  if (!irun::IsDibHeaderSize(static_cast<uint32_t>(dib.headerSize)))
+    return Refuse(failure, "the bitmap has a header of an unknown kind");
+  if (bytes.size() < dib.headerSize) return Refuse(failure, "the bitmap is shorter than its header");
+  dib.core = dib.headerSize == sizeof(BITMAPCOREHEADER);
+  dib.os2 = dib.headerSize == 64;
+  if (dib.core) {
+    dib.width = Read16(bytes, 4);
+    dib.height = Read16(bytes, 6);
+    dib.planes = Read16(bytes, 8);
+    dib.depth = Read16(bytes, 10);
   } else {
-    width = static_cast<int32_t>(Read32(bytes, 4));
-    height = static_cast<int32_t>(Read32(bytes, 8));
-    planes = Read16(bytes, 12);
-    header.biBitCount = Read16(bytes, 14);
-    compression = Read32(bytes, 16);
-    imageSize = Read32(bytes, 20);
-    colorsUsed = Read32(bytes, 32);
+    dib.width = static_cast<int32_t>(Read32(bytes, 4));
+    dib.height = static_cast<int32_t>(Read32(bytes, 8));
+    dib.planes = Read16(bytes, 12);
+    dib.depth = Read16(bytes, 14);
+    dib.compression = Read32(bytes, 16);
+    dib.imageSize = Read32(bytes, 20);
+    dib.colorsUsed = Read32(bytes, 32);
   }
-  const int depth = header.biBitCount;
-  if (planes != 1 || !IsDepth(depth) || (core && (depth == 16 || depth == 32)))
+  return true;
+}
+
+// Every field checked against what is drawn here and what the bytes can hold.
+bool CheckDibFields(const DibFields& dib, WideString& failure) {
+  const int depth = dib.depth;
+  if (dib.planes != 1 || !IsDepth(depth) || (dib.core && (depth == 16 || depth == 32)))
     return Refuse(failure, "the bitmap has an unknown colour depth");
-  if (width <= 0 || height == 0 || width > kMaxPictureSide * 8LL ||
-      std::llabs(height) > kMaxPictureSide * 8LL)
+  if (dib.width <= 0 || dib.height == 0 || dib.width > kMaxPictureSide * 8LL ||
+      std::llabs(dib.height) > kMaxPictureSide * 8LL)
     return Refuse(failure, "the bitmap has no size or an impossible one");
-  const bool rle = compression == BI_RLE8 || compression == BI_RLE4;
-  const bool masks = compression == BI_BITFIELDS && !os2 && (depth == 16 || depth == 32);
-  if (!(compression == BI_RGB || masks || (compression == BI_RLE8 && depth == 8) ||
+  const DWORD compression = dib.compression;
+  if (!(compression == BI_RGB || dib.Masks() || (compression == BI_RLE8 && depth == 8) ||
         (compression == BI_RLE4 && depth == 4)))
     return Refuse(failure, "the bitmap is compressed in a way not drawn here");
-  if (rle && height < 0) return Refuse(failure, "a run-length bitmap cannot be top-down");
+  if (dib.RunLength() && dib.height < 0)
+    return Refuse(failure, "a run-length bitmap cannot be top-down");
   // Expanded run-length data takes room of its own, however few bytes describe it.
-  if (rle && width * std::llabs(height) > kMaxPicturePixels)
+  if (dib.RunLength() && dib.width * std::llabs(dib.height) > kMaxPicturePixels)
     return Refuse(failure, "the run-length bitmap is too large to expand");
-  header.biWidth = static_cast<LONG>(width);
-  header.biHeight = static_cast<LONG>(height);
-  header.biPlanes = 1;
-  header.biCompression = compression;
+  return true;
+}
 
-  size_t at = headerSize;
-  if (masks) {
+// The colour masks and table after the header; at moves past them.
+bool ReadDibColors(const ByteString& bytes, const DibFields& dib, size_t& at,
+                   SourceBitmap& source, WideString& failure) {
+  if (dib.Masks()) {
     // Masks follow a BITMAPINFOHEADER; later headers hold them at the same place.
-    if (headerSize == 40) {
+    if (dib.headerSize == 40) {
       if (bytes.size() - at < 12) return Refuse(failure, "the bitmap's colour masks are cut off");
       at += 12;
     }
@@ -186,10 +200,11 @@ bool ReadDib(const ByteString& bytes, SourceBitmap& source, WideString& failure)
       std::memcpy(&source.info.colors[i], &mask, sizeof(mask));
     }
   }
-  const uint64_t tableColors = colorsUsed ? colorsUsed : (depth <= 8 ? 1u << depth : 0);
+  const int depth = dib.depth;
+  const uint64_t tableColors = dib.colorsUsed ? dib.colorsUsed : (depth <= 8 ? 1u << depth : 0);
   if (depth <= 8 && tableColors > (1u << depth))
     return Refuse(failure, "the bitmap has more colours than its depth holds");
-  const size_t entrySize = core ? 3 : 4;
+  const size_t entrySize = dib.core ? 3 : 4;
   if (tableColors > (bytes.size() - at) / entrySize)
     return Refuse(failure, "the bitmap's colours are cut off");
   if (depth <= 8) {
@@ -202,18 +217,33 @@ bool ReadDib(const ByteString& bytes, SourceBitmap& source, WideString& failure)
     }
   }
   at += static_cast<size_t>(tableColors * entrySize);  // a table above 8 bits is a hint
+  return true;
+}
 
+bool ReadDib(const ByteString& bytes, SourceBitmap& source, WideString& failure) {
+  DibFields dib;
+  if (!ReadDibFields(bytes, dib, failure) || !CheckDibFields(dib, failure)) return false;
+  BITMAPINFOHEADER& header = source.info.header;
+  header.biSize = sizeof(BITMAPINFOHEADER);
+  header.biWidth = static_cast<LONG>(dib.width);
+  header.biHeight = static_cast<LONG>(dib.height);
+  header.biPlanes = 1;
+  header.biBitCount = static_cast<WORD>(dib.depth);
+  header.biCompression = dib.compression;
+
+  size_t at = dib.headerSize;
+  if (!ReadDibColors(bytes, dib, at, source, failure)) return false;
   const uint64_t available = bytes.size() - at;
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data()) + at;
-  if (rle) {
-    const uint64_t length = imageSize ? imageSize : available;
+  if (dib.RunLength()) {
+    const uint64_t length = dib.imageSize ? dib.imageSize : available;
     if (length == 0 || length > available)
       return Refuse(failure, "the bitmap's bits are cut off");
     if (!ExpandRunLength(data, static_cast<size_t>(length), source))
       return Refuse(failure, "the bitmap's run-length data is cut off");
     return true;
   }
-  if (DibRowBytes(width, depth) * static_cast<uint64_t>(std::llabs(height)) > available)
+  if (DibRowBytes(dib.width, dib.depth) * static_cast<uint64_t>(std::llabs(dib.height)) > available)
     return Refuse(failure, "the bitmap's bits are cut off");
   header.biSizeImage = 0;
   source.bits = data;

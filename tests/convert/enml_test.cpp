@@ -70,6 +70,8 @@ const Case kHostCode[] = {
     // Comments go, CDATA becomes text, characters XML forbids are left out.
     {u"<!-- c --><![CDATA[a<b&c]]>x\u0001y<b title=\"t\u0002\">z</b>",
      u"a&lt;b&amp;cxy<b title=\"t\">z</b>"},
+    // Headings stay headings.
+    {u"<H1 style=\"x\">T<b>b</b></H1><h6 align=left>s</h6>", u"<h1 style=\"x\">T<b>b</b></h1><h6 align=\"left\">s</h6>"},
     // What the pipeline writes itself stays as it is.
     {u"<p><a href=\"yarrin://n?1\" title=\"C:\\a.yar [N]\">N (d, i)</a></p><a name=\"x\">"
      u"<font color=\"orange\">&#8226;</font></a>",
@@ -156,9 +158,10 @@ TEST(MakeEnml, EveryDeclaredElementAndAttributeValidates) {
 // The converter's documents (its golden cases' expected HTML) through the whole clean-up.
 std::vector<WideString> GoldenNoteBodies() {
   std::vector<WideString> bodies;
-  for (const char* file : {"character_formatting", "characters", "fields", "groups_and_destinations",
-                           "lists", "paragraph_formatting", "pictures", "regressions", "tables",
-                           "unicode_and_code_pages"}) {
+  for (const char* file :
+       {"character_formatting", "characters", "fields", "groups_and_destinations", "headings",
+        "lists", "paragraph_formatting", "pictures", "regressions", "tables",
+        "unicode_and_code_pages"}) {
     std::ifstream in(std::string(Y2E_SOURCE_DIR "/tests/irun/golden/") + file + ".txt");
     std::stringstream whole;
     whole << in.rdbuf();
