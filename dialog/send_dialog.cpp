@@ -6,6 +6,7 @@
 #include <richedit.h>
 
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "convert/richedit_stream.h"

@@ -2,6 +2,7 @@
 
 #include "win/guards.h"
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -99,6 +100,17 @@ std::vector<std::wstring> EnexFilesIn(const std::wstring& folder) {
 }
 
 DWORD ScopedEnscript::Run(const std::wstring& arguments, std::string* output) const {
+  // Under load, Wine now and then fails to start a program, or ends it before its first
+  // word with -1: such a run is tried again, once, and said so.
+  const DWORD code = RunOnce(arguments, output);
+  if (code != 0xFFFFFFFF || (output && !output->empty())) return code;
+  std::fprintf(stderr, "ENScript stand-in gave -1 without a word (error %lu); running it again\n",
+               GetLastError());
+  if (output) output->clear();
+  return RunOnce(arguments, output);
+}
+
+DWORD ScopedEnscript::RunOnce(const std::wstring& arguments, std::string* output) const {
   std::wstring commandLine = L"\"" + exePath() + L"\" " + arguments;
   // Its output, when asked for, through a pipe whose writing end only the child holds.
   SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};

@@ -31,6 +31,7 @@ class ScopedEnscript {
   // Runs this stand-in directly in its folder with the given arguments, as ENScript would
   // be started; returns its exit code. With output, what it printed (stdout and stderr).
   DWORD Run(const std::wstring& arguments, std::string* output = nullptr) const;
+  DWORD RunOnce(const std::wstring& arguments, std::string* output) const;
   // Files in the folder whose names end in .enex (note files left behind).
   std::vector<std::wstring> NoteFilesLeft() const;
 
