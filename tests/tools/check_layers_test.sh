@@ -49,7 +49,7 @@ expect "the copy is whole again" 0 "every include keeps to the layers"
 # links <name> <exit code> <text> <folder:library:libraries it links>...: configures a
 # project of one interface library per argument against the table of check-layers.sh.
 links() {
-  local name=$1 code=$2 text=$3 project=$work/links spec folder library linked out rc
+  local name=$1 code=$2 text=$3 project=$work/links entry folder library linked out rc
   shift 3
   rm -rf "$project"
   mkdir -p "$project"
@@ -57,8 +57,8 @@ links() {
     echo "cmake_minimum_required(VERSION 3.25)"
     echo "project(layers LANGUAGES NONE)"
   } >"$project/CMakeLists.txt"
-  for spec in "$@"; do
-    IFS=: read -r folder library linked <<<"$spec"
+  for entry in "$@"; do
+    IFS=: read -r folder library linked <<<"$entry"
     mkdir -p "$project/$folder"
     echo "add_library($library INTERFACE)" >>"$project/$folder/CMakeLists.txt"
     [ -z "$linked" ] || echo "target_link_libraries($library INTERFACE $linked)" >>"$project/$folder/CMakeLists.txt"
