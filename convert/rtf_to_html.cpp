@@ -205,9 +205,11 @@ bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failu
   return true;
 }
 
-bool ConvertPageToNoteBody(const ByteString& rtf, WideString& body, WideString* failure,
+bool ConvertPageToNoteBody(ByteString rtf, WideString& body, WideString* failure,
                            std::vector<PictureData>* pictures) {
-  if (!ConvertRtfToHtml(rtf, body, failure, pictures)) return false;
+  const bool converted = ConvertRtfToHtml(rtf, body, failure, pictures);
+  ByteString().swap(rtf);
+  if (!converted) return false;
   ConvertBookmarks(body);
   LinkifyUrls(body);
   ExtractBodyContent(body);

@@ -20,6 +20,8 @@ bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failu
 
 // The page's RTF as the body of a note, in one call: converted, bookmarks turned into
 // anchors, web addresses into links, only what lies inside the body kept, and mended
-// into well-formed markup. Failures and pictures as with ConvertRtfToHtml.
-bool ConvertPageToNoteBody(const ByteString& rtf, WideString& body, WideString* failure = nullptr,
+// into well-formed markup. Failures and pictures as with ConvertRtfToHtml. The RTF is
+// taken by value and let go once converted, so that a caller who moves it in does not
+// hold a large page through the clean-up.
+bool ConvertPageToNoteBody(ByteString rtf, WideString& body, WideString* failure = nullptr,
                            std::vector<PictureData>* pictures = nullptr);

@@ -1,6 +1,7 @@
 #include "note/send_note.h"
 
 #include <new>
+#include <utility>
 
 #include "convert/enml.h"
 #include "convert/rtf_to_html.h"
@@ -37,20 +38,18 @@ bool RichTextBody(const SendRequest& request, WideString& body,
                   std::vector<NoteResource>& resources) {
   WideString failure;
   std::vector<PictureData> pictures;
-  {
-    // A rich edit that holds text yet gives no RTF (its capture ran out of memory, as a
-    // 32-bit host may with a page of tens of megabytes): an empty note must not stand in
-    // for the page.
-    const std::optional<ByteString> rtf = Ask(request.ask.pageRtf);
-    if (!rtf) {
-      request.log.Error(u"Cannot capture the text as RTF; nothing was sent");
-      return false;
-    }
-    // The RTF goes once converted: a large page frees it before the import.
-    if (!ConvertPageToNoteBody(*rtf, body, &failure, &pictures)) {
-      request.log.Error(failure + u"; nothing was sent");
-      return false;
-    }
+  // A rich edit that holds text yet gives no RTF (its capture ran out of memory, as a
+  // 32-bit host may with a page of tens of megabytes): an empty note must not stand in
+  // for the page.
+  std::optional<ByteString> rtf = Ask(request.ask.pageRtf);
+  if (!rtf) {
+    request.log.Error(u"Cannot capture the text as RTF; nothing was sent");
+    return false;
+  }
+  // Moved in: the conversion lets the RTF go as soon as it is converted.
+  if (!ConvertPageToNoteBody(std::move(*rtf), body, &failure, &pictures)) {
+    request.log.Error(failure + u"; nothing was sent");
+    return false;
   }
   resources = AttachPictures(body, pictures, request.log);
   return true;
@@ -71,8 +70,9 @@ DWORD WaitNoticeMs() {
 }
 
 // The note's content: the link paragraph, when there is a link, and the body wrapped in
-// a paragraph, as valid ENML.
-WideString NoteContent(const SendRequest& request, const WideString& body,
+// a paragraph, as valid ENML. The body is moved in and let go once copied, so that the
+// passes over the content never have a third copy of a large page beside them.
+WideString NoteContent(const SendRequest& request, WideString body,
                        const std::vector<NoteResource>& resources) {
   const WideString link = Ask(request.ask.link);
   const WideString documentPath = Ask(request.ask.documentPath);
@@ -83,6 +83,7 @@ WideString NoteContent(const SendRequest& request, const WideString& body,
   content += u"<p>";
   content += body;
   content += u"</p>";
+  WideString().swap(body);
   // The converted page is well-formed already; the host's code may be anything.
   if (request.source == BodySource::kHtmlCode) MakeWellFormed(content);
   MakeEnml(content, MediaHashes(resources));
@@ -96,10 +97,12 @@ void SendComposedNote(const SendRequest& request) {
 
   std::vector<NoteResource> resources;
   WideString content;
-  {
-    WideString body;  // gone before the import, which holds the whole document
-    if (richText && !RichTextBody(request, body, resources)) return;
-    content = NoteContent(request, richText ? body : request.htmlCode, resources);
+  if (richText) {
+    WideString body;
+    if (!RichTextBody(request, body, resources)) return;
+    content = NoteContent(request, std::move(body), resources);
+  } else {
+    content = NoteContent(request, request.htmlCode, resources);
   }
 
   ImportRequest import;
