@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
+#include <memory>
 
 #include "text/code_pages.h"
 #include "text/markup_escape.h"
@@ -36,21 +38,6 @@ WideString CdataText(WideView text) {
     out.push_back(unit);
   });
   return out;
-}
-
-// True when CdataText would change text: a unit XML forbids, or a "]]>".
-bool NeedsCdataWork(WideView text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t unit = text[i];
-    if (IsHighSurrogate(unit)) {
-      if (i + 1 >= text.size() || !IsLowSurrogate(text[i + 1])) return true;
-      ++i;
-    } else if (!IsXmlChar(unit)) {
-      return true;
-    }
-    if (unit == u'>' && i >= 2 && text[i - 1] == u']' && text[i - 2] == u']') return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -125,62 +112,213 @@ WideString TagElements(WideView tags) {
   return elements;
 }
 
-void AppendBase64(ByteString& out, const ByteString& data) {
+namespace {
+
+constexpr size_t kLineBytes = 57;  // 76 characters of base64
+
+// Up to kLineBytes bytes of data as one line of base64 without its line feed; returns
+// the number of characters written to line.
+size_t Base64Line(const unsigned char* data, size_t size, char* line) {
   static constexpr char kDigits[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  constexpr size_t kLineGroups = 19;  // 76 characters
-  const size_t groups = (data.size() + 2) / 3;
-  const size_t start = out.size();
-  out.resize(start + groups * 4 + (groups ? (groups - 1) / kLineGroups : 0));
-  char* write = &out[start];
-  const auto* read = reinterpret_cast<const unsigned char*>(data.data());
-  for (size_t group = 0; group < groups; ++group) {
-    if (group && group % kLineGroups == 0) *write++ = '\n';
-    const size_t at = group * 3;
-    const size_t left = data.size() - at;
-    const uint32_t bits = uint32_t(read[at]) << 16 | (left > 1 ? uint32_t(read[at + 1]) << 8 : 0) |
-                          (left > 2 ? uint32_t(read[at + 2]) : 0);
+  char* write = line;
+  for (size_t at = 0; at < size; at += 3) {
+    const size_t left = size - at;
+    const uint32_t bits = uint32_t(data[at]) << 16 | (left > 1 ? uint32_t(data[at + 1]) << 8 : 0) |
+                          (left > 2 ? uint32_t(data[at + 2]) : 0);
     *write++ = kDigits[bits >> 18];
     *write++ = kDigits[(bits >> 12) & 63];
     *write++ = left > 1 ? kDigits[(bits >> 6) & 63] : '=';
     *write++ = left > 2 ? kDigits[bits & 63] : '=';
   }
+  return static_cast<size_t>(write - line);
 }
 
-namespace {
-
-size_t Base64Size(size_t bytes) {
-  const size_t groups = (bytes + 2) / 3;
-  return groups * 4 + (groups ? (groups - 1) / 19 : 0);
-}
-
-// One resource element without its data's base64, split where the data goes.
-void AppendResource(ByteString& out, const NoteResource& resource) {
-  out += "<resource><data encoding=\"base64\">\n";
-  AppendBase64(out, resource.data);
-  out += "\n</data><mime>";
-  out += resource.mime;
-  out += "</mime>";
-  if (resource.width > 0 && resource.height > 0) {
-    out += "<width>" + std::to_string(resource.width) + "</width><height>" +
-           std::to_string(resource.height) + "</height>";
+// Calls put(text, size) for each line of data's base64, the line feed between lines
+// included, so that no copy of the whole encoding is ever made.
+template <typename Put>
+void ForEachBase64Line(const ByteString& data, Put put) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+  char line[1 + kLineBytes / 3 * 4];
+  for (size_t at = 0; at < data.size(); at += kLineBytes) {
+    char* text = line + 1;
+    const size_t size = data.size() - at < kLineBytes ? data.size() - at : kLineBytes;
+    size_t length = Base64Line(bytes + at, size, text);
+    if (at) {  // a line feed ends the line before
+      *--text = '\n';
+      ++length;
+    }
+    put(text, length);
   }
-  if (!resource.fileName.empty()) {
-    out += "<resource-attributes><file-name>";
-    AppendUtf8(out, XmlText(resource.fileName));
-    out += "</file-name></resource-attributes>";
-  }
-  out += "</resource>\n";
 }
 
 }  // namespace
 
-ByteString BuildEnexDocument(WideView title, const WideString& content, const NoteTime& created,
-                             const NoteTime& updated, WideView tags,
-                             const std::vector<NoteResource>& resources) {
-  // Everything after the content is small: made first, so that the document can be
-  // sized once around the content, which may be many megabytes and is converted
-  // straight into it (and copied beforehand only when it holds something to mend).
+void AppendBase64(ByteString& out, const ByteString& data) {
+  ForEachBase64Line(data, [&](const char* text, size_t size) { out.append(text, size); });
+}
+
+namespace {
+
+constexpr size_t kSinkPiece = 64 * 1024;
+
+// Gathers the document's small writes into pieces of kSinkPiece bytes for the sink, and
+// remembers a refusal: once the sink has refused, nothing more reaches it.
+class SinkBuffer {
+ public:
+  explicit SinkBuffer(const EnexSink& sink) : sink_(sink), buffer_(new char[kSinkPiece]) {}
+
+  bool ok() const { return ok_; }
+
+  void Put(char byte) {
+    if (used_ == kSinkPiece) Flush();
+    buffer_[used_++] = byte;
+  }
+  void Put(const char* data, size_t size) {
+    while (size > 0 && ok_) {
+      if (used_ == kSinkPiece) Flush();
+      const size_t room = kSinkPiece - used_;
+      const size_t part = size < room ? size : room;
+      std::copy(data, data + part, buffer_.get() + used_);
+      used_ += part;
+      data += part;
+      size -= part;
+    }
+  }
+  void Put(const ByteString& text) { Put(text.data(), text.size()); }
+
+  // Hands over what is gathered; false once the sink has refused.
+  bool Flush() {
+    if (ok_ && used_ > 0) ok_ = sink_(buffer_.get(), used_);
+    used_ = 0;
+    return ok_;
+  }
+
+ private:
+  const EnexSink& sink_;
+  std::unique_ptr<char[]> buffer_;  // one piece, whatever the document's size
+  size_t used_ = 0;
+  bool ok_ = true;
+};
+
+// point's UTF-8 written to bytes, which has room for 4; returns how many were written.
+size_t EncodeUtf8(uint32_t point, char* bytes) {
+  static constexpr unsigned char kLead[] = {0, 0, 0xC0, 0xE0, 0xF0};
+  const size_t size = point < 0x80 ? 1 : point < 0x800 ? 2 : point < 0x10000 ? 3 : 4;
+  for (size_t at = size - 1; at > 0; --at, point >>= 6)
+    bytes[at] = static_cast<char>(0x80 | (point & 0x3F));
+  bytes[0] = static_cast<char>(kLead[size] | point);
+  return size;
+}
+
+// Copies the content's UTF-8 bytes into the CDATA section piece after piece, checking
+// them as a UTF-8 decoder does, so that a character split over two pieces is whole
+// again. Bytes that cannot form a character give U+FFFD, one for each maximal run that
+// could have begun one, as browsers decode; valid characters that XML forbids are left
+// out. A "]]>" is split over two sections.
+class CdataStream {
+ public:
+  explicit CdataStream(SinkBuffer& out) : out_(out) {}
+
+  // False once the sink has refused bytes.
+  bool Write(const ByteString& piece) {
+    for (const char byte : piece) {
+      Take(static_cast<unsigned char>(byte));
+      if (!out_.ok()) return false;
+    }
+    return true;
+  }
+
+  // The content ended: a sequence cut short by its end is one U+FFFD.
+  bool Finish() {
+    if (needed_ > 0) Reject();
+    return out_.ok();
+  }
+
+ private:
+  void Take(unsigned char byte) {
+    if (needed_ == 0) {
+      Begin(byte);
+      return;
+    }
+    if (byte < lower_ || byte > upper_) {
+      Reject();     // the sequence ends before this byte,
+      Begin(byte);  // which may begin the next one
+      return;
+    }
+    lower_ = 0x80;
+    upper_ = 0xBF;
+    point_ = point_ << 6 | (byte & 0x3F);
+    if (--needed_ == 0) Emit(point_);
+  }
+
+  // A byte outside a sequence: a character, the lead of a sequence, or a fault. The
+  // second byte's range rules out overlong forms and values beyond U+10FFFF. Encoded
+  // surrogates (ED A0..BF) decode, to be left out as XML forbids them.
+  void Begin(unsigned char byte) {
+    if (byte < 0x80) {
+      Emit(byte);
+    } else if (byte >= 0xC2 && byte <= 0xDF) {
+      Expect(1, byte & 0x1F, 0x80, 0xBF);
+    } else if (byte >= 0xE0 && byte <= 0xEF) {
+      Expect(2, byte & 0x0F, byte == 0xE0 ? 0xA0 : 0x80, 0xBF);
+    } else if (byte >= 0xF0 && byte <= 0xF4) {
+      Expect(3, byte & 0x07, byte == 0xF0 ? 0x90 : 0x80, byte == 0xF4 ? 0x8F : 0xBF);
+    } else {
+      Emit(0xFFFD);
+    }
+  }
+
+  void Expect(int needed, uint32_t point, unsigned char lower, unsigned char upper) {
+    needed_ = needed;
+    point_ = point;
+    lower_ = lower;
+    upper_ = upper;
+  }
+
+  void Reject() {
+    needed_ = 0;
+    lower_ = 0x80;
+    upper_ = 0xBF;
+    Emit(0xFFFD);
+  }
+
+  void Emit(uint32_t point) {
+    if (!IsXmlChar(point)) return;  // not even a "]" in a row is broken by it
+    if (point == '>' && brackets_ == 2) out_.Put("]]><![CDATA[", 12);
+    brackets_ = point == ']' ? (brackets_ < 2 ? brackets_ + 1 : 2) : 0;
+    if (point < 0x80) {
+      out_.Put(static_cast<char>(point));
+    } else {
+      char bytes[4];
+      out_.Put(bytes, EncodeUtf8(point, bytes));
+    }
+  }
+
+  SinkBuffer& out_;
+  int needed_ = 0;  // continuation bytes still to come
+  uint32_t point_ = 0;
+  unsigned char lower_ = 0x80;  // the range the next continuation byte must be in
+  unsigned char upper_ = 0xBF;
+  int brackets_ = 0;  // "]" just written, up to 2
+};
+
+// Everything before the content: the document's head, the title and the ENML head.
+ByteString DocumentHead(WideView title) {
+  ByteString head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  head += "<!DOCTYPE en-export SYSTEM \"";
+  head += kExportDtd;
+  head += "\">\n";
+  head += "<en-export application=\"Yarrin/Yarrin2Evernote\">\n";
+  head += "<note>\n<title>";
+  AppendUtf8(head, XmlText(title));
+  head += "</title>\n";
+  head += ContentElementHead();
+  return head;
+}
+
+// From the end of the content to the first resource.
+ByteString ContentTail(const NoteTime& created, const NoteTime& updated, WideView tags) {
   ByteString tail = kContentElementTail;
   // Title and times hold exactly their values: readers keep line breaks around a title,
   // and one drops a creation date written with them.
@@ -195,28 +333,87 @@ ByteString BuildEnexDocument(WideView title, const WideString& content, const No
     AppendUtf8(tail, tagElements);
     tail += "\n";
   }
-  constexpr char kClosing[] = "</note>\n</en-export>";
-  size_t resourceBytes = 0;
-  for (const NoteResource& resource : resources)
-    resourceBytes += Base64Size(resource.data.size()) + 256 + resource.fileName.size() * 3;
+  return tail;
+}
 
-  ByteString document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  document += "<!DOCTYPE en-export SYSTEM \"";
-  document += kExportDtd;
-  document += "\">\n";
-  document += "<en-export application=\"Yarrin/Yarrin2Evernote\">\n";
-  document += "<note>\n<title>";
-  AppendUtf8(document, XmlText(title));
-  document += "</title>\n";
-  document += ContentElementHead();
-  const size_t spare = tail.size() + resourceBytes + sizeof kClosing;
-  if (NeedsCdataWork(content)) {
-    AppendUtf8(document, CdataText(content), spare);
-  } else {
-    AppendUtf8(document, content, spare);
+// One resource element, its data's base64 written line by line.
+void WriteResource(SinkBuffer& out, const NoteResource& resource) {
+  out.Put("<resource><data encoding=\"base64\">\n");
+  ForEachBase64Line(resource.data, [&](const char* text, size_t size) { out.Put(text, size); });
+  ByteString rest = "\n</data><mime>";
+  rest += resource.mime;
+  rest += "</mime>";
+  if (resource.width > 0 && resource.height > 0) {
+    rest += "<width>" + std::to_string(resource.width) + "</width><height>" +
+            std::to_string(resource.height) + "</height>";
   }
-  document += tail;
-  for (const NoteResource& resource : resources) AppendResource(document, resource);
-  document += kClosing;
+  if (!resource.fileName.empty()) {
+    rest += "<resource-attributes><file-name>";
+    AppendUtf8(rest, XmlText(resource.fileName));
+    rest += "</file-name></resource-attributes>";
+  }
+  rest += "</resource>\n";
+  out.Put(rest);
+}
+
+// Appends text's UTF-8 to out, less the code units XML forbids.
+void AppendXmlUtf8(ByteString& out, WideView text) {
+  char16_t high = 0;
+  ForEachXmlUnit(text, [&](char16_t unit) {
+    if (IsHighSurrogate(unit)) {
+      high = unit;
+      return;
+    }
+    uint32_t point = unit;
+    if (IsLowSurrogate(unit)) point = 0x10000 + ((uint32_t(high) - 0xD800) << 10) + (unit - 0xDC00);
+    char bytes[4];
+    out.append(bytes, EncodeUtf8(point, bytes));
+  });
+}
+
+}  // namespace
+
+bool WriteEnexDocument(const EnexSink& sink, WideView title, const ContentPieces& content,
+                       const NoteTime& created, const NoteTime& updated, WideView tags,
+                       const std::vector<NoteResource>& resources) {
+  SinkBuffer out(sink);
+  out.Put(DocumentHead(title));
+  CdataStream cdata(out);
+  for (const ByteString& piece : content) {
+    if (!cdata.Write(piece)) return false;
+  }
+  if (!cdata.Finish()) return false;
+  out.Put(ContentTail(created, updated, tags));
+  for (const NoteResource& resource : resources) {
+    if (!out.ok()) return false;
+    WriteResource(out, resource);
+  }
+  out.Put("</note>\n</en-export>");
+  return out.Flush();
+}
+
+ByteString BuildEnexDocument(WideView title, const ContentPieces& content, const NoteTime& created,
+                             const NoteTime& updated, WideView tags,
+                             const std::vector<NoteResource>& resources) {
+  ByteString document;
+  WriteEnexDocument(
+      [&](const char* data, size_t size) {
+        document.append(data, size);
+        return true;
+      },
+      title, content, created, updated, tags, resources);
   return document;
+}
+
+ByteString BuildEnexDocument(WideView title, const WideString& content, const NoteTime& created,
+                             const NoteTime& updated, WideView tags,
+                             const std::vector<NoteResource>& resources) {
+  return BuildEnexDocument(title, ContentFromWide(content), created, updated, tags, resources);
+}
+
+ContentPieces ContentFromWide(const WideString& content) {
+  ContentPieces pieces(1);
+  pieces[0].reserve(content.size());
+  AppendXmlUtf8(pieces[0], content);
+  return pieces;
 }

@@ -1,10 +1,12 @@
 // ENEX writer: exact bytes for the documented shapes, the mended inputs (escaping,
-// "]]>" in the content, characters XML forbids), and every document run through a real
-// XML parser (natively) and validated against the published DTDs where they are at hand.
+// "]]>" in the content, characters XML forbids, broken UTF-8), the same bytes when the
+// content comes in pieces, and every document run through a real XML parser (natively)
+// and validated against the published DTDs where they are at hand.
 #include "evernote/enex_writer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "evernote/md5.h"
@@ -242,6 +244,138 @@ TEST(EnexDocument, ResourcesFollowTheTagsAndOnlyWhenThereAreAny) {
             "</resource>\n</note>\n</en-export>");
   EXPECT_EQ(BuildEnexDocument(u"T", u"c", kTime, kTime, u"a", {}),
             BuildEnexDocument(u"T", u"c", kTime, kTime, u"a"));
+}
+
+// The content split as a sender may split it, down to one byte a piece.
+ContentPieces BytePieces(const std::string& content) {
+  ContentPieces pieces;
+  for (char byte : content) pieces.emplace_back(1, byte);
+  return pieces;
+}
+
+// The document written through a sink, with the sizes of the pieces it was handed.
+ByteString Streamed(WideView title, const ContentPieces& content, WideView tags,
+                    const std::vector<NoteResource>& resources = {},
+                    std::vector<size_t>* pieceSizes = nullptr) {
+  ByteString document;
+  EXPECT_TRUE(WriteEnexDocument(
+      [&](const char* data, size_t size) {
+        document.append(data, size);
+        if (pieceSizes) pieceSizes->push_back(size);
+        return true;
+      },
+      title, content, kTime, kTime, tags, resources));
+  return document;
+}
+
+// The exact content element for content in pieces. U+FFFD marks bytes that are not UTF-8.
+TEST(WriteEnexDocument, ContentPiecesGiveTheExactContentElement) {
+  const std::string kBad = "\xEF\xBF\xBD";
+  struct Case {
+    ContentPieces pieces;
+    std::string body;
+  };
+  const Case cases[] = {
+      // "]]>" split over two sections, wherever the pieces part it
+      {{"x]", "]", ">y"}, "x]]]]><![CDATA[>y"}, {{"]]]", ">>"}, "]]]]]><![CDATA[>>"},
+      {{"]]", ">", "]]", ">"}, "]]]]><![CDATA[>]]]]><![CDATA[>"},
+      {{"]", "\x01", "]>"}, "]]]]><![CDATA[>"},  // a dropped character joins the brackets
+      {{"]]\xC3", "\xA9>"}, "]]\xC3\xA9>"}, {{"]]\x80>"}, "]]" + kBad + ">"},
+      // characters whose bytes straddle pieces come out whole
+      {{"caf\xC3", "\xA9"}, "caf\xC3\xA9"}, {{"\xE2", "\x82", "\xAC"}, "\xE2\x82\xAC"},
+      {{"\xF0\x9F", "\x98", "\x80!"}, "\xF0\x9F\x98\x80!"}, {{"", "a", "", "b", ""}, "ab"},
+      // cut off: at the content's end, or by a piece the next does not continue
+      {{"a\xE2\x82"}, "a" + kBad}, {{"a\xE2\x82", "b"}, "a" + kBad + "b"},
+      {{"\xF0\x9F\x98", "\xC3\xA9"}, kBad + "\xC3\xA9"}, {{"\xE2\x82x"}, kBad + "x"},
+      // not UTF-8: stray continuations, overlong forms, beyond U+10FFFF, bytes never used
+      {{"\x80\xBF"}, kBad + kBad}, {{"\xC0\xAF", "\xC1\x81"}, kBad + kBad + kBad + kBad},
+      {{"\xE0\x80\xAF"}, kBad + kBad + kBad}, {{"\xF0\x8F\xBF\xBF"}, kBad + kBad + kBad + kBad},
+      {{"\xF4\x90\x80\x80"}, kBad + kBad + kBad + kBad}, {{"\xF5\xFE\xFF"}, kBad + kBad + kBad},
+      // characters XML forbids, whole or split; encoded surrogates among them
+      {{std::string("a\0b\x01\x08\x0B\x0C\x1F" "c", 9)}, "abc"}, {{"\t\r\n\x7F"}, "\t\r\n\x7F"},
+      {{"1\xEF\xBF\xBE" "2\xEF\xBF", "\xBF" "3"}, "123"},
+      {{"x\xED\xA0\x80y\xED", "\xBF\xBF", "z"}, "xyz"},
+      {{"\xEF\xBF\xBD\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF"},  // the allowed edges
+       "\xEF\xBF\xBD\xED\x9F\xBF\xEE\x80\x80\xF4\x8F\xBF\xBF"},
+  };
+  for (const Case& c : cases) {
+    const ByteString document = Streamed(u"t", c.pieces, u"");
+    EXPECT_NE(document.find(ContentElement(c.body) + Times()), ByteString::npos)
+        << ::testing::PrintToString(c.pieces) << "\n" << document;
+    ExpectWellFormed(document);
+  }
+}
+
+// The known documents of the tests above, with their content in one-byte pieces.
+TEST(WriteEnexDocument, ContentInPiecesGivesTheKnownDocuments) {
+  const std::string tail = "</note>\n</en-export>";
+  NoteResource png{std::string("\x89PNG\r\n", 6), "image/png", 40, 30, u"_img_1.png"};
+  struct Case {
+    WideView title;
+    std::string content;
+    WideView tags;
+    std::vector<NoteResource> resources;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {u"Title", "<div>Hi</div>", u"a, b", {},
+       kHead + std::string("Title</title>\n") + ContentElement("<div>Hi</div>") + Times() +
+           "\n<tag>a</tag>\n<tag>b</tag>\n\n" + tail},
+      {u"T", "c", u"a", {png, NoteResource{"\xff\xd8", "image/jpeg", 0, 0, u""}},
+       kHead + std::string("T</title>\n") + ContentElement("c") + Times() +
+           "\n<tag>a</tag>\n\n<resource><data encoding=\"base64\">\niVBORw0K\n</data>"
+           "<mime>image/png</mime><width>40</width><height>30</height><resource-attributes>"
+           "<file-name>_img_1.png</file-name></resource-attributes></resource>\n"
+           "<resource><data encoding=\"base64\">\n/9g=\n</data><mime>image/jpeg</mime>"
+           "</resource>\n" + tail},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Streamed(c.title, BytePieces(c.content), c.tags, c.resources), c.expected);
+    EXPECT_EQ(BuildEnexDocument(c.title, ContentPieces{c.content}, kTime, kTime, c.tags,
+                                c.resources),
+              c.expected);
+  }
+}
+
+// Content and a picture far beyond the writer's buffer: whole, in lines of 76, and handed
+// over in pieces no larger than the buffer.
+TEST(WriteEnexDocument, LargeContentAndPictureArriveWholeInBoundedPieces) {
+  const std::string x(150001, 'x'), z(150000, 'z');
+  const ContentPieces content = {x, "\xC3", "\xA9" + z};
+  const NoteResource zeros{std::string(200000, '\0'), "image/png", 0, 0, u""};
+  std::string base64;  // 200,000 bytes: 3,508 lines of 57 bytes, then 44 bytes
+  for (int line = 0; line < 3508; ++line) base64 += std::string(76, 'A') + "\n";
+  base64 += std::string(56, 'A') + "AAA=";
+  std::vector<size_t> sizes;
+  const ByteString document = Streamed(u"T", content, u"", {zeros}, &sizes);
+  EXPECT_EQ(document, kHead + std::string("T</title>\n") +
+                          ContentElement(x + "\xC3\xA9" + z) +
+                          Times() + "<resource><data encoding=\"base64\">\n" + base64 +
+                          "\n</data><mime>image/png</mime></resource>\n</note>\n</en-export>");
+  EXPECT_GE(sizes.size(), document.size() / (64 * 1024));
+  EXPECT_LE(*std::max_element(sizes.begin(), sizes.end()), 64u * 1024);
+}
+
+// A sink that refuses its k-th piece ends the writing there: false, and nothing more.
+TEST(WriteEnexDocument, RefusingSinkEndsTheWriting) {
+  const ContentPieces content = {std::string(300000, 'x')};
+  const std::vector<NoteResource> picture = {{std::string(300000, '\1'), "image/png", 0, 0, u""}};
+  // About 706 KB in 11 pieces: the first, pieces of the content and of the picture, the last.
+  for (int refused : {1, 3, 8, 11}) {
+    int calls = 0;
+    const bool written = WriteEnexDocument(
+        [&](const char*, size_t) { return ++calls < refused; }, u"T", content, kTime, kTime,
+        u"", picture);
+    EXPECT_FALSE(written) << refused;
+    EXPECT_EQ(calls, refused);
+  }
+}
+
+// The wide content: a NUL or a lone surrogate is left out, as it always was.
+TEST(ContentFromWide, OnePieceOfXmlCharactersInUtf8) {
+  const char16_t text[] = {u'a', 0, 0xD800, u'b', 0xD83D, 0xDE00, 0xDC00, u'\u00e9', 0x1F, 0xFFFE};
+  const ContentPieces pieces = ContentFromWide(WideString(text, std::size(text)));
+  EXPECT_EQ(pieces, ContentPieces{"ab\xF0\x9F\x98\x80\xC3\xA9"});
 }
 
 }  // namespace
