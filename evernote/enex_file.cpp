@@ -16,6 +16,31 @@ constexpr size_t kNumberAndExtension = 12;
 
 FileRevealer revealer = ShowFileInExplorer;
 
+BOOL WriteToFile(HANDLE file, const void* data, DWORD size, DWORD* written) {
+  return WriteFile(file, data, size, written, nullptr);
+}
+FileWriter fileWriter = WriteToFile;
+
+// Closes and deletes a file that was created but not written whole, on every way out (an
+// exception from the writer included): a part of a note would only mislead.
+class UnfinishedFile {
+ public:
+  UnfinishedFile(UniqueFile& file, const WideString& path) : file_(file), path_(path) {}
+  UnfinishedFile(const UnfinishedFile&) = delete;
+  UnfinishedFile& operator=(const UnfinishedFile&) = delete;
+  ~UnfinishedFile() {
+    if (finished_) return;
+    file_.reset();  // opened without sharing: it must be closed to go
+    DeleteFileW(WidePtr(path_));
+  }
+  void Finished() { finished_ = true; }
+
+ private:
+  UniqueFile& file_;
+  const WideString& path_;
+  bool finished_ = false;
+};
+
 WideString DocumentsFolder() {
   PWSTR path = nullptr;
   WideString folder;
@@ -49,7 +74,20 @@ WideString EnexFileFolder(WideString& failure) {
   return WideString();
 }
 
-bool SaveEnexFile(const WideString& folder, WideView title, const ByteString& document,
+bool EnexFileSink::Write(const char* data, size_t size) {
+  DWORD written = 0;
+  if (!fileWriter(file_, data, static_cast<DWORD>(size), &written) || written != size) {
+    // A short write without an error is a full disk as far as the note is concerned.
+    error_ = GetLastError();
+    if (error_ == ERROR_SUCCESS) error_ = ERROR_DISK_FULL;
+    written_ += written;
+    return false;
+  }
+  written_ += written;
+  return true;
+}
+
+bool SaveEnexFile(const WideString& folder, WideView title, const EnexDocumentWriter& writeDocument,
                   WideString& path, WideString& failure) {
   // Short enough for the whole path to stay within MAX_PATH, numbered or not.
   if (folder.size() + 1 + kNumberAndExtension >= MAX_PATH - 1) {
@@ -67,21 +105,19 @@ bool SaveEnexFile(const WideString& folder, WideView title, const ByteString& do
       failure = u"Cannot create the file " + path + u": " + SystemErrorText(GetLastError());
       return false;
     }
-    DWORD written = 0;
-    bool whole = WriteFile(file.get(), document.data(), static_cast<DWORD>(document.size()),
-                           &written, nullptr) &&
-                 written == document.size();
+    UnfinishedFile unfinished(file, path);
+    EnexFileSink sink(file.get());
     WideString reason;
+    bool whole = writeDocument(sink.sink());
     if (!whole)
-      reason = SystemErrorText(GetLastError());
-    else if (!ConfirmFileOnDisk(file.get(), document.size(), reason))
+      reason = SystemErrorText(sink.error());
+    else if (!ConfirmFileOnDisk(file.get(), sink.written(), reason))
       whole = false;
     if (!whole) {
       failure = u"Cannot write the file " + path + u": " + reason;
-      file.reset();
-      DeleteFileW(WidePtr(path));  // a part of a note would only mislead
       return false;
     }
+    unfinished.Finished();
     return true;
   }
   failure = u"Every name for \"" + name + u".enex\" is taken in " + folder;
@@ -116,6 +152,12 @@ void ShowFileInExplorer(const WideString& path) {
   if (FAILED(SHParseDisplayName(WidePtr(path), nullptr, &item, 0, nullptr)) || !item) return;
   SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
   CoTaskMemFree(item);
+}
+
+FileWriter SetFileWriter(FileWriter replacement) {
+  FileWriter previous = fileWriter;
+  fileWriter = replacement ? replacement : WriteToFile;
+  return previous;
 }
 
 FileRevealer SetFileRevealer(FileRevealer replacement) {

@@ -6,15 +6,47 @@
 
 #include <windows.h>
 
+#include <functional>
+
+#include "evernote/enex_writer.h"
 #include "text/wide_string.h"
 
 // <Documents>\Yarrin2Evernote, without a trailing backslash, created when missing; empty
 // when the Documents folder is unknown or the sub-folder cannot be made (failure says why).
 WideString EnexFileFolder(WideString& failure);
 
-// Writes document into folder as "<name>.enex", or "<name> (2).enex" and so on when that
-// name is taken. True with the file's path; false with failure saying why.
-bool SaveEnexFile(const WideString& folder, WideView title, const ByteString& document,
+// Writes a document into an open file through an EnexSink, counting the bytes written.
+// The first failed write ends it and keeps the system's error code. The writer already
+// hands over pieces of 64 KB, so each piece is one WriteFile. The file is not owned.
+class EnexFileSink {
+ public:
+  explicit EnexFileSink(HANDLE file) : file_(file) {}
+  EnexFileSink(const EnexFileSink&) = delete;
+  EnexFileSink& operator=(const EnexFileSink&) = delete;
+
+  // The sink to hand to the writer; valid while this object lives.
+  EnexSink sink() {
+    return [this](const char* data, size_t size) { return Write(data, size); };
+  }
+  unsigned long long written() const { return written_; }
+  DWORD error() const { return error_; }
+
+ private:
+  bool Write(const char* data, size_t size);
+
+  HANDLE file_;
+  unsigned long long written_ = 0;
+  DWORD error_ = ERROR_SUCCESS;
+};
+
+// Writes a document (the whole of it, in order) to the sink it is given; false when the
+// sink refused bytes.
+using EnexDocumentWriter = std::function<bool(const EnexSink& sink)>;
+
+// Writes the document writeDocument gives into folder as "<name>.enex", or
+// "<name> (2).enex" and so on when that name is taken. True with the file's path; false
+// with failure saying why, and no file left behind.
+bool SaveEnexFile(const WideString& folder, WideView title, const EnexDocumentWriter& writeDocument,
                   WideString& path, WideString& failure);
 
 // Checks a file just written through handle before it is called saved: the handle is a
@@ -30,3 +62,8 @@ void ShowFileInExplorer(const WideString& path);
 using FileRevealer = void (*)(const WideString& path);
 FileRevealer SetFileRevealer(FileRevealer revealer);
 void RevealSavedFile(const WideString& path);
+
+// What EnexFileSink writes with: WriteFile's arguments and result. Tests put in one that
+// fails part of the way, as a full disk does. Returns the one it replaces.
+using FileWriter = BOOL (*)(HANDLE file, const void* data, DWORD size, DWORD* written);
+FileWriter SetFileWriter(FileWriter writer);

@@ -87,12 +87,10 @@ class NoteFile {
     return false;
   }
 
-  // All bytes in one write; the file is closed afterwards.
-  bool Write(const ByteString& bytes) {
-    DWORD written = 0;
-    bool whole = WriteFile(handle_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                           nullptr) &&
-                 written == bytes.size();
+  // The whole document as writeDocument gives it; the file is closed afterwards.
+  bool Write(const EnexDocumentWriter& writeDocument) {
+    EnexFileSink sink(handle_.get());
+    const bool whole = writeDocument(sink.sink());
     handle_.reset();
     return whole;
   }
@@ -184,13 +182,16 @@ WideString TitleOf(const ImportRequest& request) {
   return NoteTitle(request.title ? WideView(*request.title) : WideView());
 }
 
-ByteString NoteDocument(const ImportRequest& request) {
-  static const std::vector<NoteResource> kNoResources;
-  return BuildEnexDocument(TitleOf(request), *request.content,
-                           NoteTimeFromSystemTime(request.created),
-                           NoteTimeFromSystemTime(request.updated),
-                           request.tags ? WideView(*request.tags) : WideView(),
-                           request.resources ? *request.resources : kNoResources);
+// Writes the request's note as an ENEX document to a sink; the request outlives it.
+EnexDocumentWriter NoteDocument(const ImportRequest& request) {
+  return [&request](const EnexSink& sink) {
+    static const std::vector<NoteResource> kNoResources;
+    return WriteEnexDocument(sink, TitleOf(request), *request.content,
+                             NoteTimeFromSystemTime(request.created),
+                             NoteTimeFromSystemTime(request.updated),
+                             request.tags ? WideView(*request.tags) : WideView(),
+                             request.resources ? *request.resources : kNoResources);
+  };
 }
 
 // The note as a file in the user's Documents, shown in Explorer, with what to do next.
@@ -230,19 +231,17 @@ bool RunImport(const ImportRequest& request) {
   request.log.Line(u"ENScript path: " + enscriptPath);
 
   NoteFile note;  // destroyed after the process: dealt with once ENScript has ended
-  {
-    ByteString document = NoteDocument(request);
-    // The user's own temporary folder: a standard account may not write into ENScript's
-    // folder under Program Files, and a write redirected to the VirtualStore would never
-    // reach ENScript.
-    if (!note.Create(TempFolderPath())) {
-      request.log.Error(u"Cannot create temp file " + note.path() + u": " + SystemErrorText(note.error()));
-      return false;
-    }
-    if (!note.Write(document)) {
-      request.log.Error(u"Cannot write temp file " + note.path());
-      return false;
-    }
+  // The user's own temporary folder: a standard account may not write into ENScript's
+  // folder under Program Files, and a write redirected to the VirtualStore would never
+  // reach ENScript.
+  if (!note.Create(TempFolderPath())) {
+    request.log.Error(u"Cannot create temp file " + note.path() + u": " + SystemErrorText(note.error()));
+    return false;
+  }
+  // Written as it is made: the document is never whole in memory.
+  if (!note.Write(NoteDocument(request))) {
+    request.log.Error(u"Cannot write temp file " + note.path());
+    return false;
   }
 
   EnscriptProcess enscript(request, note);

@@ -105,8 +105,11 @@ void SendComposedNote(const SendRequest& request) {
     content = NoteContent(request, request.htmlCode, resources);
   }
 
+  // The content goes on as UTF-8, and the wide text is let go at once.
+  ContentPieces pieces = ContentFromWide(content);
+  WideString().swap(content);
   ImportRequest import;
-  import.content = &content;
+  import.content = &pieces;
   import.title = &request.title;
   import.showConsole = request.showConsole ? 1 : 0;
   import.log = request.log;

@@ -40,7 +40,7 @@ class ImportRunnerTest : public ::testing::Test {
 
   ImportRequest Request() {
     ImportRequest request;
-    request.content = &content;
+    request.content = &pieces;
     request.title = &title;
     request.log = {CollectLine, &log};
     request.showConsole = 0;
@@ -48,6 +48,7 @@ class ImportRunnerTest : public ::testing::Test {
   }
 
   WideString content = u"<p>Hello &amp; welcome</p>";
+  ContentPieces pieces = {"<p>Hello &amp; ", "welcome</p>"};
   WideString title = u"Weekly notes";
   std::vector<std::wstring> log;
 };
@@ -134,7 +135,7 @@ TEST_F(ImportRunnerTest, MissingContentIsAnError) {
 
 TEST_F(ImportRunnerTest, EmptyContentAndNoTitleStillImport) {
   ScopedEnscript enscript(L"empty");
-  WideString empty;
+  ContentPieces empty;
   ImportRequest request = Request();
   request.content = &empty;
   request.title = nullptr;
@@ -164,6 +165,56 @@ TEST_F(ImportRunnerTest, WithoutEnscriptTheNoteIsSavedAsAFileAndShown) {
   std::string saved = ReadFileBytes(path);
   EXPECT_NE(saved.find("<title>Weekly notes</title>"), std::string::npos);
   EXPECT_TRUE(EnexFilesIn(temp.folder()).empty());
+  RemoveFolderTree(documents);
+}
+
+// Writes as WriteFile does until 100 bytes in all, then fails as a full disk does.
+DWORD writtenBeforeFull = 0;
+BOOL WriteUntilDiskFull(HANDLE file, const void* data, DWORD size, DWORD* written) {
+  const DWORD room = 100 - writtenBeforeFull;
+  const DWORD part = size < room ? size : room;
+  if (!WriteFile(file, data, part, written, nullptr)) return FALSE;
+  writtenBeforeFull += *written;
+  if (part == size) return TRUE;
+  SetLastError(ERROR_DISK_FULL);
+  return FALSE;
+}
+
+// A disk that fills up part of the way, for the note file ENScript would read and for
+// the file saved for the user: an ERROR line, and no part of a note left behind.
+TEST_F(ImportRunnerTest, DiskFullPartOfTheWayLeavesNoFileBehind) {
+  const std::wstring documents = ProgramFolder() + L"full-documents";
+  RemoveFolderTree(documents);
+  CreateDirectoryW(documents.c_str(), nullptr);
+  ScopedDocumentsFolder pointed(documents);
+  const std::wstring saved = documents + L"\\Yarrin2Evernote\\";
+  struct Hooks {  // put back on every way out, a failed assertion included
+    FileWriter writer;
+    FileRevealer revealer;
+    ~Hooks() { SetFileWriter(writer), SetFileRevealer(revealer); }
+  } hooks{SetFileWriter(WriteUntilDiskFull), SetFileRevealer(RecordShown)};
+  shown.clear();
+  writtenBeforeFull = 0;
+  {
+    ScopedEnscript enscript(L"diskfull");
+    EXPECT_FALSE(RunImport(Request()));
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[3].rfind(L"ERROR: Cannot write temp file " + temp.folder() + L"abc", 0), 0u)
+        << log[3].c_str();
+    EXPECT_EQ(writtenBeforeFull, 100u);
+    EXPECT_TRUE(enscript.ImportLog().empty());
+    EXPECT_TRUE(EnexFilesIn(temp.folder()).empty());
+  }
+  log.clear();
+  writtenBeforeFull = 0;
+  EXPECT_FALSE(RunImport(Request()));  // no ENScript: saved for the user
+  ASSERT_EQ(log.size(), 4u);
+  const std::wstring start = L"ERROR: Cannot write the file " + saved + L"Weekly notes.enex: ";
+  EXPECT_EQ(log[3].rfind(start, 0), 0u) << log[3].c_str();
+  EXPECT_NE(log[3].find(L"(error 112); the note was not saved"), std::wstring::npos)
+      << log[3].c_str();
+  EXPECT_TRUE(EnexFilesIn(saved).empty());
+  EXPECT_TRUE(shown.empty());
   RemoveFolderTree(documents);
 }
 
