@@ -42,6 +42,45 @@ DWORD CALLBACK CollectRtf(DWORD_PTR cookie, LPBYTE data, LONG count, LONG* taken
   return 0;
 }
 
+// The RTF as pieces: no block is ever larger than a piece, nor copied as the page grows.
+struct RtfPieceSink {
+  BytePieces pieces;
+  bool ended = false;  // a zero byte came: the rest is not RTF
+  bool outOfMemory = false;
+};
+
+void AppendPieces(RtfPieceSink& sink, const char* data, size_t count) {
+  if (sink.ended) return;
+  if (const void* zero = std::memchr(data, '\0', count)) {
+    count = static_cast<size_t>(static_cast<const char*>(zero) - data);
+    sink.ended = true;
+  }
+  while (count > 0) {
+    if (sink.pieces.empty() || sink.pieces.back().size() == kRtfPieceBytes) {
+      sink.pieces.emplace_back();
+      sink.pieces.back().reserve(kRtfPieceBytes);
+    }
+    ByteString& piece = sink.pieces.back();
+    const size_t taken = std::min(count, kRtfPieceBytes - piece.size());
+    piece.append(data, taken);
+    data += taken;
+    count -= taken;
+  }
+}
+
+DWORD CALLBACK CollectRtfPieces(DWORD_PTR cookie, LPBYTE data, LONG count, LONG* taken) {
+  auto* sink = reinterpret_cast<RtfPieceSink*>(cookie);
+  try {
+    AppendPieces(*sink, reinterpret_cast<const char*>(data), static_cast<size_t>(count));
+  } catch (const std::bad_alloc&) {
+    sink->outOfMemory = true;
+    *taken = 0;
+    return 1;
+  }
+  *taken = count;
+  return 0;
+}
+
 struct RtfSource {
   size_t delivered;
   size_t total;
@@ -85,6 +124,23 @@ ByteString CaptureRichEditRtf(HWND richEdit, RichEditPart part) {
   size_t zero = sink.bytes.find('\0');
   if (zero != ByteString::npos) sink.bytes.resize(zero);
   return std::move(sink.bytes);
+}
+
+BytePieces CaptureRichEditRtfPieces(HWND richEdit, RichEditPart part) {
+  if (RichEditTextLength(richEdit, part) <= 0) return BytePieces();
+  RtfPieceSink sink;
+  EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&sink), 0, CollectRtfPieces};
+  WPARAM format = part == RichEditPart::kSelection ? (SFF_SELECTION | SF_RTF) : SF_RTF;
+  LRESULT streamed = SendMessageW(richEdit, EM_STREAMOUT, format, reinterpret_cast<LPARAM>(&stream));
+  if (streamed == 0 || sink.outOfMemory) return BytePieces();
+  while (!sink.pieces.empty() && sink.pieces.back().empty()) sink.pieces.pop_back();
+  if (!sink.pieces.empty()) {
+    try {
+      sink.pieces.back().shrink_to_fit();  // the last piece's spare room counts as used
+    } catch (const std::bad_alloc&) {
+    }
+  }
+  return std::move(sink.pieces);
 }
 
 bool LoadRichEditRtf(HWND richEdit, const ByteString& rtf) {

@@ -17,6 +17,11 @@ LONG RichEditTextLength(HWND richEdit, RichEditPart part);
 // control streamed nothing, or when memory ran out on the way.
 ByteString CaptureRichEditRtf(HWND richEdit, RichEditPart part);
 
+// The same RTF in pieces of at most kRtfPieceBytes, each sized to what it holds, for a
+// page that is converted piece by piece. Empty as above.
+constexpr size_t kRtfPieceBytes = 64 * 1024;
+BytePieces CaptureRichEditRtfPieces(HWND richEdit, RichEditPart part);
+
 // Replaces the control's whole content with rtf up to its first zero byte. True when the
 // control read at least one character.
 bool LoadRichEditRtf(HWND richEdit, const ByteString& rtf);

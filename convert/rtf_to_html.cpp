@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <utility>
 
 #include "convert/html_cleanup.h"
@@ -155,49 +158,184 @@ bool FetchBody(EXBufferGetBodyProc getBody, IrunSession session, size_t size, Wi
   return true;
 }
 
+// The calls that take the RTF in pieces and hand the document out in blocks.
+using ReadRtfCall = int32_t(IRUN_CALL*)(void* context, const char** piece);
+using ConvertPiecesCall = int32_t(IRUN_CALL*)(IrunSession, ReadRtfCall, void*, int32_t*, int32_t*,
+                                              int32_t, const char*, int32_t, int32_t);
+using ReadBodyCall = int32_t(IRUN_CALL*)(IrunSession, char*, int32_t, int32_t*);
+
 bool Fail(WideString* failure, WideString text) {
   if (failure) *failure = std::move(text);
   return false;
+}
+
+WideString ConvertFailure(int32_t result) {
+  return u"The converter could not convert the page (result code " + WideNumber(result) + u")";
+}
+
+// The RTF's pieces for EXBufferConvertPieces, each let go once the converter asks for the
+// next: it keeps what it still needs of them itself.
+struct RtfPieceSource {
+  BytePieces* pieces;
+  size_t next = 0;
+};
+
+int32_t IRUN_CALL NextRtfPiece(void* context, const char** piece) {
+  auto* source = static_cast<RtfPieceSource*>(context);
+  BytePieces& pieces = *source->pieces;
+  if (source->next > 0) ByteString().swap(pieces[source->next - 1]);
+  while (source->next < pieces.size()) {
+    const ByteString& next = pieces[source->next++];
+    if (next.empty()) continue;
+    *piece = next.data();
+    return static_cast<int32_t>(next.size());
+  }
+  *piece = nullptr;
+  return 0;
+}
+
+// The pieces as one text, each let go once copied, for a library that takes the RTF
+// only whole.
+ByteString JoinPieces(BytePieces& pieces) {
+  size_t total = 0;
+  for (const ByteString& piece : pieces) total += piece.size();
+  ByteString joined;
+  joined.reserve(total);
+  for (ByteString& piece : pieces) {
+    joined += piece;
+    ByteString().swap(piece);
+  }
+  return joined;
+}
+
+// One conversion with the converter library: loaded, a session opened, and both given
+// back on every way out.
+class Conversion {
+ public:
+  bool Open(WideString* failure) {
+    WideString loadFailure;
+    library_.reset(LoadConverterLibrary(loadFailure));
+    if (!library_) return Fail(failure, loadFailure);
+    const auto open = Find<EXBufferOpenSessionProc>("EXBufferOpenSession");
+    if (!open) return Fail(failure, Lacks("EXBufferOpenSession"));
+    session_ = open();
+    closer_ = std::make_unique<UniqueConverterSession>(library_, session_);
+    return true;
+  }
+
+  // Converts the RTF whole (up to its first zero byte); bodySize is the document's size.
+  bool Convert(const ByteString& rtf, int32_t& bodySize, WideString* failure) {
+    // A library without EXBufferConvert cannot convert: a failed conversion.
+    const auto convert = Find<EXBufferConvertProc>("EXBufferConvert");
+    if (!convert) return Fail(failure, Lacks("EXBufferConvert"));
+    int32_t objectCount = 0;
+    const int32_t length = static_cast<int32_t>(std::strlen(rtf.c_str()));
+    // No background colour: the note's own shows through.
+    const int32_t result = convert(session_, rtf.c_str(), length, &bodySize, &objectCount,
+                                   IRUN_BASE_FONT_PIXELS, "", IRUN_FLAGS_DEFAULT, IRUN_SCREEN_DPI);
+    if (result != IRUN_OK) return Fail(failure, ConvertFailure(result));
+    return CheckSize(bodySize, failure);
+  }
+
+  // Converts the RTF piece by piece, letting each go as it is read.
+  bool Convert(BytePieces& rtf, int32_t& bodySize, WideString* failure) {
+    const auto convert = Find<ConvertPiecesCall>("EXBufferConvertPieces");
+    if (!convert) return Convert(JoinPieces(rtf), bodySize, failure);
+    RtfPieceSource source{&rtf};
+    int32_t objectCount = 0;
+    const int32_t result = convert(session_, NextRtfPiece, &source, &bodySize, &objectCount,
+                                   IRUN_BASE_FONT_PIXELS, "", IRUN_FLAGS_DEFAULT, IRUN_SCREEN_DPI);
+    BytePieces().swap(rtf);
+    if (result != IRUN_OK) return Fail(failure, ConvertFailure(result));
+    return CheckSize(bodySize, failure);
+  }
+
+  std::vector<PictureData> Pictures() { return SessionPictures(library_, session_); }
+
+  // The whole document as UTF-16.
+  bool FetchWide(int32_t bodySize, WideString& text, WideString* failure) {
+    const auto getBody = Find<EXBufferGetBodyProc>("EXBufferGetBody");
+    if (!getBody) return Fail(failure, Lacks("EXBufferGetBody"));
+    if (!FetchBody(getBody, session_, static_cast<size_t>(bodySize), text)) return NoRoom(bodySize, failure);
+    return true;
+  }
+
+  // The document's bytes to feed, a block at a time where the library can give them so,
+  // up to its first zero byte.
+  bool Read(int32_t bodySize, const std::function<void(const char*, size_t)>& feed,
+            WideString* failure) {
+    if (const auto read = Find<ReadBodyCall>("EXBufferReadBody")) {
+      constexpr int32_t kBlock = 64 * 1024;
+      ByteString block(kBlock, '\0');
+      for (;;) {
+        int32_t copied = 0;
+        const int32_t result = read(session_, &block[0], kBlock, &copied);
+        if (result != IRUN_OK) return Fail(failure, ConvertFailure(result));
+        if (copied <= 0) return true;
+        const size_t size = static_cast<size_t>(std::min(copied, kBlock));
+        if (const void* zero = std::memchr(block.data(), '\0', size)) {
+          feed(block.data(), static_cast<size_t>(static_cast<const char*>(zero) - block.data()));
+          return true;
+        }
+        feed(block.data(), size);
+      }
+    }
+    const auto getBody = Find<EXBufferGetBodyProc>("EXBufferGetBody");
+    if (!getBody) return Fail(failure, Lacks("EXBufferGetBody"));
+    ByteString whole;
+    try {
+      whole.resize(static_cast<size_t>(bodySize));
+    } catch (const std::bad_alloc&) {
+      return NoRoom(bodySize, failure);
+    }
+    getBody(session_, &whole[0]);
+    feed(whole.data(), std::strlen(whole.c_str()));
+    return true;
+  }
+
+  // The converter's copy of the page goes before more work on this one.
+  void Close() { closer_.reset(); }
+
+ private:
+  template <typename Proc>
+  Proc Find(const char* name) const {
+    return FindFunction<Proc>(library_, name);
+  }
+  static bool CheckSize(int32_t bodySize, WideString* failure) {
+    if (bodySize >= 0) return true;
+    return Fail(failure, u"The converter reported a page of " + WideNumber(bodySize) + u" bytes");
+  }
+  static bool NoRoom(int32_t bodySize, WideString* failure) {
+    return Fail(failure, u"Not enough memory for the converted page (" + WideNumber(bodySize) +
+                             u" bytes)");
+  }
+
+  UniqueModule library_;
+  IrunSession session_ = 0;
+  std::unique_ptr<UniqueConverterSession> closer_;
+};
+
+// A segment of the converter's document as UTF-16: ASCII as it is, anything beyond
+// through the ANSI code page, as the whole document is read.
+WideString WidenSegment(std::string_view bytes) {
+  for (unsigned char byte : bytes) {
+    if (byte >= 0x80) return BytesToWide(ByteString(bytes), kCodePageAnsi);
+  }
+  return WideString(bytes.begin(), bytes.end());
 }
 
 }  // namespace
 
 bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failure,
                       std::vector<PictureData>* pictures) {
-  WideString loadFailure;
-  UniqueModule library(LoadConverterLibrary(loadFailure));
-  if (!library) return Fail(failure, loadFailure);
-  const auto open = FindFunction<EXBufferOpenSessionProc>(library, "EXBufferOpenSession");
-  if (!open) return Fail(failure, Lacks("EXBufferOpenSession"));
-  const IrunSession session = open();
-  UniqueConverterSession closer(library, session);
-
-  // A library without EXBufferConvert cannot convert: a failed conversion.
-  const auto convert = FindFunction<EXBufferConvertProc>(library, "EXBufferConvert");
-  if (!convert) return Fail(failure, Lacks("EXBufferConvert"));
+  Conversion conversion;
   int32_t bodySize = 0;
-  int32_t objectCount = 0;
-  const int32_t length = static_cast<int32_t>(std::strlen(rtf.c_str()));
-  // No background colour: the note's own shows through.
-  const int32_t result = convert(session, rtf.c_str(), length, &bodySize, &objectCount,
-                                 IRUN_BASE_FONT_PIXELS, "", IRUN_FLAGS_DEFAULT, IRUN_SCREEN_DPI);
-  if (result != 0) {
-    return Fail(failure, u"The converter could not convert the page (result code " +
-                             WideNumber(result) + u")");
-  }
-
-  if (bodySize < 0) {
-    return Fail(failure, u"The converter reported a page of " + WideNumber(bodySize) + u" bytes");
-  }
-  const auto getBody = FindFunction<EXBufferGetBodyProc>(library, "EXBufferGetBody");
-  if (!getBody) return Fail(failure, Lacks("EXBufferGetBody"));
   WideString text;
-  if (!FetchBody(getBody, session, static_cast<size_t>(bodySize), text)) {
-    return Fail(failure, u"Not enough memory for the converted page (" + WideNumber(bodySize) +
-                             u" bytes)");
-  }
-  if (pictures) *pictures = SessionPictures(library, session);
-  closer.Close();  // the converter's copy of the page goes before more work on this one
+  if (!conversion.Open(failure) || !conversion.Convert(rtf, bodySize, failure) ||
+      !conversion.FetchWide(bodySize, text, failure))
+    return false;
+  if (pictures) *pictures = conversion.Pictures();
+  conversion.Close();
   // A zero byte ends the document, as it ends the text it is read as.
   const size_t end = text.find(u'\0');
   if (end != WideString::npos) text.resize(end);
@@ -205,14 +343,37 @@ bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failu
   return true;
 }
 
+bool ConvertPageToNoteBody(BytePieces rtf, const BodySegmentSink& sink, WideString* failure,
+                           std::vector<PictureData>* pictures, size_t segmentBytes) {
+  Conversion conversion;
+  int32_t bodySize = 0;
+  if (!conversion.Open(failure) || !conversion.Convert(rtf, bodySize, failure)) return false;
+  if (pictures) *pictures = conversion.Pictures();
+  BodySegmenter segmenter(segmentBytes, [&sink](std::string_view bytes) {
+    WideString segment = WidenSegment(bytes);
+    ConvertBookmarks(segment);
+    LinkifyUrls(segment);
+    MakeWellFormed(segment);
+    sink(segment);
+  });
+  if (!conversion.Read(bodySize, [&segmenter](const char* bytes, size_t size) {
+        segmenter.Feed(bytes, size);
+      }, failure))
+    return false;
+  conversion.Close();
+  segmenter.Finish();
+  return true;
+}
+
 bool ConvertPageToNoteBody(ByteString rtf, WideString& body, WideString* failure,
                            std::vector<PictureData>* pictures) {
-  const bool converted = ConvertRtfToHtml(rtf, body, failure, pictures);
-  ByteString().swap(rtf);
-  if (!converted) return false;
-  ConvertBookmarks(body);
-  LinkifyUrls(body);
-  ExtractBodyContent(body);
-  MakeWellFormed(body);
+  rtf.resize(std::strlen(rtf.c_str()));
+  BytePieces pieces;
+  pieces.push_back(std::move(rtf));
+  WideString whole;
+  if (!ConvertPageToNoteBody(std::move(pieces), [&whole](WideString& segment) { whole += segment; },
+                             failure, pictures))
+    return false;
+  body.swap(whole);
   return true;
 }

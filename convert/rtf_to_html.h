@@ -2,8 +2,10 @@
 // Windows only; the header itself needs no <windows.h>.
 #pragma once
 
+#include <functional>
 #include <vector>
 
+#include "convert/body_segments.h"
 #include "convert/pictures.h"
 #include "text/wide_string.h"
 
@@ -18,10 +20,23 @@
 bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failure = nullptr,
                       std::vector<PictureData>* pictures = nullptr);
 
-// The page's RTF as the body of a note, in one call: converted, bookmarks turned into
-// anchors, web addresses into links, only what lies inside the body kept, and mended
-// into well-formed markup. Failures and pictures as with ConvertRtfToHtml. The RTF is
-// taken by value and let go once converted, so that a caller who moves it in does not
-// hold a large page through the clean-up.
+// Receives the note body a segment at a time, in order. Each segment holds whole
+// elements; the receiver may change it or take it.
+using BodySegmentSink = std::function<void(WideString& segment)>;
+
+// The page's RTF as the body of a note: converted, bookmarks turned into anchors, web
+// addresses into links, only what lies inside the body kept, and mended into
+// well-formed markup. Failures and pictures as with ConvertRtfToHtml; the pictures are
+// there before the first segment comes. The RTF's pieces are let go as the converter
+// reads them, and the converted document is read back and cleaned up a segment of
+// about segmentBytes at a time, so that neither the page nor its HTML is ever held
+// twice. A library without the calls for pieces gets the RTF joined and gives its
+// document whole: the same body, at the old cost in memory.
+bool ConvertPageToNoteBody(BytePieces rtf, const BodySegmentSink& sink,
+                           WideString* failure = nullptr,
+                           std::vector<PictureData>* pictures = nullptr,
+                           size_t segmentBytes = kBodySegmentBytes);
+
+// The same for RTF in one text (taken up to its first zero byte), the body whole.
 bool ConvertPageToNoteBody(ByteString rtf, WideString& body, WideString* failure = nullptr,
                            std::vector<PictureData>* pictures = nullptr);

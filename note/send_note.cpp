@@ -1,5 +1,6 @@
 #include "note/send_note.h"
 
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -7,9 +8,9 @@
 #include "convert/rtf_to_html.h"
 #include "convert/well_formed.h"
 #include "evernote/enex_file.h"
-#include "evernote/md5.h"
 #include "note/note_pictures.h"
 #include "resources/resource_ids.h"
+#include "text/code_pages.h"
 #include "text/markup_escape.h"
 #include "win/module_state.h"
 #include "win/settings.h"
@@ -31,35 +32,67 @@ Answer Ask(const std::function<Answer()>& question) {
   return question ? question() : Answer();
 }
 
-// The page converted and cleaned up, its pictures as resources; false (logged) when the
-// page could not be had or converted, since a note made of an error message or of
-// nothing would hide that the page went nowhere.
-bool RichTextBody(const SendRequest& request, WideString& body,
-                  std::vector<NoteResource>& resources) {
-  WideString failure;
-  std::vector<PictureData> pictures;
+// The link paragraph, when there is a link, as valid ENML in UTF-8.
+ByteString LinkParagraphEnml(const SendRequest& request) {
+  const WideString link = Ask(request.ask.link);
+  const WideString documentPath = Ask(request.ask.documentPath);
+  if (link.empty()) return ByteString();
+  WideString paragraph =
+      LinkParagraph(link, documentPath, request.title, CurrentStamp(), ImportedByText());
+  MakeEnml(paragraph);
+  return WideToUtf8(paragraph);
+}
+
+// The note's content for a page of rich text: the link paragraph and the page converted,
+// cleaned up and wrapped in a paragraph, as valid ENML in UTF-8 pieces, its pictures as
+// resources. Each segment of the page is made ENML and UTF-8 as it comes, so that the
+// page is never held whole in UTF-16. False (logged) when the page could not be had or
+// converted, since a note made of an error message or of nothing would hide that the
+// page went nowhere.
+bool RichTextContent(const SendRequest& request, BytePieces& content,
+                     std::vector<NoteResource>& resources) {
   // A rich edit that holds text yet gives no RTF (its capture ran out of memory, as a
   // 32-bit host may with a page of tens of megabytes): an empty note must not stand in
   // for the page.
-  std::optional<ByteString> rtf = Ask(request.ask.pageRtf);
+  std::optional<BytePieces> rtf = Ask(request.ask.pageRtf);
   if (!rtf) {
     request.log.Error(u"Cannot capture the text as RTF; nothing was sent");
     return false;
   }
-  // Moved in: the conversion lets the RTF go as soon as it is converted.
-  if (!ConvertPageToNoteBody(std::move(*rtf), body, &failure, &pictures)) {
+  WideString failure;
+  std::vector<PictureData> pictures;
+  std::unique_ptr<PictureAttacher> attacher;  // once the pictures are there
+  content.emplace_back();  // the link paragraph's place: the link is asked for later
+  content.emplace_back("<p>");
+  const auto takeSegment = [&](WideString& segment) {
+    if (!attacher) attacher = std::make_unique<PictureAttacher>(pictures, request.log);
+    attacher->Attach(segment);
+    MakeEnml(segment, attacher->Hashes());
+    content.push_back(WideToUtf8(segment));
+  };
+  // Moved in: the conversion lets each piece of the RTF go once it is read.
+  if (!ConvertPageToNoteBody(std::move(*rtf), takeSegment, &failure, &pictures)) {
     request.log.Error(failure + u"; nothing was sent");
     return false;
   }
-  resources = AttachPictures(body, pictures, request.log);
+  content.emplace_back("</p>");
+  if (attacher) resources = attacher->TakeResources();
+  content.front() = LinkParagraphEnml(request);
   return true;
 }
 
-// The names the content's en-media elements may use: the MD5 of each resource.
-std::vector<std::string> MediaHashes(const std::vector<NoteResource>& resources) {
-  std::vector<std::string> hashes;
-  for (const NoteResource& resource : resources) hashes.push_back(Md5Hex(resource.data));
-  return hashes;
+// The note's content for the host's HTML code: the link paragraph and the code wrapped in
+// a paragraph, mended and made valid ENML, in one UTF-8 piece.
+BytePieces HtmlCodeContent(const SendRequest& request) {
+  const WideString link = Ask(request.ask.link);
+  const WideString documentPath = Ask(request.ask.documentPath);
+  WideString content;
+  if (!link.empty())
+    content = LinkParagraph(link, documentPath, request.title, CurrentStamp(), ImportedByText());
+  content += u"<p>" + request.htmlCode + u"</p>";
+  MakeWellFormed(content);
+  MakeEnml(content);
+  return ContentFromWide(content);
 }
 
 DWORD WaitNoticeMs() {
@@ -69,47 +102,21 @@ DWORD WaitNoticeMs() {
   return (*seconds < kLongestSeconds ? *seconds : kLongestSeconds) * 1000;
 }
 
-// The note's content: the link paragraph, when there is a link, and the body wrapped in
-// a paragraph, as valid ENML. The body is moved in and let go once copied, so that the
-// passes over the content never have a third copy of a large page beside them.
-WideString NoteContent(const SendRequest& request, WideString body,
-                       const std::vector<NoteResource>& resources) {
-  const WideString link = Ask(request.ask.link);
-  const WideString documentPath = Ask(request.ask.documentPath);
-  WideString content;
-  if (!link.empty())
-    content = LinkParagraph(link, documentPath, request.title, CurrentStamp(), ImportedByText());
-  content.reserve(content.size() + body.size() + 7);
-  content += u"<p>";
-  content += body;
-  content += u"</p>";
-  WideString().swap(body);
-  // The converted page is well-formed already; the host's code may be anything.
-  if (request.source == BodySource::kHtmlCode) MakeWellFormed(content);
-  MakeEnml(content, MediaHashes(resources));
-  return content;
-}
-
 void SendComposedNote(const SendRequest& request) {
   const bool richText = request.source == BodySource::kRichText;
   WideString first = ModuleString(richText ? IDS_CONVERT_TEXT : IDS_SEND_HTML_CODE);
   if (!first.empty()) request.log.Line(first);
 
   std::vector<NoteResource> resources;
-  WideString content;
+  BytePieces content;
   if (richText) {
-    WideString body;
-    if (!RichTextBody(request, body, resources)) return;
-    content = NoteContent(request, std::move(body), resources);
+    if (!RichTextContent(request, content, resources)) return;
   } else {
-    content = NoteContent(request, request.htmlCode, resources);
+    content = HtmlCodeContent(request);
   }
 
-  // The content goes on as UTF-8, and the wide text is let go at once.
-  ContentPieces pieces = ContentFromWide(content);
-  WideString().swap(content);
   ImportRequest import;
-  import.content = &pieces;
+  import.content = &content;
   import.title = &request.title;
   import.showConsole = request.showConsole ? 1 : 0;
   import.log = request.log;

@@ -21,8 +21,9 @@ enum class BodySource {
 // the page first, then the link and the document path, the tags last. A question left
 // empty gets an empty answer.
 struct SendQuestions {
-  // The page as RTF, for kRichText; nullopt when the page holds text but gives no RTF.
-  std::function<std::optional<ByteString>()> pageRtf;
+  // The page as RTF in pieces, for kRichText; nullopt when the page holds text but gives
+  // no RTF.
+  std::function<std::optional<BytePieces>()> pageRtf;
   std::function<WideString()> link;          // link back to the host page; empty: none
   std::function<WideString()> documentPath;  // the host's document, named in the link's title
   std::function<WideString()> tags;          // comma-separated; empty: no tags

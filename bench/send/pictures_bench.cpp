@@ -21,6 +21,7 @@
 #include <string>
 
 #include "bench/send/peak_memory.h"
+#include "convert/richedit_stream.h"
 #include "note/send_note.h"
 #include "tests/enscript_fixture.h"
 
@@ -135,14 +136,20 @@ int RecordLine(const wchar_t* text, void* context) {
 int OneSend(double megabytes) {
   ScopedEnscript enscript(L"pictures-bench");
   Progress progress;
-  std::string page = PicturePage(megabytes);
+  BytePieces pieces;  // the page in the pieces the dialog's capture gives
+  double rtfMegabytes = 0;
+  {
+    const std::string page = PicturePage(megabytes);
+    rtfMegabytes = page.size() / 1048576.0;
+    for (size_t at = 0; at < page.size(); at += kRtfPieceBytes)
+      pieces.push_back(page.substr(at, kRtfPieceBytes));
+  }
   const SIZE_T before = PrivateBytes();
   progress.peak.Start();
   SendRequest request;
   request.title = u"Pictures";
-  const double rtfMegabytes = page.size() / 1048576.0;
   // Handed over when the send asks, as the dialog's capture is: the send's own copy.
-  request.ask.pageRtf = [&page] { return std::optional<ByteString>(std::move(page)); };
+  request.ask.pageRtf = [&pieces] { return std::optional<BytePieces>(std::move(pieces)); };
   request.log = {RecordLine, &progress};
   const unsigned long long start = NowIn100ns();
   SendPage(request);
