@@ -141,12 +141,33 @@ void RtfReader::Read() {
 
 // ---- the input window ------------------------------------------------------------
 
-// Moves what is left of the window to its start and fills the rest from the pieces,
-// until `bytes` are there or the input ends. The window only grows beyond its size
-// for the white space that may come before "{\rtf".
+// Asks for the next piece, once the last one has been read or copied whole.
+void RtfReader::NextPiece() {
+  pieceLeft_ = inputEnded_ ? 0 : read_(context_, &piece_);
+  if (pieceLeft_ == 0 || !piece_) {
+    pieceLeft_ = 0;
+    inputEnded_ = true;
+  }
+}
+
+// Makes `bytes` bytes readable at p_, or as many as the input has left. A piece of at
+// least a window's size is read where it lies: it stays valid until the next piece is
+// asked for, and what is left of it then is copied first. Otherwise what is left is
+// moved to the window's start and the rest filled from the pieces. The window only
+// grows beyond its size for the white space that may come before "{\rtf".
 bool RtfReader::Refill(size_t bytes) {
   const size_t kept = static_cast<size_t>(end_ - p_);
   windowStart_ = InputRead();
+  if (kept == 0 && bytes <= kWindowSize) {
+    if (pieceLeft_ == 0) NextPiece();
+    if (pieceLeft_ >= kWindowSize) {
+      base_ = p_ = piece_;
+      end_ = piece_ + pieceLeft_;
+      piece_ += pieceLeft_;
+      pieceLeft_ = 0;
+      return true;
+    }
+  }
   size_t size = std::max(kWindowSize, bytes);
   if (bytes > window_.size()) size = std::max(size, window_.size() * 2);  // grows seldom
   if (window_.size() != size && kept <= size) {
@@ -159,12 +180,7 @@ bool RtfReader::Refill(size_t bytes) {
   size_t filled = kept;
   while (filled < window_.size() && !inputEnded_) {
     if (pieceLeft_ == 0) {
-      // The last piece is wholly copied: only now may the next one replace it.
-      pieceLeft_ = read_(context_, &piece_);
-      if (pieceLeft_ == 0 || !piece_) {
-        pieceLeft_ = 0;
-        inputEnded_ = true;
-      }
+      NextPiece();
       continue;
     }
     const size_t part = std::min(pieceLeft_, window_.size() - filled);
@@ -173,7 +189,7 @@ bool RtfReader::Refill(size_t bytes) {
     pieceLeft_ -= part;
     filled += part;
   }
-  p_ = window_.data();
+  base_ = p_ = window_.data();
   end_ = p_ + filled;
   return filled >= bytes;
 }

@@ -62,15 +62,17 @@ class RtfReader {
     ParaFormat para;
   };
 
-  // The input window. Every loop over bytes asks More() rather than stopping at end_,
-  // so that each token is read the same wherever the pieces of the input end; no
-  // pointer into the window may be kept across More() or Ensure(), which move it.
+  // The input window (or a large piece itself). Every loop over bytes asks More()
+  // rather than stopping at end_, so that each token is read the same wherever the
+  // window ends; no pointer into it may be kept across More() or Ensure(), which
+  // move it.
   bool More() { return p_ < end_ || Refill(1); }
   bool Ensure(size_t bytes) {
     return static_cast<size_t>(end_ - p_) >= bytes || Refill(bytes);
   }
   bool Refill(size_t bytes);
-  uint64_t InputRead() const { return windowStart_ + static_cast<uint64_t>(p_ - window_.data()); }
+  void NextPiece();
+  uint64_t InputRead() const { return windowStart_ + static_cast<uint64_t>(p_ - base_); }
   bool StartsWithRtf();
 
   void ReadRtf();
@@ -125,8 +127,9 @@ class RtfReader {
   const char* piece_ = nullptr;  // the rest of the current piece, not yet in the window
   size_t pieceLeft_ = 0;
   bool inputEnded_ = false;
-  std::vector<char> window_;  // a copy of the input from p_ on
-  uint64_t windowStart_ = 0;  // the input offset of window_'s first byte
+  std::vector<char> window_;  // a copy of the input from p_ on, or empty
+  const char* base_ = nullptr;  // the window's start, or of a piece read where it lies
+  uint64_t windowStart_ = 0;    // the input offset of base_
   const char* p_ = nullptr;
   const char* end_ = nullptr;
   DocumentTables& document_;

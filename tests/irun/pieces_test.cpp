@@ -170,9 +170,10 @@ void ExpectSeen(const Result& result, const std::string& visible, const std::str
 }
 
 // Tokens that reach over the end of the reader's 64 KB window, and tokens cut off by
-// the end of the input. Text before a token moves it over the window's end at each of
-// its first bytes (and deep into the long ones); the reader must see what it sees of
-// the token alone, and every split of the input must give what the whole gives.
+// the end of the input. Text before a token moves it over the window's end (the end of
+// the first 64 KB, in pieces of that size or copied from smaller ones) at each of its
+// first bytes and deep into the long ones; the reader must see what it sees of the
+// token alone, and every split of the input must give what the whole gives.
 TEST(IrunPieces, TokensOverTheWindowsEndReadAsAWhole) {
   const std::string png = FakePng(200000);
   const std::string letters(10000, 'x'), zeros(10000, '0'), spaces(100000, ' ');
@@ -210,8 +211,12 @@ TEST(IrunPieces, TokensOverTheWindowsEndReadAsAWhole) {
                             20, 24, 32, 100, 5000, 9999}) {
       const std::string filler(65536 - kRtf.size() - inWindow, 'f');
       const std::string rtf = kRtf + filler + c.rtf.substr(kRtf.size());
-      ExpectSeen(ConvertWhole(rtf), filler + c.visible, c.picture,
-                 std::string(c.name) + " with " + std::to_string(inWindow) + " bytes in the window");
+      // Pieces of a window's size are read where they lie; smaller ones are copied.
+      for (size_t pieceSize : {65536, 4096}) {
+        ExpectSeen(ConvertInPieces(rtf, {pieceSize}, 65536), filler + c.visible, c.picture,
+                   std::string(c.name) + " with " + std::to_string(inWindow) +
+                       " bytes in the window, pieces of " + std::to_string(pieceSize));
+      }
     }
   }
 }
