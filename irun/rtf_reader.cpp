@@ -19,8 +19,9 @@ constexpr size_t kMaxFontName = 256;
 constexpr size_t kMaxStyleName = 64;  // enough for "heading N" and the first aliases
 constexpr int kMaxTwips = 31680;  // 22 inches: larger indents are nonsense
 constexpr int kHeadingLevels = 6;  // <h1> to <h6>
-// The input is copied into a window of this size as it is read, so that no piece of it
-// need stay valid and no copy of the whole input is kept.
+// Small pieces of the input are copied into a window of this size as it is read, so
+// that none need stay valid for long and no copy of the whole input is kept; pieces at
+// least this large are read where they lie.
 constexpr size_t kWindowSize = 64 * 1024;
 
 // 1..6 for a style named "heading 1" to "heading 6" (any case, spaces around it, an
