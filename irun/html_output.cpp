@@ -7,34 +7,15 @@
 
 namespace irun {
 
-HtmlOutput::HtmlOutput(OutputSink sink, void* userData, HtmlChunks* chunks, size_t inputSize,
-                       size_t budget)
-    : sink_(sink),
-      userData_(userData),
-      chunks_(chunks),
-      // Ordinary documents come out at one to three times their RTF; a large block is
-      // only taken while all blocks stay within that, so the memory a document holds
-      // stays about what it writes.
-      largeAllowance_(inputSize / 2 * 5),
-      budget_(budget) {
+HtmlOutput::HtmlOutput(OutputSink sink, void* userData, HtmlChunks* chunks, size_t inputSize)
+    : sink_(sink), userData_(userData), chunks_(chunks), inputSize_(inputSize) {
   if (!chunks_) {
     buffer_.reset(new char[kChunk]);
     begin_ = pos_ = buffer_.get();
-    end_ = begin_ + kChunk;
-    SetStop();
+    end_ = blockEnd_ = begin_ + kChunk;
   } else {
     NextBlock();
   }
-}
-
-void HtmlOutput::SetStop() {
-  if (written_ > budget_) {
-    stopAt_ = 0;
-    return;
-  }
-  const uintptr_t start = reinterpret_cast<uintptr_t>(begin_);
-  const size_t left = budget_ - written_;
-  stopAt_ = left > UINTPTR_MAX - start ? UINTPTR_MAX : start + left;
 }
 
 void HtmlOutput::Number(long long value) {
@@ -94,9 +75,26 @@ void HtmlOutput::WriteAcrossBlocks(const char* data, size_t size) {
   }
 }
 
+// Ordinary documents come out at one to three times their RTF. Where a block costs its
+// whole size at once, a large one is only taken while all blocks stay within that, so
+// the memory a document holds stays about what it writes; where blocks are committed
+// step by step, a large one costs no more than it holds.
+bool HtmlOutput::LargeBlockAllowed() const {
+  if (allocated_ == 0) return false;  // the first block is small: many documents need no more
+  if (kOutputCommitsStepwise) return true;
+  const uint64_t input = std::max<uint64_t>(inputSize_, inputRead_);
+  return allocated_ + kLargeOutputBlock <= input / 2 * 5;
+}
+
 void HtmlOutput::NextBlock() {
   if (!chunks_) {
     Flush();
+    return;
+  }
+  if (end_ < blockEnd_) {
+    const size_t step = std::min(kOutputCommitStep, static_cast<size_t>(blockEnd_ - end_));
+    if (!CommitOutputBytes(end_, step)) throw std::bad_alloc();
+    end_ += step;
     return;
   }
   if (begin_) {
@@ -104,13 +102,11 @@ void HtmlOutput::NextBlock() {
     chunks_->SetLastSize(used);
     written_ += used;
   }
-  // The first block is small: many documents need no more.
-  const bool large = allocated_ > 0 && allocated_ + kLargeOutputBlock <= largeAllowance_;
-  const size_t capacity = large ? kLargeOutputBlock : kChunk;
+  const size_t capacity = LargeBlockAllowed() ? kLargeOutputBlock : kChunk;
   begin_ = pos_ = chunks_->AddBlock(capacity);
-  end_ = begin_ + capacity;
+  end_ = begin_ + CommittedAtFirst(capacity);
+  blockEnd_ = begin_ + capacity;
   allocated_ += capacity;
-  SetStop();
 }
 
 void HtmlOutput::Flush() {
@@ -118,7 +114,6 @@ void HtmlOutput::Flush() {
     if (pos_ > begin_) sink_(begin_, static_cast<size_t>(pos_ - begin_), userData_);
     written_ += static_cast<size_t>(pos_ - begin_);
     pos_ = begin_;
-    SetStop();
     return;
   }
   if (begin_) chunks_->SetLastSize(static_cast<size_t>(pos_ - begin_));

@@ -36,10 +36,10 @@ void AppendEscaped(std::string& text, uint32_t codePoint);
 
 class HtmlOutput {
  public:
-  // Output goes to `sink`, or when `chunks` is given, into blocks of it. `inputSize`
-  // bounds how much memory is taken in large blocks ahead of the writing.
-  HtmlOutput(OutputSink sink, void* userData, HtmlChunks* chunks, size_t inputSize,
-             size_t budget);
+  // Output goes to `sink`, or when `chunks` is given, into blocks of it. `inputSize`,
+  // when known (0 otherwise), bounds how much memory is taken in large blocks ahead of
+  // the writing.
+  HtmlOutput(OutputSink sink, void* userData, HtmlChunks* chunks, size_t inputSize);
   HtmlOutput(const HtmlOutput&) = delete;
   HtmlOutput& operator=(const HtmlOutput&) = delete;
 
@@ -60,9 +60,14 @@ class HtmlOutput {
 
   // Hands what is buffered to the sink, or closes the last block.
   void Flush();
-  // True once the output has outgrown what any sane document of the input's size
-  // makes; the reader then stops and only closes what is open.
-  bool OverBudget() const { return reinterpret_cast<uintptr_t>(pos_) > stopAt_; }
+  // True once the output has outgrown what any sane document makes of the `inputRead`
+  // bytes of input read so far; the reader then stops and only closes what is open.
+  // Measured against the input read, not its whole size, so that the point where a
+  // hostile document stops does not depend on how its input arrives.
+  bool OverBudget(uint64_t inputRead) {
+    inputRead_ = inputRead;
+    return written_ + static_cast<uint64_t>(pos_ - begin_) > inputRead * 64 + (1u << 20);
+  }
 
  private:
   static constexpr size_t kChunk = 64 * 1024;
@@ -75,23 +80,23 @@ class HtmlOutput {
     WriteAcrossBlocks(data, size);
   }
   void WriteAcrossBlocks(const char* data, size_t size);
-  // Makes room: the sink takes the full buffer, or a new block is begun.
+  // Makes room: the sink takes the full buffer, more of a block is committed, or a new
+  // block is begun.
   void NextBlock();
-  // Places stopAt_ for the current buffer or block.
-  void SetStop();
+  bool LargeBlockAllowed() const;
 
   OutputSink sink_;
   void* userData_;
   HtmlChunks* chunks_;
   std::unique_ptr<char[]> buffer_;  // the sink's buffer
-  size_t largeAllowance_;           // bytes the blocks may take in all, in large ones
+  size_t inputSize_;                // 0 when the input comes in pieces
+  uint64_t inputRead_ = 0;          // as the reader last told
   size_t allocated_ = 0;            // bytes of all blocks so far
-  size_t budget_;
-  size_t written_ = 0;  // bytes before the current buffer or block
+  uint64_t written_ = 0;  // bytes before the current buffer or block
   char* begin_ = nullptr;
   char* pos_ = nullptr;
-  char* end_ = nullptr;
-  uintptr_t stopAt_ = 0;  // the address in the buffer or block where the budget is spent
+  char* end_ = nullptr;       // the end of what may be written now
+  char* blockEnd_ = nullptr;  // the end of the block, committed or not
 };
 
 }  // namespace irun

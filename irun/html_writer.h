@@ -49,9 +49,9 @@ class HtmlWriter {
   void StartDocument();
   // Closes what is open and ends the document.
   void FinishDocument();
-  // True once the output has outgrown what any sane document of the input's size
-  // makes; the reader then stops.
-  bool OverBudget() const { return out_.OverBudget(); }
+  // True once the output has outgrown what any sane document of the `inputRead` bytes
+  // read so far makes; the reader then stops.
+  bool OverBudget(uint64_t inputRead) { return out_.OverBudget(inputRead); }
 
   // Before any visible content: the paragraph of `para` (with its table cell and list)
   // and the run of `chr` where they are not open yet.

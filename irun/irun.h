@@ -1,8 +1,9 @@
 /* irun.dll: the RTF-to-HTML converter behind the plug-in's converter calls.
  *
- * Four __stdcall functions, exported undecorated, and three more that hand out the
+ * Four __stdcall functions, exported undecorated, three more that hand out the
  * pictures of the last document (a caller that finds them missing, in an older
- * library, keeps pictures as references). Every count and result is a 32-bit
+ * library, keeps pictures as references), and two that take the RTF and hand out the
+ * document in pieces (an older library lacks them too). Every count and result is a 32-bit
  * signed integer. A session is an opaque 32-bit value from EXBufferOpenSession, valid
  * until EXBufferCloseSession; a value the library did not hand out (or has closed) is
  * refused. Several sessions may be open at once, from any threads. No call throws.
@@ -59,8 +60,40 @@ int32_t IRUN_CALL EXBufferConvert(IrunSession session, const char* rtf, int32_t 
                                   int32_t flags, int32_t dotsPerInch);
 
 /* Copies exactly bodySize bytes of the session's last document to body (no terminator
- * is written; the caller's buffer of bodySize + 1 zero bytes supplies it). */
+ * is written; the caller's buffer of bodySize + 1 zero bytes supplies it).
+ * IRUN_ERROR_ARGUMENT once EXBufferReadBody has begun to read that document, whose
+ * start is then given back. */
 int32_t IRUN_CALL EXBufferGetBody(IrunSession session, char* body);
+
+/* ---- reading and handing out in pieces --------------------------------------------
+ *
+ * A large page need never be in memory whole: the RTF comes to the converter piece by
+ * piece, and the document leaves it piece by piece. The converter keeps a window of
+ * about 64 KB of the RTF, and gives back the memory of the document as it is read. */
+
+/* Gives the next piece of the RTF to EXBufferConvertPieces: sets *piece to its first byte
+ * and returns its length in bytes; 0 (or less) ends the RTF. The piece stays valid until
+ * the next call, so the caller may let go of each piece once the next one is asked for. */
+typedef int32_t(IRUN_CALL* IrunReadRtfProc)(void* context, const char** piece);
+
+/* As EXBufferConvert, but reads the RTF piece by piece through read(context, ...). The
+ * document and pictures are exactly those EXBufferConvert gives for the pieces joined,
+ * however the RTF is split. IRUN_ERROR_ARGUMENT for a null read, bodySize or
+ * objectCount (read is then never called). read is called on the caller's thread,
+ * before this call returns, and may stop being called before it has ended the RTF
+ * when the document's group is closed. */
+int32_t IRUN_CALL EXBufferConvertPieces(IrunSession session, IrunReadRtfProc read, void* context,
+                                        int32_t* bodySize, int32_t* objectCount,
+                                        int32_t baseFontPixels, const char* backgroundColor,
+                                        int32_t flags, int32_t dotsPerInch);
+
+/* Copies up to bufferSize bytes of the session's document, from where the previous call
+ * ended, to buffer, and sets *copied to their number (0 once all is read). Memory of what
+ * has been read is given back as reading goes on. IRUN_ERROR_ARGUMENT (and *copied 0
+ * where copied is given) for a null buffer or copied or a bufferSize below 1. A new
+ * conversion or closing the session starts reading anew. */
+int32_t IRUN_CALL EXBufferReadBody(IrunSession session, char* buffer, int32_t bufferSize,
+                                   int32_t* copied);
 
 /* Ends the session and frees its document. IRUN_ERROR_SESSION for an unknown value. */
 int32_t IRUN_CALL EXBufferCloseSession(IrunSession session);
@@ -129,6 +162,10 @@ typedef int32_t(IRUN_CALL* EXBufferCloseSessionProc)(IrunSession);
 typedef int32_t(IRUN_CALL* EXBufferGetPictureCountProc)(IrunSession, int32_t*);
 typedef int32_t(IRUN_CALL* EXBufferGetPictureInfoProc)(IrunSession, int32_t, IrunPictureInfo*);
 typedef int32_t(IRUN_CALL* EXBufferCopyPictureProc)(IrunSession, int32_t, void*, int32_t);
+typedef int32_t(IRUN_CALL* EXBufferConvertPiecesProc)(IrunSession, IrunReadRtfProc, void*,
+                                                      int32_t*, int32_t*, int32_t, const char*,
+                                                      int32_t, int32_t);
+typedef int32_t(IRUN_CALL* EXBufferReadBodyProc)(IrunSession, char*, int32_t, int32_t*);
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,6 @@
 // The converter's entry points: the reader and the writer around one output, and the
 // document kept in memory as blocks.
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -15,31 +16,31 @@
 namespace irun {
 namespace {
 
-bool StartsWithRtf(const char* data, size_t size) {
-  size_t i = 0;
-  while (i < size && (data[i] == ' ' || data[i] == '\t' || data[i] == '\r' || data[i] == '\n'))
-    ++i;
-  return size - i >= 5 && std::memcmp(data + i, "{\\rtf", 5) == 0;
+// The whole input as one piece.
+struct WholeInput {
+  const char* data;
+  size_t size;
+};
+
+size_t ReadWholeInput(void* context, const char** piece) {
+  WholeInput& input = *static_cast<WholeInput*>(context);
+  *piece = input.data;
+  return std::exchange(input.size, 0);
 }
 
-// Output goes to the sink, or (with `chunks`) into blocks kept in memory.
-bool Convert(const char* rtf, size_t size, OutputSink sink, void* userData,
-             HtmlChunks* chunks, const ConvertOptions& options,
+// Output goes to the sink, or (with `chunks`) into blocks kept in memory. `inputSize`
+// is the input's size where it is known, else 0.
+bool Convert(InputReader read, void* context, size_t inputSize, OutputSink sink,
+             void* userData, HtmlChunks* chunks, const ConvertOptions& options,
              ConvertStats* stats) {
-  if (!rtf) size = 0;
-  static const char kEmpty = 0;
-  // No document needs more than this; the limit keeps hostile input from growing
-  // the output without bound.
-  const size_t budget = size * 64 + (1 << 20);
   try {  // nothing may escape to the DLL's callers
-    const char* const data = rtf ? rtf : &kEmpty;
-    HtmlOutput out(sink, userData, chunks, size, budget);
+    HtmlOutput out(sink, userData, chunks, inputSize);
     DocumentTables document;
     HtmlWriter writer(out, options, document);
     std::vector<Picture> pictures;
-    RtfReader reader(data, size, document, writer, options.keepPictures ? &pictures : nullptr);
+    RtfReader reader(read, context, document, writer, options.keepPictures ? &pictures : nullptr);
     writer.StartDocument();
-    reader.Read(StartsWithRtf(data, size));
+    reader.Read();
     writer.FinishDocument();
     out.Flush();
     if (stats) {
@@ -52,11 +53,22 @@ bool Convert(const char* rtf, size_t size, OutputSink sink, void* userData,
   }
 }
 
+bool ConvertWhole(const char* rtf, size_t size, OutputSink sink, void* userData,
+                  HtmlChunks* chunks, const ConvertOptions& options, ConvertStats* stats) {
+  WholeInput input{rtf, rtf ? size : 0};
+  return Convert(ReadWholeInput, &input, input.size, sink, userData, chunks, options, stats);
+}
+
 }  // namespace
 
 bool ConvertRtf(const char* rtf, size_t size, OutputSink sink, void* userData,
                 const ConvertOptions& options, ConvertStats* stats) {
-  return Convert(rtf, size, sink, userData, nullptr, options, stats);
+  return ConvertWhole(rtf, size, sink, userData, nullptr, options, stats);
+}
+
+bool ConvertRtfPieces(InputReader read, void* context, OutputSink sink, void* userData,
+                      const ConvertOptions& options, ConvertStats* stats) {
+  return Convert(read, context, 0, sink, userData, nullptr, options, stats);
 }
 
 bool ConvertRtfToString(const char* rtf, size_t size, const ConvertOptions& options,
@@ -68,15 +80,19 @@ bool ConvertRtfToString(const char* rtf, size_t size, const ConvertOptions& opti
   return ConvertRtf(rtf, size, append, &html, options, stats);
 }
 
-HtmlChunks::HtmlChunks(HtmlChunks&& other) noexcept : blocks_(std::move(other.blocks_)) {
-  other.blocks_.clear();
-}
+HtmlChunks::HtmlChunks(HtmlChunks&& other) noexcept { *this = std::move(other); }
 
 HtmlChunks& HtmlChunks::operator=(HtmlChunks&& other) noexcept {
   if (this != &other) {
     Release();
     blocks_ = std::move(other.blocks_);
+    readStarted_ = other.readStarted_;
+    readBlock_ = other.readBlock_;
+    readOffset_ = other.readOffset_;
+    givenBack_ = other.givenBack_;
     other.blocks_.clear();
+    other.readStarted_ = false;
+    other.readBlock_ = other.readOffset_ = other.givenBack_ = 0;
   }
   return *this;
 }
@@ -101,6 +117,38 @@ void HtmlChunks::CopyTo(char* out) const {
   }
 }
 
+size_t HtmlChunks::Read(char* out, size_t size) {
+  readStarted_ = true;
+  size_t copied = 0;
+  while (copied < size && readBlock_ < blocks_.size()) {
+    Block& block = blocks_[readBlock_];
+    const size_t part = std::min(size - copied, block.size - readOffset_);
+    std::memcpy(out + copied, block.data + readOffset_, part);
+    copied += part;
+    readOffset_ += part;
+    GiveBackRead(block);
+  }
+  return copied;
+}
+
+// A block read to its end is freed; of a large block being read, the whole commit
+// steps already read are decommitted.
+void HtmlChunks::GiveBackRead(Block& block) {
+  if (readOffset_ == block.size) {
+    FreeOutputBlock(block.data, block.capacity);
+    block.data = nullptr;
+    ++readBlock_;
+    readOffset_ = givenBack_ = 0;
+    return;
+  }
+  if (block.capacity < kLargeOutputBlock) return;
+  const size_t read = readOffset_ / kOutputCommitStep * kOutputCommitStep;
+  if (read > givenBack_) {
+    DecommitOutputBytes(block.data + givenBack_, read - givenBack_);
+    givenBack_ = read;
+  }
+}
+
 char* HtmlChunks::AddBlock(size_t capacity) {
   if (blocks_.size() == blocks_.capacity()) blocks_.reserve(blocks_.size() * 2 + 8);
   char* const data = AllocateOutputBlock(capacity);
@@ -112,7 +160,13 @@ char* HtmlChunks::AddBlock(size_t capacity) {
 bool ConvertRtfToChunks(const char* rtf, size_t size, const ConvertOptions& options,
                         HtmlChunks& html, ConvertStats* stats) {
   html = HtmlChunks();
-  return Convert(rtf, size, nullptr, nullptr, &html, options, stats);
+  return ConvertWhole(rtf, size, nullptr, nullptr, &html, options, stats);
+}
+
+bool ConvertRtfPiecesToChunks(InputReader read, void* context, const ConvertOptions& options,
+                              HtmlChunks& html, ConvertStats* stats) {
+  html = HtmlChunks();
+  return Convert(read, context, 0, nullptr, nullptr, &html, options, stats);
 }
 
 }  // namespace irun

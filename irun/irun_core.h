@@ -20,6 +20,10 @@ namespace irun {
 // Receives the output in pieces, in order. The data is valid only during the call.
 using OutputSink = void (*)(const char* data, size_t size, void* userData);
 
+// Gives the next piece of the input: sets *piece to its first byte and returns its
+// length; 0 ends the input. The piece stays valid until the next call.
+using InputReader = size_t (*)(void* context, const char** piece);
+
 struct ConvertOptions {
   // Font size in pixels that the reader shows as normal: runs of this size get no
   // font-size of their own.
@@ -76,6 +80,12 @@ struct ConvertStats {
 bool ConvertRtf(const char* rtf, size_t size, OutputSink sink, void* userData,
                 const ConvertOptions& options, ConvertStats* stats);
 
+// As ConvertRtf, but reads the input piece by piece through read(context, ...). The
+// converter keeps only a small window of it; the output is the same however the input
+// is split.
+bool ConvertRtfPieces(InputReader read, void* context, OutputSink sink, void* userData,
+                      const ConvertOptions& options, ConvertStats* stats);
+
 // Convenience for callers that want the whole document in memory.
 bool ConvertRtfToString(const char* rtf, size_t size, const ConvertOptions& options,
                         std::string& html, ConvertStats* stats);
@@ -91,9 +101,14 @@ class HtmlChunks {
   HtmlChunks& operator=(const HtmlChunks&) = delete;
   ~HtmlChunks();
 
-  size_t Size() const;  // bytes in all blocks
-  // Copies exactly Size() bytes to `out`.
+  size_t Size() const;  // bytes in all blocks, read or not
+  // Copies exactly Size() bytes to `out`; only before Read has begun.
   void CopyTo(char* out) const;
+  // Copies up to `size` bytes from where the last call ended to `out` and returns their
+  // number (0 once all is read). Blocks already read are freed, and the read pages of
+  // the block being read are given back, so the read part costs next to nothing.
+  size_t Read(char* out, size_t size);
+  bool ReadStarted() const { return readStarted_; }
 
   // For the converter: a new last block of `capacity` bytes (throws std::bad_alloc),
   // and the number of bytes written into the last block.
@@ -107,10 +122,17 @@ class HtmlChunks {
     size_t capacity;
   };
   void Release();
+  void GiveBackRead(Block& block);
   std::vector<Block> blocks_;
+  bool readStarted_ = false;
+  size_t readBlock_ = 0;   // the block Read copies from next
+  size_t readOffset_ = 0;  // bytes of it already read
+  size_t givenBack_ = 0;   // bytes at its start already given back
 };
 
 bool ConvertRtfToChunks(const char* rtf, size_t size, const ConvertOptions& options,
                         HtmlChunks& html, ConvertStats* stats);
+bool ConvertRtfPiecesToChunks(InputReader read, void* context, const ConvertOptions& options,
+                              HtmlChunks& html, ConvertStats* stats);
 
 }  // namespace irun

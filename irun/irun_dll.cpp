@@ -92,6 +92,51 @@ extern "C" IrunSession IRUN_CALL EXBufferOpenSession(void) {
   }
 }
 
+namespace {
+
+irun::ConvertOptions OptionsOf(int32_t baseFontPixels, const char* backgroundColor,
+                               int32_t flags, int32_t dotsPerInch) {
+  irun::ConvertOptions options;
+  options.baseFontPixels =
+      baseFontPixels >= 1 && baseFontPixels <= 1000 ? baseFontPixels : IRUN_BASE_FONT_PIXELS;
+  options.dotsPerInch = dotsPerInch >= 24 && dotsPerInch <= 2400 ? dotsPerInch : IRUN_SCREEN_DPI;
+  options.backgroundColor = ColorText(backgroundColor);
+  options.flags = flags;
+  options.keepPictures = true;
+  return options;
+}
+
+// Hands a finished conversion to the session, which drops its last document.
+int32_t KeepDocument(IrunSession session, irun::HtmlChunks& html, irun::ConvertStats& stats,
+                     int32_t* bodySize, int32_t* objectCount) {
+  const size_t htmlSize = html.Size();
+  if (htmlSize > static_cast<size_t>(INT32_MAX - 1)) return IRUN_ERROR_MEMORY;
+  SessionTable& table = Table();
+  std::lock_guard<std::mutex> guard(table.lock);
+  Slot* slot = FindSlot(table, session);
+  if (!slot) return IRUN_ERROR_SESSION;  // closed meanwhile by another thread
+  std::swap(slot->body, html);
+  std::swap(slot->pictures, stats.pictures);
+  *bodySize = static_cast<int32_t>(htmlSize);
+  *objectCount = stats.pictureCount;
+  return IRUN_OK;
+}
+
+// The caller's __stdcall reader behind the converter's plain one.
+struct CallerReader {
+  IrunReadRtfProc read;
+  void* context;
+};
+
+size_t ReadCallerPiece(void* context, const char** piece) {
+  const CallerReader& reader = *static_cast<CallerReader*>(context);
+  *piece = nullptr;
+  const int32_t length = reader.read(reader.context, piece);
+  return length > 0 && *piece ? static_cast<size_t>(length) : 0;
+}
+
+}  // namespace
+
 extern "C" int32_t IRUN_CALL EXBufferConvert(IrunSession session, const char* rtf,
                                              int32_t rtfLength, int32_t* bodySize,
                                              int32_t* objectCount, int32_t baseFontPixels,
@@ -103,30 +148,37 @@ extern "C" int32_t IRUN_CALL EXBufferConvert(IrunSession session, const char* rt
     if (!SessionIsOpen(session)) return IRUN_ERROR_SESSION;
     if (!bodySize || !objectCount || rtfLength < 0 || (!rtf && rtfLength > 0))
       return IRUN_ERROR_ARGUMENT;
-    irun::ConvertOptions options;
-    options.baseFontPixels =
-        baseFontPixels >= 1 && baseFontPixels <= 1000 ? baseFontPixels : IRUN_BASE_FONT_PIXELS;
-    options.dotsPerInch =
-        dotsPerInch >= 24 && dotsPerInch <= 2400 ? dotsPerInch : IRUN_SCREEN_DPI;
-    options.backgroundColor = ColorText(backgroundColor);
-    options.flags = flags;
-    options.keepPictures = true;
+    const irun::ConvertOptions options =
+        OptionsOf(baseFontPixels, backgroundColor, flags, dotsPerInch);
     // Converted outside the lock so that sessions on other threads need not wait.
     irun::HtmlChunks html;
     irun::ConvertStats stats;
     if (!irun::ConvertRtfToChunks(rtf, static_cast<size_t>(rtfLength), options, html, &stats))
       return IRUN_ERROR_MEMORY;
-    const size_t htmlSize = html.Size();
-    if (htmlSize > static_cast<size_t>(INT32_MAX - 1)) return IRUN_ERROR_MEMORY;
-    SessionTable& table = Table();
-    std::lock_guard<std::mutex> guard(table.lock);
-    Slot* slot = FindSlot(table, session);
-    if (!slot) return IRUN_ERROR_SESSION;  // closed meanwhile by another thread
-    std::swap(slot->body, html);
-    std::swap(slot->pictures, stats.pictures);
-    *bodySize = static_cast<int32_t>(htmlSize);
-    *objectCount = stats.pictureCount;
-    return IRUN_OK;
+    return KeepDocument(session, html, stats, bodySize, objectCount);
+  } catch (...) {
+    return IRUN_ERROR_MEMORY;
+  }
+}
+
+extern "C" int32_t IRUN_CALL EXBufferConvertPieces(IrunSession session, IrunReadRtfProc read,
+                                                   void* context, int32_t* bodySize,
+                                                   int32_t* objectCount, int32_t baseFontPixels,
+                                                   const char* backgroundColor, int32_t flags,
+                                                   int32_t dotsPerInch) {
+  if (bodySize) *bodySize = 0;
+  if (objectCount) *objectCount = 0;
+  try {
+    if (!SessionIsOpen(session)) return IRUN_ERROR_SESSION;
+    if (!read || !bodySize || !objectCount) return IRUN_ERROR_ARGUMENT;
+    const irun::ConvertOptions options =
+        OptionsOf(baseFontPixels, backgroundColor, flags, dotsPerInch);
+    CallerReader reader{read, context};
+    irun::HtmlChunks html;
+    irun::ConvertStats stats;
+    if (!irun::ConvertRtfPiecesToChunks(ReadCallerPiece, &reader, options, html, &stats))
+      return IRUN_ERROR_MEMORY;
+    return KeepDocument(session, html, stats, bodySize, objectCount);
   } catch (...) {
     return IRUN_ERROR_MEMORY;
   }
@@ -138,8 +190,25 @@ extern "C" int32_t IRUN_CALL EXBufferGetBody(IrunSession session, char* body) {
     std::lock_guard<std::mutex> guard(table.lock);
     Slot* slot = FindSlot(table, session);
     if (!slot) return IRUN_ERROR_SESSION;
-    if (!body) return IRUN_ERROR_ARGUMENT;
+    // Once reading has begun, the document's start is given back already.
+    if (!body || slot->body.ReadStarted()) return IRUN_ERROR_ARGUMENT;
     slot->body.CopyTo(body);
+    return IRUN_OK;
+  } catch (...) {
+    return IRUN_ERROR_MEMORY;
+  }
+}
+
+extern "C" int32_t IRUN_CALL EXBufferReadBody(IrunSession session, char* buffer,
+                                              int32_t bufferSize, int32_t* copied) {
+  if (copied) *copied = 0;
+  try {
+    SessionTable& table = Table();
+    std::lock_guard<std::mutex> guard(table.lock);
+    Slot* slot = FindSlot(table, session);
+    if (!slot) return IRUN_ERROR_SESSION;
+    if (!buffer || !copied || bufferSize < 1) return IRUN_ERROR_ARGUMENT;
+    *copied = static_cast<int32_t>(slot->body.Read(buffer, static_cast<size_t>(bufferSize)));
     return IRUN_OK;
   } catch (...) {
     return IRUN_ERROR_MEMORY;

@@ -5,6 +5,8 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#elif defined(_WIN32)
+#include <windows.h>
 #endif
 
 namespace irun {
@@ -45,11 +47,53 @@ void FreeOutputBlock(char* block, size_t size) {
   }
 }
 
+#elif defined(_WIN32)
+
+char* AllocateOutputBlock(size_t size) {
+  if (size < kLargeOutputBlock) return static_cast<char*>(std::malloc(size));
+  char* const block = static_cast<char*>(VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_READWRITE));
+  if (!block) return nullptr;
+  if (!CommitOutputBytes(block, CommittedAtFirst(size))) {
+    VirtualFree(block, 0, MEM_RELEASE);
+    return nullptr;
+  }
+  return block;
+}
+
+size_t CommittedAtFirst(size_t size) {
+  return size < kLargeOutputBlock ? size : kOutputCommitStep;
+}
+
+bool CommitOutputBytes(char* at, size_t size) {
+  return VirtualAlloc(at, size, MEM_COMMIT, PAGE_READWRITE) != nullptr;
+}
+
+void DecommitOutputBytes(char* at, size_t size) { VirtualFree(at, size, MEM_DECOMMIT); }
+
+void FreeOutputBlock(char* block, size_t size) {
+  if (!block) return;
+  if (size >= kLargeOutputBlock) {
+    VirtualFree(block, 0, MEM_RELEASE);
+  } else {
+    std::free(block);
+  }
+}
+
 #else
 
 char* AllocateOutputBlock(size_t size) { return static_cast<char*>(std::malloc(size)); }
 
 void FreeOutputBlock(char* block, size_t) { std::free(block); }
+
+#endif
+
+#if !defined(_WIN32)
+
+// Memory is paid for as it is written here: all of a block may be written at once,
+// and read pages go back with their block.
+size_t CommittedAtFirst(size_t size) { return size; }
+bool CommitOutputBytes(char*, size_t) { return true; }
+void DecommitOutputBytes(char*, size_t) {}
 
 #endif
 

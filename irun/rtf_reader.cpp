@@ -3,6 +3,7 @@
 #include "rtf_reader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -18,6 +19,10 @@ constexpr size_t kMaxFontName = 256;
 constexpr size_t kMaxStyleName = 64;  // enough for "heading N" and the first aliases
 constexpr int kMaxTwips = 31680;  // 22 inches: larger indents are nonsense
 constexpr int kHeadingLevels = 6;  // <h1> to <h6>
+// Small pieces of the input are copied into a window of this size as it is read, so
+// that none need stay valid for long and no copy of the whole input is kept; pieces at
+// least this large are read where they lie.
+constexpr size_t kWindowSize = 64 * 1024;
 
 // 1..6 for a style named "heading 1" to "heading 6" (any case, spaces around it, an
 // alias list after a comma), else 0.
@@ -115,15 +120,15 @@ std::u16string HyperlinkTarget(const std::u16string& instruction) {
 
 }  // namespace
 
-RtfReader::RtfReader(const char* data, size_t size, DocumentTables& document,
+RtfReader::RtfReader(InputReader read, void* context, DocumentTables& document,
                      HtmlWriter& writer, std::vector<Picture>* pictures)
-    : p_(data), end_(data + size), document_(document), writer_(writer), pictures_(pictures) {
+    : read_(read), context_(context), document_(document), writer_(writer), pictures_(pictures) {
   stack_.reserve(64);
   stack_.emplace_back();
 }
 
-void RtfReader::Read(bool isRtf) {
-  if (isRtf) {
+void RtfReader::Read() {
+  if (StartsWithRtf()) {
     ReadRtf();
   } else {
     ReadPlainText();
@@ -135,11 +140,74 @@ void RtfReader::Read(bool isRtf) {
   }
 }
 
+// ---- the input window ------------------------------------------------------------
+
+// Asks for the next piece, once the last one has been read or copied whole.
+void RtfReader::NextPiece() {
+  pieceLeft_ = inputEnded_ ? 0 : read_(context_, &piece_);
+  if (pieceLeft_ == 0 || !piece_) {
+    pieceLeft_ = 0;
+    inputEnded_ = true;
+  }
+}
+
+// Makes `bytes` bytes readable at p_, or as many as the input has left. A piece of at
+// least a window's size is read where it lies: it stays valid until the next piece is
+// asked for, and what is left of it then is copied first. Otherwise what is left is
+// moved to the window's start and the rest filled from the pieces. The window only
+// grows beyond its size for the white space that may come before "{\rtf".
+bool RtfReader::Refill(size_t bytes) {
+  const size_t kept = static_cast<size_t>(end_ - p_);
+  windowStart_ = InputRead();
+  if (kept == 0 && bytes <= kWindowSize) {
+    if (pieceLeft_ == 0) NextPiece();
+    if (pieceLeft_ >= kWindowSize) {
+      base_ = p_ = piece_;
+      end_ = piece_ + pieceLeft_;
+      piece_ += pieceLeft_;
+      pieceLeft_ = 0;
+      return true;
+    }
+  }
+  size_t size = std::max(kWindowSize, bytes);
+  if (bytes > window_.size()) size = std::max(size, window_.size() * 2);  // grows seldom
+  if (window_.size() != size && kept <= size) {
+    std::vector<char> resized(size);  // larger, or back to its size after white space
+    if (kept > 0) std::memcpy(resized.data(), p_, kept);
+    window_.swap(resized);
+  } else if (kept > 0) {
+    std::memmove(window_.data(), p_, kept);
+  }
+  size_t filled = kept;
+  while (filled < window_.size() && !inputEnded_) {
+    if (pieceLeft_ == 0) {
+      NextPiece();
+      continue;
+    }
+    const size_t part = std::min(pieceLeft_, window_.size() - filled);
+    std::memcpy(window_.data() + filled, piece_, part);
+    piece_ += part;
+    pieceLeft_ -= part;
+    filled += part;
+  }
+  base_ = p_ = window_.data();
+  end_ = p_ + filled;
+  return filled >= bytes;
+}
+
+// White space, then "{\rtf". Plain text needs its leading white space, so the window
+// holds all of it until the first other byte decides.
+bool RtfReader::StartsWithRtf() {
+  size_t i = 0;
+  while (Ensure(i + 1) && (p_[i] == ' ' || p_[i] == '\t' || p_[i] == '\r' || p_[i] == '\n')) ++i;
+  return Ensure(i + 5) && std::memcmp(p_ + i, "{\\rtf", 5) == 0;
+}
+
 // ---- tokens ----------------------------------------------------------------------
 
 void RtfReader::ReadRtf() {
-  while (*p_ != '{') ++p_;  // white space before "{\rtf", which is known to follow
-  while (p_ < end_ && !stopped_) {
+  while (*p_ != '{') ++p_;  // white space before "{\rtf", which the window holds
+  while (!stopped_ && More()) {
     switch (*p_) {
       case '{':
         ++p_;
@@ -162,12 +230,12 @@ void RtfReader::ReadRtf() {
         ReadTextRun();
         break;
     }
-    if (writer_.OverBudget()) stopped_ = true;
+    if (writer_.OverBudget(InputRead())) stopped_ = true;
   }
 }
 
 void RtfReader::ReadPlainText() {
-  while (p_ < end_) {
+  while (More()) {
     const unsigned char c = static_cast<unsigned char>(*p_++);
     if (c == '\n') {
       FlushBytes();
@@ -175,7 +243,7 @@ void RtfReader::ReadPlainText() {
     } else if (c != '\r') {
       TextByte(c);
     }
-    if (writer_.OverBudget()) break;
+    if (writer_.OverBudget(InputRead())) break;
   }
 }
 
@@ -199,14 +267,16 @@ void RtfReader::ReadTextRun() {
       break;
     default: {
       // Picture data, or skipped text: line ends mean nothing here either.
-      const char* const start = p_;
-      p_ = SkipData(p_, end_);
-      if (pictures_ && overflow_ == 0 && state.dest == Dest::kPicture)
-        pictureData_.AddHex(start, static_cast<size_t>(p_ - start));
+      const bool keep = pictures_ && overflow_ == 0 && state.dest == Dest::kPicture;
+      do {
+        const char* const start = p_;
+        p_ = SkipData(p_, end_);
+        if (keep) pictureData_.AddHex(start, static_cast<size_t>(p_ - start));
+      } while (p_ == end_ && More());
       return;
     }
   }
-  while (p_ < end_ && !IsSpecial(static_cast<unsigned char>(*p_))) {
+  while (More() && !IsSpecial(static_cast<unsigned char>(*p_))) {
     TextByte(static_cast<unsigned char>(*p_++));
   }
 }
@@ -214,7 +284,7 @@ void RtfReader::ReadTextRun() {
 // A field's instruction: text bytes that need no decoding are kept in bulk.
 void RtfReader::ReadFieldInstruction() {
   const GroupState& state = State();
-  while (p_ < end_ && !IsSpecial(static_cast<unsigned char>(*p_))) {
+  while (More() && !IsSpecial(static_cast<unsigned char>(*p_))) {
     if (state.field >= 0 && NothingHeldBack() && IsTextByte(static_cast<unsigned char>(*p_))) {
       const char* const start = p_;
       p_ = ScanTextBytes(p_, end_);
@@ -236,7 +306,7 @@ void RtfReader::ReadVisibleText() {
     // Even a control character that is then dropped opens the paragraph here.
     writer_.BeginContent(state.chr, state.para);
   }
-  while (p_ < end_) {
+  while (More()) {
     const unsigned char c = static_cast<unsigned char>(*p_);
     if (IsSpecial(c)) return;
     if (c >= 0x80 || !NothingHeldBack()) {
@@ -257,7 +327,7 @@ void RtfReader::ReadVisibleText() {
 
 void RtfReader::ReadControl() {
   ++p_;  // the backslash
-  if (p_ >= end_) return;
+  if (!More()) return;
   const unsigned char c = static_cast<unsigned char>(*p_);
   if (!IsAsciiLetter(c)) {
     ++p_;
@@ -265,24 +335,23 @@ void RtfReader::ReadControl() {
     return;
   }
   KeywordName name;
-  const char* p = p_;
-  const char* const end = end_;
-  name.Read(p, end);
+  name.Read(p_, end_);
+  // A name that goes on past the window (past 32 letters only its start counts).
+  while (More() && IsAsciiLetter(static_cast<unsigned char>(*p_))) name.Add(*p_++);
   bool hasParam = false;
   long long param = 0;
   bool negative = false;
-  if (p + 1 < end && *p == '-' && IsDigit(static_cast<unsigned char>(p[1]))) {
+  if (Ensure(2) && *p_ == '-' && IsDigit(static_cast<unsigned char>(p_[1]))) {
     negative = true;
-    ++p;
+    ++p_;
   }
-  while (p < end && IsDigit(static_cast<unsigned char>(*p))) {
+  while (More() && IsDigit(static_cast<unsigned char>(*p_))) {
     hasParam = true;
     // Numbers beyond 32 bits stick at the limit instead of wrapping.
-    if (param <= 0x7FFFFFFFLL) param = param * 10 + (*p - '0');
-    ++p;
+    if (param <= 0x7FFFFFFFLL) param = param * 10 + (*p_ - '0');
+    ++p_;
   }
-  if (p < end && *p == ' ') ++p;
-  p_ = p;
+  if (More() && *p_ == ' ') ++p_;
   if (negative) param = -param;
   param = std::clamp<long long>(param, INT32_MIN, INT32_MAX);
   const KeywordEntry keyword = FindKeyword(name);
@@ -293,12 +362,17 @@ void RtfReader::ReadControl() {
   ControlWord(keyword, hasParam, static_cast<int>(param));
 }
 
+// `count` raw bytes, which may reach over many windows; a picture keeps them.
 void RtfReader::SkipBinary(long long count) {
-  const size_t left = static_cast<size_t>(end_ - p_);
-  const size_t skipped = count < 0 ? 0 : std::min(left, static_cast<size_t>(count));
-  if (pictures_ && overflow_ == 0 && State().dest == Dest::kPicture)
-    pictureData_.AddBinary(p_, skipped, count < 0 || static_cast<size_t>(count) <= left);
-  p_ += skipped;
+  const bool keep = pictures_ && overflow_ == 0 && State().dest == Dest::kPicture;
+  uint64_t left = count < 0 ? 0 : static_cast<uint64_t>(count);
+  while (left > 0 && More()) {
+    const size_t part = static_cast<size_t>(std::min<uint64_t>(left, static_cast<uint64_t>(end_ - p_)));
+    if (keep) pictureData_.AddBinary(p_, part, true);
+    p_ += part;
+    left -= part;
+  }
+  if (keep) pictureData_.AddBinary(p_, 0, left == 0);  // cut off when the input ended first
 }
 
 void RtfReader::ControlSymbol(unsigned char c) {
@@ -306,8 +380,9 @@ void RtfReader::ControlSymbol(unsigned char c) {
   if (c != '\'' && c != '\\' && c != '{' && c != '}') FlushBytes();
   switch (c) {
     case '\'': {
+      const bool two = Ensure(2);
       const int high = p_ < end_ ? HexValue(static_cast<unsigned char>(*p_)) : -1;
-      const int low = p_ + 1 < end_ ? HexValue(static_cast<unsigned char>(p_[1])) : -1;
+      const int low = two ? HexValue(static_cast<unsigned char>(p_[1])) : -1;
       if (high < 0 || low < 0) {
         // A cut-off \'h: its one digit is no text either.
         if (high >= 0) ++p_;
@@ -436,7 +511,7 @@ void RtfReader::DocumentWord(Keyword id, bool hasParam, int param) {
       if (state.dest == Dest::kText) {
         // The fallback text is dropped here already when it is plain bytes, as it
         // would be byte by byte.
-        while (skip_ > 0 && p_ < end_ && static_cast<unsigned char>(*p_) < 0x80 &&
+        while (skip_ > 0 && More() && static_cast<unsigned char>(*p_) < 0x80 &&
                !IsSpecial(static_cast<unsigned char>(*p_))) {
           ++p_;
           --skip_;

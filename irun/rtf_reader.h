@@ -18,16 +18,17 @@ namespace irun {
 
 class RtfReader {
  public:
-  // Reads `size` bytes at `data`, which stay valid while Read runs. The reader fills
+  // Reads its input piece by piece through read(context, ...). The reader fills
   // `document`, which `writer` reads, and when `pictures` is given, adds the pictures
   // whose data is sound to it.
-  RtfReader(const char* data, size_t size, DocumentTables& document, HtmlWriter& writer,
+  RtfReader(InputReader read, void* context, DocumentTables& document, HtmlWriter& writer,
             std::vector<Picture>* pictures);
   RtfReader(const RtfReader&) = delete;
   RtfReader& operator=(const RtfReader&) = delete;
 
-  // Reads the whole input as RTF, or as plain text in the default code page.
-  void Read(bool isRtf);
+  // Reads the whole input: as RTF when it begins with "{\rtf" (after white space),
+  // else as plain text in the default code page.
+  void Read();
 
  private:
   enum class Dest : uint8_t {
@@ -60,6 +61,19 @@ class RtfReader {
     CharFormat chr;
     ParaFormat para;
   };
+
+  // The input window (or a large piece itself). Every loop over bytes asks More()
+  // rather than stopping at end_, so that each token is read the same wherever the
+  // window ends; no pointer into it may be kept across More() or Ensure(), which
+  // move it.
+  bool More() { return p_ < end_ || Refill(1); }
+  bool Ensure(size_t bytes) {
+    return static_cast<size_t>(end_ - p_) >= bytes || Refill(bytes);
+  }
+  bool Refill(size_t bytes);
+  void NextPiece();
+  uint64_t InputRead() const { return windowStart_ + static_cast<uint64_t>(p_ - base_); }
+  bool StartsWithRtf();
 
   void ReadRtf();
   void ReadPlainText();
@@ -108,8 +122,16 @@ class RtfReader {
   ListKind MarkerKind() const;
   void ApplyListDefinition();
 
-  const char* p_;
-  const char* end_;
+  InputReader read_;
+  void* context_;
+  const char* piece_ = nullptr;  // the rest of the current piece, not yet in the window
+  size_t pieceLeft_ = 0;
+  bool inputEnded_ = false;
+  std::vector<char> window_;  // a copy of the input from p_ on, or empty
+  const char* base_ = nullptr;  // the window's start, or of a piece read where it lies
+  uint64_t windowStart_ = 0;    // the input offset of base_
+  const char* p_ = nullptr;
+  const char* end_ = nullptr;
   DocumentTables& document_;
   HtmlWriter& writer_;
   bool stopped_ = false;

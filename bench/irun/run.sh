@@ -40,16 +40,18 @@ time_other() {
 }
 
 # irun MB/s: converted into memory as irun.dll keeps it (page faults of the new
-# memory included); stream MB/s: the converter alone, output streamed away.
+# memory included); stream MB/s: the converter alone, output streamed away; pieces
+# MB/s: read from 64 KB pieces and the document read back in 64 KB pieces.
 [ ${#kinds[@]} -gt 0 ] &&
-  printf "%-8s %5s %9s %10s %8s %8s %7s %11s %10s %9s %8s\n" kind MB "irun MB/s" "stream MB/s" \
-    "peak MB" "peak/in" linear "pandoc MB/s" "unrtf MB/s" "x pandoc" "x unrtf"
+  printf "%-8s %5s %9s %10s %10s %8s %8s %7s %11s %10s %9s %8s\n" kind MB "irun MB/s" \
+    "stream MB/s" "pieces MB/s" "peak MB" "peak/in" linear "pandoc MB/s" "unrtf MB/s" \
+    "x pandoc" "x unrtf"
 for kind in "${kinds[@]}"; do
   first_rate=""
   for mb in "${sizes[@]}"; do
     file=$data/$kind-$mb.rtf
     [ -f "$file" ] || python3 "$root/bench/irun/make_rtf.py" "$kind" "$mb" "$file"
-    read -r in_mb _secs rate stream peak per_in _html _pics < <(nice -n 10 "$build/bench/irun/irun_bench" "$file")
+    read -r in_mb _secs rate stream peak per_in _html _pics pieces < <(nice -n 10 "$build/bench/irun/irun_bench" "$file")
     [ -z "$first_rate" ] && first_rate=$rate
     # Linear: the throughput at this size as a share of the smallest size's.
     linear=$(echo "$rate / $first_rate" | bc -l | xargs printf "%.2f")
@@ -66,8 +68,8 @@ for kind in "${kinds[@]}"; do
           uratio=$(echo "$rate / $urate" | bc -l | xargs printf "%.0f")
       fi
     fi
-    printf "%-8s %5s %9s %10s %8s %8s %7s %11s %10s %9s %8s\n" "$kind" "$in_mb" "$rate" \
-      "$stream" "$peak" "$per_in" "$linear" "$prate" "$urate" "$pratio" "$uratio"
+    printf "%-8s %5s %9s %10s %10s %8s %8s %7s %11s %10s %9s %8s\n" "$kind" "$in_mb" "$rate" \
+      "$stream" "$pieces" "$peak" "$per_in" "$linear" "$prate" "$urate" "$pratio" "$uratio"
   done
 done
 if [ ${#kinds[@]} -gt 0 ]; then

@@ -15,70 +15,8 @@
 
 namespace {
 
-struct GoldenCase {
-  std::string file;
-  int line = 0;
-  std::string name;
-  std::string rtf;
-  std::string expected;
-};
-
-constexpr std::string_view kFence = "````````````````````````````````";
-
-// Reads the examples of one file: a fence line "```` example <name>", the RTF, a line
-// holding only ".", the expected body, and a closing fence.
-std::vector<GoldenCase> ReadCases(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<GoldenCase> cases;
-  std::string line;
-  int number = 0;
-  GoldenCase current;
-  enum { kOutside, kInput, kExpected } part = kOutside;
-  while (std::getline(in, line)) {
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (part == kOutside) {
-      if (line.rfind(kFence, 0) == 0) {
-        current = GoldenCase();
-        current.file = path.filename().string();
-        current.line = number;
-        current.name = line.substr(kFence.size());
-        part = kInput;
-      }
-    } else if (part == kInput) {
-      if (line == ".") {
-        part = kExpected;
-      } else {
-        current.rtf += line + "\n";
-      }
-    } else if (line == kFence) {
-      if (!current.expected.empty()) current.expected.pop_back();
-      cases.push_back(current);
-      part = kOutside;
-    } else {
-      current.expected += line + "\n";
-    }
-  }
-  EXPECT_EQ(part, kOutside) << path << ": example not closed";
-  return cases;
-}
-
-std::vector<GoldenCase> AllCases() {
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(TestDataPath("golden"))) {
-    if (entry.path().extension() == ".txt") files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  std::vector<GoldenCase> cases;
-  for (const auto& file : files) {
-    std::vector<GoldenCase> some = ReadCases(file);
-    cases.insert(cases.end(), some.begin(), some.end());
-  }
-  return cases;
-}
-
 TEST(IrunGolden, EveryExampleGivesItsExpectedBody) {
-  const std::vector<GoldenCase> cases = AllCases();
+  const std::vector<GoldenCase> cases = AllGoldenCases();
   ASSERT_GE(cases.size(), 60u) << "golden files not found under " << TestDataPath("golden");
   irun::ConvertOptions keepPictures;
   keepPictures.keepPictures = true;
@@ -91,7 +29,7 @@ TEST(IrunGolden, EveryExampleGivesItsExpectedBody) {
 }
 
 TEST(IrunGolden, EveryDocumentKeepsTheOutputContract) {
-  for (const GoldenCase& c : AllCases()) {
+  for (const GoldenCase& c : AllGoldenCases()) {
     const std::string where = c.file + ":" + std::to_string(c.line);
     const std::string html = ConvertForTest(c.rtf);
     EXPECT_TRUE(std::all_of(html.begin(), html.end(),

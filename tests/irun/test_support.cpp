@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -115,4 +117,58 @@ std::string ReadFileBytes(const std::string& path) {
   std::ostringstream data;
   data << in.rdbuf();
   return data.str();
+}
+
+static constexpr std::string_view kFence = "````````````````````````````````";
+
+// Reads the examples of one file: a fence line "```` example <name>", the RTF, a line
+// holding only ".", the expected body, and a closing fence.
+static std::vector<GoldenCase> ReadCases(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<GoldenCase> cases;
+  std::string line;
+  int number = 0;
+  GoldenCase current;
+  enum { kOutside, kInput, kExpected } part = kOutside;
+  while (std::getline(in, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (part == kOutside) {
+      if (line.rfind(kFence, 0) == 0) {
+        current = GoldenCase();
+        current.file = path.filename().string();
+        current.line = number;
+        current.name = line.substr(kFence.size());
+        part = kInput;
+      }
+    } else if (part == kInput) {
+      if (line == ".") {
+        part = kExpected;
+      } else {
+        current.rtf += line + "\n";
+      }
+    } else if (line == kFence) {
+      if (!current.expected.empty()) current.expected.pop_back();
+      cases.push_back(current);
+      part = kOutside;
+    } else {
+      current.expected += line + "\n";
+    }
+  }
+  EXPECT_EQ(part, kOutside) << path << ": example not closed";
+  return cases;
+}
+
+std::vector<GoldenCase> AllGoldenCases() {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(TestDataPath("golden"))) {
+    if (entry.path().extension() == ".txt") files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  std::vector<GoldenCase> cases;
+  for (const auto& file : files) {
+    std::vector<GoldenCase> some = ReadCases(file);
+    cases.insert(cases.end(), some.begin(), some.end());
+  }
+  return cases;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "irun_core.h"
 
@@ -23,3 +24,15 @@ std::string BodyOf(const std::string& html);
 std::string VisibleText(const std::string& html);
 
 std::string ReadFileBytes(const std::string& path);
+
+// One example of the golden files under golden/: RTF in, the expected body out.
+struct GoldenCase {
+  std::string file;
+  int line = 0;
+  std::string name;
+  std::string rtf;
+  std::string expected;
+};
+
+// Every example of every golden file, in file order.
+std::vector<GoldenCase> AllGoldenCases();
