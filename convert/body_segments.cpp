@@ -156,7 +156,7 @@ void BodySegmenter::EmitUpTo(size_t end) {
 
 // What has been handed on goes once it is most of the buffer.
 void BodySegmenter::Compact() {
-  if (place_ == Place::kHead || start_ < 64 * 1024 || start_ < pending_.size() / 2) return;
+  if (place_ == Place::kHead || start_ < 16 * 1024 || start_ < pending_.size() / 2) return;
   pending_.erase(0, start_);
   scanned_ -= start_;
   start_ = 0;

@@ -12,7 +12,7 @@
 
 // Segments of about this many bytes: large enough that the passes over each one cost
 // nothing extra, small enough that their copies are nothing beside the page.
-constexpr size_t kBodySegmentBytes = 32 * 1024;
+constexpr size_t kBodySegmentBytes = 8 * 1024;
 
 // Keeps what lies between the body start tag ("<body>", or "<body" and a blank before
 // its attributes, up to the next ">") and the first "</body" after it, as the clean-up

@@ -42,9 +42,8 @@ DWORD CALLBACK CollectRtf(DWORD_PTR cookie, LPBYTE data, LONG count, LONG* taken
   return 0;
 }
 
-// The RTF as pieces: no block is ever larger than a piece, nor copied as the page grows.
 struct RtfPieceSink {
-  BytePieces pieces;
+  SystemPieces pieces;
   bool ended = false;  // a zero byte came: the rest is not RTF
   bool outOfMemory = false;
 };
@@ -55,17 +54,7 @@ void AppendPieces(RtfPieceSink& sink, const char* data, size_t count) {
     count = static_cast<size_t>(static_cast<const char*>(zero) - data);
     sink.ended = true;
   }
-  while (count > 0) {
-    if (sink.pieces.empty() || sink.pieces.back().size() == kRtfPieceBytes) {
-      sink.pieces.emplace_back();
-      sink.pieces.back().reserve(kRtfPieceBytes);
-    }
-    ByteString& piece = sink.pieces.back();
-    const size_t taken = std::min(count, kRtfPieceBytes - piece.size());
-    piece.append(data, taken);
-    data += taken;
-    count -= taken;
-  }
+  AppendToSystemPieces(sink.pieces, data, count);
 }
 
 DWORD CALLBACK CollectRtfPieces(DWORD_PTR cookie, LPBYTE data, LONG count, LONG* taken) {
@@ -126,20 +115,13 @@ ByteString CaptureRichEditRtf(HWND richEdit, RichEditPart part) {
   return std::move(sink.bytes);
 }
 
-BytePieces CaptureRichEditRtfPieces(HWND richEdit, RichEditPart part) {
-  if (RichEditTextLength(richEdit, part) <= 0) return BytePieces();
+SystemPieces CaptureRichEditRtfPieces(HWND richEdit, RichEditPart part) {
+  if (RichEditTextLength(richEdit, part) <= 0) return SystemPieces();
   RtfPieceSink sink;
   EDITSTREAM stream{reinterpret_cast<DWORD_PTR>(&sink), 0, CollectRtfPieces};
   WPARAM format = part == RichEditPart::kSelection ? (SFF_SELECTION | SF_RTF) : SF_RTF;
   LRESULT streamed = SendMessageW(richEdit, EM_STREAMOUT, format, reinterpret_cast<LPARAM>(&stream));
-  if (streamed == 0 || sink.outOfMemory) return BytePieces();
-  while (!sink.pieces.empty() && sink.pieces.back().empty()) sink.pieces.pop_back();
-  if (!sink.pieces.empty()) {
-    try {
-      sink.pieces.back().shrink_to_fit();  // the last piece's spare room counts as used
-    } catch (const std::bad_alloc&) {
-    }
-  }
+  if (streamed == 0 || sink.outOfMemory) return SystemPieces();
   return std::move(sink.pieces);
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "text/wide_string.h"
+#include "win/system_pieces.h"
 
 // Which part of the control's text an operation covers.
 enum class RichEditPart { kWholeText, kSelection };
@@ -17,10 +18,9 @@ LONG RichEditTextLength(HWND richEdit, RichEditPart part);
 // control streamed nothing, or when memory ran out on the way.
 ByteString CaptureRichEditRtf(HWND richEdit, RichEditPart part);
 
-// The same RTF in pieces of at most kRtfPieceBytes, each sized to what it holds, for a
-// page that is converted piece by piece. Empty as above.
-constexpr size_t kRtfPieceBytes = 64 * 1024;
-BytePieces CaptureRichEditRtfPieces(HWND richEdit, RichEditPart part);
+// The same RTF in blocks from the system, for a page that is converted piece by piece
+// and let go as it is read. Empty as above.
+SystemPieces CaptureRichEditRtfPieces(HWND richEdit, RichEditPart part);
 
 // Replaces the control's whole content with rtf up to its first zero byte. True when the
 // control read at least one character.

@@ -158,12 +158,6 @@ bool FetchBody(EXBufferGetBodyProc getBody, IrunSession session, size_t size, Wi
   return true;
 }
 
-// The calls that take the RTF in pieces and hand the document out in blocks.
-using ReadRtfCall = int32_t(IRUN_CALL*)(void* context, const char** piece);
-using ConvertPiecesCall = int32_t(IRUN_CALL*)(IrunSession, ReadRtfCall, void*, int32_t*, int32_t*,
-                                              int32_t, const char*, int32_t, int32_t);
-using ReadBodyCall = int32_t(IRUN_CALL*)(IrunSession, char*, int32_t, int32_t*);
-
 bool Fail(WideString* failure, WideString text) {
   if (failure) *failure = std::move(text);
   return false;
@@ -176,17 +170,17 @@ WideString ConvertFailure(int32_t result) {
 // The RTF's pieces for EXBufferConvertPieces, each let go once the converter asks for the
 // next: it keeps what it still needs of them itself.
 struct RtfPieceSource {
-  BytePieces* pieces;
+  SystemPieces* pieces;
   size_t next = 0;
 };
 
 int32_t IRUN_CALL NextRtfPiece(void* context, const char** piece) {
   auto* source = static_cast<RtfPieceSource*>(context);
-  BytePieces& pieces = *source->pieces;
-  if (source->next > 0) ByteString().swap(pieces[source->next - 1]);
+  SystemPieces& pieces = *source->pieces;
+  if (source->next > 0) pieces[source->next - 1].Release();
   while (source->next < pieces.size()) {
-    const ByteString& next = pieces[source->next++];
-    if (next.empty()) continue;
+    const SystemBlock& next = pieces[source->next++];
+    if (next.size() == 0) continue;
     *piece = next.data();
     return static_cast<int32_t>(next.size());
   }
@@ -196,14 +190,12 @@ int32_t IRUN_CALL NextRtfPiece(void* context, const char** piece) {
 
 // The pieces as one text, each let go once copied, for a library that takes the RTF
 // only whole.
-ByteString JoinPieces(BytePieces& pieces) {
-  size_t total = 0;
-  for (const ByteString& piece : pieces) total += piece.size();
+ByteString JoinPieces(SystemPieces& pieces) {
   ByteString joined;
-  joined.reserve(total);
-  for (ByteString& piece : pieces) {
-    joined += piece;
-    ByteString().swap(piece);
+  joined.reserve(SystemPiecesSize(pieces));
+  for (SystemBlock& piece : pieces) {
+    joined.append(piece.data(), piece.size());
+    piece.Release();
   }
   return joined;
 }
@@ -238,14 +230,14 @@ class Conversion {
   }
 
   // Converts the RTF piece by piece, letting each go as it is read.
-  bool Convert(BytePieces& rtf, int32_t& bodySize, WideString* failure) {
-    const auto convert = Find<ConvertPiecesCall>("EXBufferConvertPieces");
+  bool Convert(SystemPieces& rtf, int32_t& bodySize, WideString* failure) {
+    const auto convert = Find<EXBufferConvertPiecesProc>("EXBufferConvertPieces");
     if (!convert) return Convert(JoinPieces(rtf), bodySize, failure);
     RtfPieceSource source{&rtf};
     int32_t objectCount = 0;
     const int32_t result = convert(session_, NextRtfPiece, &source, &bodySize, &objectCount,
                                    IRUN_BASE_FONT_PIXELS, "", IRUN_FLAGS_DEFAULT, IRUN_SCREEN_DPI);
-    BytePieces().swap(rtf);
+    SystemPieces().swap(rtf);
     if (result != IRUN_OK) return Fail(failure, ConvertFailure(result));
     return CheckSize(bodySize, failure);
   }
@@ -264,8 +256,8 @@ class Conversion {
   // up to its first zero byte.
   bool Read(int32_t bodySize, const std::function<void(const char*, size_t)>& feed,
             WideString* failure) {
-    if (const auto read = Find<ReadBodyCall>("EXBufferReadBody")) {
-      constexpr int32_t kBlock = 64 * 1024;
+    if (const auto read = Find<EXBufferReadBodyProc>("EXBufferReadBody")) {
+      constexpr int32_t kBlock = 16 * 1024;  // the converter gives back what is read
       ByteString block(kBlock, '\0');
       for (;;) {
         int32_t copied = 0;
@@ -343,7 +335,7 @@ bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failu
   return true;
 }
 
-bool ConvertPageToNoteBody(BytePieces rtf, const BodySegmentSink& sink, WideString* failure,
+bool ConvertPageToNoteBody(SystemPieces rtf, const BodySegmentSink& sink, WideString* failure,
                            std::vector<PictureData>* pictures, size_t segmentBytes) {
   Conversion conversion;
   int32_t bodySize = 0;
@@ -367,9 +359,8 @@ bool ConvertPageToNoteBody(BytePieces rtf, const BodySegmentSink& sink, WideStri
 
 bool ConvertPageToNoteBody(ByteString rtf, WideString& body, WideString* failure,
                            std::vector<PictureData>* pictures) {
-  rtf.resize(std::strlen(rtf.c_str()));
-  BytePieces pieces;
-  pieces.push_back(std::move(rtf));
+  SystemPieces pieces = SystemPiecesOf(std::string_view(rtf.c_str()));
+  ByteString().swap(rtf);
   WideString whole;
   if (!ConvertPageToNoteBody(std::move(pieces), [&whole](WideString& segment) { whole += segment; },
                              failure, pictures))

@@ -8,6 +8,7 @@
 #include "convert/body_segments.h"
 #include "convert/pictures.h"
 #include "text/wide_string.h"
+#include "win/system_pieces.h"
 
 // Converts rtf (taken up to its first zero byte) and puts the converter's whole HTML
 // document in place of html. Returns true once the body was fetched; on failure html
@@ -32,7 +33,7 @@ using BodySegmentSink = std::function<void(WideString& segment)>;
 // about segmentBytes at a time, so that neither the page nor its HTML is ever held
 // twice. A library without the calls for pieces gets the RTF joined and gives its
 // document whole: the same body, at the old cost in memory.
-bool ConvertPageToNoteBody(BytePieces rtf, const BodySegmentSink& sink,
+bool ConvertPageToNoteBody(SystemPieces rtf, const BodySegmentSink& sink,
                            WideString* failure = nullptr,
                            std::vector<PictureData>* pictures = nullptr,
                            size_t segmentBytes = kBodySegmentBytes);

@@ -387,9 +387,9 @@ SendRequest SendDialog::NewSendRequest(const WideString* htmlCode) {
     request.htmlCode = *htmlCode;
   }
   const HWND dialog = window;
-  request.ask.pageRtf = [dialog]() -> std::optional<BytePieces> {
+  request.ask.pageRtf = [dialog]() -> std::optional<SystemPieces> {
     const HWND richEdit = GetDlgItem(dialog, IDC_RICH_EDIT);
-    BytePieces rtf = CaptureRichEditRtfPieces(richEdit, RichEditPart::kWholeText);
+    SystemPieces rtf = CaptureRichEditRtfPieces(richEdit, RichEditPart::kWholeText);
     if (rtf.empty() && RichEditTextLength(richEdit, RichEditPart::kWholeText) > 0)
       return std::nullopt;
     return rtf;

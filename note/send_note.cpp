@@ -54,7 +54,7 @@ bool RichTextContent(const SendRequest& request, BytePieces& content,
   // A rich edit that holds text yet gives no RTF (its capture ran out of memory, as a
   // 32-bit host may with a page of tens of megabytes): an empty note must not stand in
   // for the page.
-  std::optional<BytePieces> rtf = Ask(request.ask.pageRtf);
+  std::optional<SystemPieces> rtf = Ask(request.ask.pageRtf);
   if (!rtf) {
     request.log.Error(u"Cannot capture the text as RTF; nothing was sent");
     return false;
@@ -62,22 +62,26 @@ bool RichTextContent(const SendRequest& request, BytePieces& content,
   WideString failure;
   std::vector<PictureData> pictures;
   std::unique_ptr<PictureAttacher> attacher;  // once the pictures are there
-  content.emplace_back();  // the link paragraph's place: the link is asked for later
-  content.emplace_back("<p>");
+  const auto append = [&content](const ByteString& bytes) {
+    AppendToPieces(content, bytes.data(), bytes.size());
+  };
+  append("<p>");
   const auto takeSegment = [&](WideString& segment) {
     if (!attacher) attacher = std::make_unique<PictureAttacher>(pictures, request.log);
     attacher->Attach(segment);
     MakeEnml(segment, attacher->Hashes());
-    content.push_back(WideToUtf8(segment));
+    append(WideToUtf8(segment));
   };
   // Moved in: the conversion lets each piece of the RTF go once it is read.
   if (!ConvertPageToNoteBody(std::move(*rtf), takeSegment, &failure, &pictures)) {
     request.log.Error(failure + u"; nothing was sent");
     return false;
   }
-  content.emplace_back("</p>");
+  append("</p>");
+  TrimLastPiece(content);
   if (attacher) resources = attacher->TakeResources();
-  content.front() = LinkParagraphEnml(request);
+  // Asked for now, after the conversion; it goes first.
+  content.insert(content.begin(), LinkParagraphEnml(request));
   return true;
 }
 

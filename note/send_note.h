@@ -8,8 +8,10 @@
 #include <optional>
 
 #include "evernote/import_runner.h"
+#include "text/byte_pieces.h"
 #include "text/wide_string.h"
 #include "win/log_sink.h"
+#include "win/system_pieces.h"
 
 // What the note is made of.
 enum class BodySource {
@@ -23,7 +25,7 @@ enum class BodySource {
 struct SendQuestions {
   // The page as RTF in pieces, for kRichText; nullopt when the page holds text but gives
   // no RTF.
-  std::function<std::optional<BytePieces>()> pageRtf;
+  std::function<std::optional<SystemPieces>()> pageRtf;
   std::function<WideString()> link;          // link back to the host page; empty: none
   std::function<WideString()> documentPath;  // the host's document, named in the link's title
   std::function<WideString()> tags;          // comma-separated; empty: no tags

@@ -8,14 +8,10 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 using WideString = std::u16string;
 using WideView = std::u16string_view;
 using ByteString = std::string;
-// One long 8-bit text in pieces, in order: a page of many megabytes need never sit in
-// one block, nor be copied into an ever larger one.
-using BytePieces = std::vector<ByteString>;
 
 // Plain ASCII literal or number to WideString, for building texts.
 inline WideString WideFromAscii(std::string_view ascii) {

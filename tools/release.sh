@@ -62,7 +62,7 @@ tools/check-dll.sh "$objdump" "$plugin_dll" i386 Yarrin_IsSupportsPluginUnicode 
   Yarrin_GetPluginInfo Yarrin_GetMenuItemInfo Yarrin_EventHandler CommandProc
 tools/check-dll.sh "$objdump" "$converter_dll" i386 EXBufferOpenSession EXBufferConvert \
   EXBufferGetBody EXBufferCloseSession EXBufferGetPictureCount EXBufferGetPictureInfo \
-  EXBufferCopyPicture
+  EXBufferCopyPicture EXBufferConvertPieces EXBufferReadBody
 
 name=Yarrin2Evernote-$version
 stage=build/release/$name

@@ -21,13 +21,18 @@ class PeakMemory {
   PeakMemory& operator=(const PeakMemory&) = delete;
   ~PeakMemory() { Stop(); }
 
-  // Begins a stretch: the peak counts from here.
+  // Begins a stretch: the peak counts from here. The sampling thread's own stack is
+  // there before the start, so that it is not counted as the stretch's.
   void Start() {
     Stop();
+    stop_ = false;
+    armed_ = false;
+    running_ = false;
+    sampler_.reset(CreateThread(nullptr, 0, Sample, this, 0, nullptr));
+    while (sampler_ && !running_) Sleep(1);
     start_ = Counters().PagefileUsage;
     highest_ = start_;
-    stop_ = false;
-    sampler_.reset(CreateThread(nullptr, 0, Sample, this, 0, nullptr));
+    armed_ = true;
   }
 
   // The most the process has held beyond the start, in bytes.
@@ -46,7 +51,12 @@ class PeakMemory {
   }
   static DWORD WINAPI Sample(void* self) {
     auto* memory = static_cast<PeakMemory*>(self);
+    memory->running_ = true;
     while (!memory->stop_) {
+      if (!memory->armed_) {
+        Sleep(1);
+        continue;
+      }
       const PROCESS_MEMORY_COUNTERS counters = Counters();
       memory->Note(counters.PagefileUsage);
       memory->Note(counters.PeakPagefileUsage);  // Windows' own peak, for a fresh process
@@ -68,6 +78,8 @@ class PeakMemory {
   SIZE_T start_ = 0;
   std::atomic<SIZE_T> highest_{0};
   std::atomic<bool> stop_{true};
+  std::atomic<bool> running_{false};
+  std::atomic<bool> armed_{false};
   UniqueThread sampler_;
 };
 

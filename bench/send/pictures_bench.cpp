@@ -21,7 +21,6 @@
 #include <string>
 
 #include "bench/send/peak_memory.h"
-#include "convert/richedit_stream.h"
 #include "note/send_note.h"
 #include "tests/enscript_fixture.h"
 
@@ -136,20 +135,15 @@ int RecordLine(const wchar_t* text, void* context) {
 int OneSend(double megabytes) {
   ScopedEnscript enscript(L"pictures-bench");
   Progress progress;
-  BytePieces pieces;  // the page in the pieces the dialog's capture gives
-  double rtfMegabytes = 0;
-  {
-    const std::string page = PicturePage(megabytes);
-    rtfMegabytes = page.size() / 1048576.0;
-    for (size_t at = 0; at < page.size(); at += kRtfPieceBytes)
-      pieces.push_back(page.substr(at, kRtfPieceBytes));
-  }
+  // The host's page; the send makes its own copy when it asks, as the dialog's capture
+  // does, and that copy counts as the send's.
+  const std::string page = PicturePage(megabytes);
+  const double rtfMegabytes = page.size() / 1048576.0;
   const SIZE_T before = PrivateBytes();
   progress.peak.Start();
   SendRequest request;
   request.title = u"Pictures";
-  // Handed over when the send asks, as the dialog's capture is: the send's own copy.
-  request.ask.pageRtf = [&pieces] { return std::optional<BytePieces>(std::move(pieces)); };
+  request.ask.pageRtf = [&page] { return std::optional<SystemPieces>(SystemPiecesOf(page)); };
   request.log = {RecordLine, &progress};
   const unsigned long long start = NowIn100ns();
   SendPage(request);

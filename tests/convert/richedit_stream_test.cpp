@@ -186,6 +186,24 @@ TEST(RichEditStreamTest, PageLargerThanTheFirstReserveIsCapturedWhole) {
   RichEditWindow target;
   ASSERT_TRUE(LoadRichEditRtf(target.get(), captured));
   EXPECT_EQ(target.Text(), source.Text());
+
+  // In pieces: the same bytes, in full blocks but the last, of the whole text and of a
+  // selection of it alike.
+  for (RichEditPart part : {RichEditPart::kWholeText, RichEditPart::kSelection}) {
+    SendMessageW(source.get(), EM_SETSEL, 5, 900000);
+    const ByteString whole = CaptureRichEditRtf(source.get(), part);
+    const SystemPieces pieces = CaptureRichEditRtfPieces(source.get(), part);
+    ASSERT_GT(pieces.size(), 10u);
+    ByteString joined;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+      if (i + 1 < pieces.size()) {
+        EXPECT_EQ(pieces[i].size(), SystemBlock::kBytes);
+      }
+      joined.append(pieces[i].data(), pieces[i].size());
+    }
+    EXPECT_TRUE(joined == whole);
+  }
+  EXPECT_TRUE(CaptureRichEditRtfPieces(RichEditWindow().get(), RichEditPart::kWholeText).empty());
 }
 
 }  // namespace

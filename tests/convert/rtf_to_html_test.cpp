@@ -102,7 +102,12 @@ TEST_F(ConvertRtfToHtmlTest, ConvertGetsTheDocumentedArguments) {
   // An empty capture still goes to the converter, with length 0.
   ASSERT_TRUE(ConvertRtfToHtml("", html));
   EXPECT_EQ(Env("FAKE_IRUN_CONVERT"), "4711||0|0|0|16||0|96");
-  ExpectFreed(2);
+  // A library without the calls for pieces gets the page joined and gives the document
+  // whole: the same arguments, the body up to the zero byte.
+  ASSERT_TRUE(ConvertPageToNoteBody(ByteString("{\\rtf1 x}\0junk", 14), html));
+  EXPECT_EQ(Env("FAKE_IRUN_CONVERT"), "4711|{\\rtf1 x}|9|0|0|16||0|96");
+  EXPECT_EQ(html, u"caf\u00e9");
+  ExpectFreed(3);
 }
 
 TEST_F(ConvertRtfToHtmlTest, MissingLibraryLeavesTheTextAlone) {

@@ -35,7 +35,7 @@ class SendPicturesTest : public ::testing::Test {
   std::vector<StoredNote> Send(const std::string& rtf) {
     SendRequest request;
     request.title = u"Pictures";
-    request.ask.pageRtf = [&rtf] { return std::optional<BytePieces>({rtf}); };
+    request.ask.pageRtf = [&rtf] { return std::optional<SystemPieces>(SystemPiecesOf(rtf)); };
     request.log = {CollectLine, &log};
     SendPage(request);
     return enscript.Notes();
