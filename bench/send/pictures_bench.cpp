@@ -139,8 +139,8 @@ int OneSend(double megabytes) {
   // does, and that copy counts as the send's.
   const std::string page = PicturePage(megabytes);
   const double rtfMegabytes = page.size() / 1048576.0;
+  progress.peak.Start();  // its sampling thread is there before what the send holds
   const SIZE_T before = PrivateBytes();
-  progress.peak.Start();
   SendRequest request;
   request.title = u"Pictures";
   request.ask.pageRtf = [&page] { return std::optional<SystemPieces>(SystemPiecesOf(page)); };
