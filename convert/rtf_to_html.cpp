@@ -4,17 +4,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <new>
-#include <string_view>
+#include <string>
 #include <utility>
 
-#include "convert/html_cleanup.h"
-#include "convert/well_formed.h"
 #include "irun/irun.h"
-#include "text/code_pages.h"
-#include "text/text_ops.h"
+#include "text/utf8.h"
 #include "win/guards.h"
 #include "win/module_state.h"
 #include "win/system_text.h"
@@ -129,37 +125,8 @@ std::vector<PictureData> SessionPictures(const UniqueModule& library, IrunSessio
   return pictures;
 }
 
-// The session's document as UTF-16, made in the memory of the result: the bytes are
-// fetched into its upper half and widened in place from the front, so that the page is
-// not held twice more while it changes form. The converter writes ASCII; from the first
-// byte beyond it, the rest goes through the ANSI code page instead. False when there is
-// not memory enough.
-bool FetchBody(EXBufferGetBodyProc getBody, IrunSession session, size_t size, WideString& html) {
-  WideString text;
-  try {
-    text.resize(size);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  char* bytes = reinterpret_cast<char*>(&text[0]) + size;  // the upper half
-  getBody(session, bytes);
-  // Character i covers bytes 2i and 2i + 1, below byte size + i that is read for it.
-  for (size_t i = 0; i < size; ++i) {
-    const auto byte = static_cast<unsigned char>(bytes[i]);
-    if (byte >= 0x80) {
-      const ByteString rest(bytes + i, size - i);
-      text.resize(i);
-      text += BytesToWide(rest, kCodePageAnsi);
-      break;
-    }
-    text[i] = byte;
-  }
-  html.swap(text);
-  return true;
-}
-
-bool Fail(WideString* failure, WideString text) {
-  if (failure) *failure = std::move(text);
+bool Fail(WideString& failure, WideString text) {
+  failure = std::move(text);
   return false;
 }
 
@@ -200,11 +167,68 @@ ByteString JoinPieces(SystemPieces& pieces) {
   return joined;
 }
 
+// The converter's bytes as UTF-8: ASCII as it is, any other byte read in the ANSI code
+// page, a double-byte character whole even when its bytes come in two pieces.
+class AnsiToUtf8 {
+ public:
+  explicit AnsiToUtf8(const ByteSink& sink) : sink_(sink) {}
+
+  bool Put(std::string_view bytes) {
+    const bool ascii = lead_ == 0 && std::none_of(bytes.begin(), bytes.end(), [](char c) {
+      return static_cast<unsigned char>(c) >= 0x80;
+    });
+    if (ascii) return bytes.empty() || sink_(bytes);
+    std::string utf8;
+    utf8.reserve(bytes.size() + bytes.size() / 2);
+    for (const char c : bytes) Take(static_cast<unsigned char>(c), utf8);
+    return utf8.empty() || sink_(utf8);
+  }
+
+  bool Finish() {
+    if (lead_ == 0) return true;
+    std::string utf8;
+    AppendCharacter(reinterpret_cast<const char*>(&lead_), 1, utf8);
+    lead_ = 0;
+    return sink_(utf8);
+  }
+
+ private:
+  void Take(unsigned char byte, std::string& utf8) {
+    if (lead_ != 0) {
+      const char pair[2] = {static_cast<char>(lead_), static_cast<char>(byte)};
+      lead_ = 0;
+      AppendCharacter(pair, 2, utf8);
+    } else if (byte < 0x80) {
+      utf8.push_back(static_cast<char>(byte));
+    } else if (IsDBCSLeadByteEx(CP_ACP, byte)) {
+      lead_ = byte;
+    } else {
+      AppendCharacter(reinterpret_cast<const char*>(&byte), 1, utf8);
+    }
+  }
+
+  static void AppendCharacter(const char* bytes, int count, std::string& utf8) {
+    wchar_t units[2] = {};
+    const int made = MultiByteToWideChar(CP_ACP, 0, bytes, count, units, 2);
+    char encoded[4];
+    if (made <= 0) {
+      utf8.append(encoded, EncodeUtf8(0xFFFD, encoded));
+      return;
+    }
+    for (int i = 0; i < made; ++i) utf8.append(encoded, EncodeUtf8(units[i], encoded));
+  }
+
+  const ByteSink& sink_;
+  unsigned char lead_ = 0;  // a double-byte character's first byte, its second still to come
+};
+
+}  // namespace
+
 // One conversion with the converter library: loaded, a session opened, and both given
 // back on every way out.
-class Conversion {
+class ConvertedPage::Conversion {
  public:
-  bool Open(WideString* failure) {
+  bool Open(WideString& failure) {
     WideString loadFailure;
     library_.reset(LoadConverterLibrary(loadFailure));
     if (!library_) return Fail(failure, loadFailure);
@@ -215,47 +239,49 @@ class Conversion {
     return true;
   }
 
-  // Converts the RTF whole (up to its first zero byte); bodySize is the document's size.
-  bool Convert(const ByteString& rtf, int32_t& bodySize, WideString* failure) {
-    // A library without EXBufferConvert cannot convert: a failed conversion.
+  // Converts the RTF piece by piece, letting each go as it is read.
+  bool Convert(SystemPieces& rtf, WideString& failure) {
+    const auto convert = Find<EXBufferConvertPiecesProc>("EXBufferConvertPieces");
+    if (!convert) return ConvertWhole(JoinPieces(rtf), failure);
+    RtfPieceSource source{&rtf};
+    int32_t objectCount = 0;
+    const int32_t result = convert(session_, NextRtfPiece, &source, &bodySize_, &objectCount,
+                                   IRUN_BASE_FONT_PIXELS, "", IRUN_FLAGS_DEFAULT, IRUN_SCREEN_DPI);
+    SystemPieces().swap(rtf);
+    if (result != IRUN_OK) return Fail(failure, ConvertFailure(result));
+    return CheckSize(failure);
+  }
+
+  std::vector<PictureData>& Pictures() { return pictures_; }
+  void TakePictures() { pictures_ = SessionPictures(library_, session_); }
+
+  // The document's bytes, a block at a time where the library can give them so, up to
+  // its first zero byte; then the library goes.
+  bool Read(const ByteSink& sink, WideString& failure) {
+    AnsiToUtf8 utf8(sink);
+    const bool read = ReadBytes(utf8, failure) && utf8.Finish();
+    closer_.reset();
+    library_.reset();
+    return read;
+  }
+
+ private:
+  // A library without EXBufferConvertPieces converts the RTF whole (up to its first zero
+  // byte); one without EXBufferConvert cannot convert.
+  bool ConvertWhole(const ByteString& rtf, WideString& failure) {
     const auto convert = Find<EXBufferConvertProc>("EXBufferConvert");
     if (!convert) return Fail(failure, Lacks("EXBufferConvert"));
     int32_t objectCount = 0;
     const int32_t length = static_cast<int32_t>(std::strlen(rtf.c_str()));
     // No background colour: the note's own shows through.
-    const int32_t result = convert(session_, rtf.c_str(), length, &bodySize, &objectCount,
+    const int32_t result = convert(session_, rtf.c_str(), length, &bodySize_, &objectCount,
                                    IRUN_BASE_FONT_PIXELS, "", IRUN_FLAGS_DEFAULT, IRUN_SCREEN_DPI);
     if (result != IRUN_OK) return Fail(failure, ConvertFailure(result));
-    return CheckSize(bodySize, failure);
+    return CheckSize(failure);
   }
 
-  // Converts the RTF piece by piece, letting each go as it is read.
-  bool Convert(SystemPieces& rtf, int32_t& bodySize, WideString* failure) {
-    const auto convert = Find<EXBufferConvertPiecesProc>("EXBufferConvertPieces");
-    if (!convert) return Convert(JoinPieces(rtf), bodySize, failure);
-    RtfPieceSource source{&rtf};
-    int32_t objectCount = 0;
-    const int32_t result = convert(session_, NextRtfPiece, &source, &bodySize, &objectCount,
-                                   IRUN_BASE_FONT_PIXELS, "", IRUN_FLAGS_DEFAULT, IRUN_SCREEN_DPI);
-    SystemPieces().swap(rtf);
-    if (result != IRUN_OK) return Fail(failure, ConvertFailure(result));
-    return CheckSize(bodySize, failure);
-  }
-
-  std::vector<PictureData> Pictures() { return SessionPictures(library_, session_); }
-
-  // The whole document as UTF-16.
-  bool FetchWide(int32_t bodySize, WideString& text, WideString* failure) {
-    const auto getBody = Find<EXBufferGetBodyProc>("EXBufferGetBody");
-    if (!getBody) return Fail(failure, Lacks("EXBufferGetBody"));
-    if (!FetchBody(getBody, session_, static_cast<size_t>(bodySize), text)) return NoRoom(bodySize, failure);
-    return true;
-  }
-
-  // The document's bytes to feed, a block at a time where the library can give them so,
-  // up to its first zero byte.
-  bool Read(int32_t bodySize, const std::function<void(const char*, size_t)>& feed,
-            WideString* failure) {
+  bool ReadBytes(AnsiToUtf8& utf8, WideString& failure) {
+    const auto refused = [&failure] { return Fail(failure, WideString()); };
     if (const auto read = Find<EXBufferReadBodyProc>("EXBufferReadBody")) {
       constexpr int32_t kBlock = 16 * 1024;  // the converter gives back what is read
       ByteString block(kBlock, '\0');
@@ -264,107 +290,62 @@ class Conversion {
         const int32_t result = read(session_, &block[0], kBlock, &copied);
         if (result != IRUN_OK) return Fail(failure, ConvertFailure(result));
         if (copied <= 0) return true;
-        const size_t size = static_cast<size_t>(std::min(copied, kBlock));
-        if (const void* zero = std::memchr(block.data(), '\0', size)) {
-          feed(block.data(), static_cast<size_t>(static_cast<const char*>(zero) - block.data()));
-          return true;
-        }
-        feed(block.data(), size);
+        const std::string_view bytes(block.data(), static_cast<size_t>(std::min(copied, kBlock)));
+        const size_t zero = bytes.find('\0');
+        if (!utf8.Put(bytes.substr(0, zero))) return refused();
+        if (zero != std::string_view::npos) return true;
       }
     }
     const auto getBody = Find<EXBufferGetBodyProc>("EXBufferGetBody");
     if (!getBody) return Fail(failure, Lacks("EXBufferGetBody"));
     ByteString whole;
     try {
-      whole.resize(static_cast<size_t>(bodySize));
+      whole.resize(static_cast<size_t>(bodySize_));
     } catch (const std::bad_alloc&) {
-      return NoRoom(bodySize, failure);
+      return Fail(failure, u"Not enough memory for the converted page (" + WideNumber(bodySize_) +
+                               u" bytes)");
     }
     getBody(session_, &whole[0]);
-    feed(whole.data(), std::strlen(whole.c_str()));
+    if (!utf8.Put(std::string_view(whole.c_str()))) return refused();
     return true;
   }
 
-  // The converter's copy of the page goes before more work on this one.
-  void Close() { closer_.reset(); }
-
- private:
   template <typename Proc>
   Proc Find(const char* name) const {
     return FindFunction<Proc>(library_, name);
   }
-  static bool CheckSize(int32_t bodySize, WideString* failure) {
-    if (bodySize >= 0) return true;
-    return Fail(failure, u"The converter reported a page of " + WideNumber(bodySize) + u" bytes");
-  }
-  static bool NoRoom(int32_t bodySize, WideString* failure) {
-    return Fail(failure, u"Not enough memory for the converted page (" + WideNumber(bodySize) +
-                             u" bytes)");
+
+  bool CheckSize(WideString& failure) const {
+    if (bodySize_ >= 0) return true;
+    return Fail(failure, u"The converter reported a page of " + WideNumber(bodySize_) + u" bytes");
   }
 
   UniqueModule library_;
   IrunSession session_ = 0;
-  std::unique_ptr<UniqueConverterSession> closer_;
+  std::unique_ptr<UniqueConverterSession> closer_;  // before library_ in going
+  int32_t bodySize_ = 0;
+  std::vector<PictureData> pictures_;
 };
 
-// A segment of the converter's document as UTF-16: ASCII as it is, anything beyond
-// through the ANSI code page, as the whole document is read.
-WideString WidenSegment(std::string_view bytes) {
-  for (unsigned char byte : bytes) {
-    if (byte >= 0x80) return BytesToWide(ByteString(bytes), kCodePageAnsi);
-  }
-  return WideString(bytes.begin(), bytes.end());
+ConvertedPage::ConvertedPage(std::unique_ptr<Conversion> conversion)
+    : conversion_(std::move(conversion)) {}
+ConvertedPage::ConvertedPage(ConvertedPage&&) noexcept = default;
+ConvertedPage& ConvertedPage::operator=(ConvertedPage&&) noexcept = default;
+ConvertedPage::~ConvertedPage() = default;
+
+std::vector<PictureData>& ConvertedPage::Pictures() { return conversion_->Pictures(); }
+
+bool ConvertedPage::ReadDocument(const ByteSink& sink, WideString& failure) {
+  return conversion_->Read(sink, failure);
 }
 
-}  // namespace
-
-bool ConvertRtfToHtml(const ByteString& rtf, WideString& html, WideString* failure,
-                      std::vector<PictureData>* pictures) {
-  Conversion conversion;
-  int32_t bodySize = 0;
-  WideString text;
-  if (!conversion.Open(failure) || !conversion.Convert(rtf, bodySize, failure) ||
-      !conversion.FetchWide(bodySize, text, failure))
-    return false;
-  if (pictures) *pictures = conversion.Pictures();
-  conversion.Close();
-  // A zero byte ends the document, as it ends the text it is read as.
-  const size_t end = text.find(u'\0');
-  if (end != WideString::npos) text.resize(end);
-  html.swap(text);
-  return true;
+std::optional<ConvertedPage> ConvertPage(SystemPieces rtf, WideString& failure) {
+  auto conversion = std::make_unique<ConvertedPage::Conversion>();
+  if (!conversion->Open(failure) || !conversion->Convert(rtf, failure)) return std::nullopt;
+  conversion->TakePictures();
+  return ConvertedPage(std::move(conversion));
 }
 
-bool ConvertPageToNoteBody(SystemPieces rtf, const BodySegmentSink& sink, WideString* failure,
-                           std::vector<PictureData>* pictures, size_t segmentBytes) {
-  Conversion conversion;
-  int32_t bodySize = 0;
-  if (!conversion.Open(failure) || !conversion.Convert(rtf, bodySize, failure)) return false;
-  if (pictures) *pictures = conversion.Pictures();
-  BodySegmenter segmenter(segmentBytes, [&sink](std::string_view bytes) {
-    WideString segment = WidenSegment(bytes);
-    ConvertBookmarks(segment);
-    LinkifyUrls(segment);
-    MakeWellFormed(segment);
-    sink(segment);
-  });
-  if (!conversion.Read(bodySize, [&segmenter](const char* bytes, size_t size) {
-        segmenter.Feed(bytes, size);
-      }, failure))
-    return false;
-  conversion.Close();
-  segmenter.Finish();
-  return true;
-}
-
-bool ConvertPageToNoteBody(ByteString rtf, WideString& body, WideString* failure,
-                           std::vector<PictureData>* pictures) {
-  SystemPieces pieces = SystemPiecesOf(std::string_view(rtf.c_str()));
-  ByteString().swap(rtf);
-  WideString whole;
-  if (!ConvertPageToNoteBody(std::move(pieces), [&whole](WideString& segment) { whole += segment; },
-                             failure, pictures))
-    return false;
-  body.swap(whole);
-  return true;
+std::optional<ConvertedPage> ConvertPage(std::string_view rtf, WideString& failure) {
+  return ConvertPage(SystemPiecesOf(rtf.substr(0, rtf.find('\0'))), failure);
 }

@@ -15,7 +15,7 @@
 // when the Documents folder is unknown or the sub-folder cannot be made (failure says why).
 WideString EnexFileFolder(WideString& failure);
 
-// Writes a document into an open file through an EnexSink, counting the bytes written.
+// Writes a document into an open file through a ByteSink, counting the bytes written.
 // The first failed write ends it and keeps the system's error code. The writer already
 // hands over pieces of 64 KB, so each piece is one WriteFile. The file is not owned.
 class EnexFileSink {
@@ -25,8 +25,8 @@ class EnexFileSink {
   EnexFileSink& operator=(const EnexFileSink&) = delete;
 
   // The sink to hand to the writer; valid while this object lives.
-  EnexSink sink() {
-    return [this](const char* data, size_t size) { return Write(data, size); };
+  ByteSink sink() {
+    return [this](std::string_view bytes) { return Write(bytes.data(), bytes.size()); };
   }
   unsigned long long written() const { return written_; }
   DWORD error() const { return error_; }
@@ -41,7 +41,7 @@ class EnexFileSink {
 
 // Writes a document (the whole of it, in order) to the sink it is given; false when the
 // sink refused bytes.
-using EnexDocumentWriter = std::function<bool(const EnexSink& sink)>;
+using EnexDocumentWriter = std::function<bool(const ByteSink& sink)>;
 
 // Writes the document writeDocument gives into folder as "<name>.enex", or
 // "<name> (2).enex" and so on when that name is taken. True with the file's path; false

@@ -166,7 +166,7 @@ constexpr size_t kSinkPiece = 64 * 1024;
 // remembers a refusal: once the sink has refused, nothing more reaches it.
 class SinkBuffer {
  public:
-  explicit SinkBuffer(const EnexSink& sink) : sink_(sink), buffer_(new char[kSinkPiece]) {}
+  explicit SinkBuffer(const ByteSink& sink) : sink_(sink), buffer_(new char[kSinkPiece]) {}
 
   bool ok() const { return ok_; }
 
@@ -189,117 +189,43 @@ class SinkBuffer {
 
   // Hands over what is gathered; false once the sink has refused.
   bool Flush() {
-    if (ok_ && used_ > 0) ok_ = sink_(buffer_.get(), used_);
+    if (ok_ && used_ > 0) ok_ = sink_(std::string_view(buffer_.get(), used_));
     used_ = 0;
     return ok_;
   }
 
  private:
-  const EnexSink& sink_;
+  const ByteSink& sink_;
   std::unique_ptr<char[]> buffer_;  // one piece, whatever the document's size
   size_t used_ = 0;
   bool ok_ = true;
 };
 
-// point's UTF-8 written to bytes, which has room for 4; returns how many were written.
-size_t EncodeUtf8(uint32_t point, char* bytes) {
-  static constexpr unsigned char kLead[] = {0, 0, 0xC0, 0xE0, 0xF0};
-  const size_t size = point < 0x80 ? 1 : point < 0x800 ? 2 : point < 0x10000 ? 3 : 4;
-  for (size_t at = size - 1; at > 0; --at, point >>= 6)
-    bytes[at] = static_cast<char>(0x80 | (point & 0x3F));
-  bytes[0] = static_cast<char>(kLead[size] | point);
-  return size;
-}
-
-// Copies the content's UTF-8 bytes into the CDATA section piece after piece, checking
-// them as a UTF-8 decoder does, so that a character split over two pieces is whole
-// again. Bytes that cannot form a character give U+FFFD, one for each maximal run that
-// could have begun one, as browsers decode; valid characters that XML forbids are left
-// out. A "]]>" is split over two sections.
+// Copies the content into the CDATA section piece after piece. A "]]>" would end the
+// section early, so the section is closed after "]]" and a new one opened before ">",
+// also where the three bytes are spread over pieces.
 class CdataStream {
  public:
   explicit CdataStream(SinkBuffer& out) : out_(out) {}
 
   // False once the sink has refused bytes.
   bool Write(const ByteString& piece) {
-    for (const char byte : piece) {
-      Take(static_cast<unsigned char>(byte));
-      if (!out_.ok()) return false;
+    size_t from = 0;
+    for (size_t at = 0; at < piece.size(); ++at) {
+      const char byte = piece[at];
+      if (byte == '>' && brackets_ == 2) {
+        out_.Put(piece.data() + from, at - from);
+        out_.Put("]]><![CDATA[", 12);
+        from = at;
+      }
+      brackets_ = byte == ']' ? (brackets_ < 2 ? brackets_ + 1 : 2) : 0;
     }
-    return true;
-  }
-
-  // The content ended: a sequence cut short by its end is one U+FFFD.
-  bool Finish() {
-    if (needed_ > 0) Reject();
+    out_.Put(piece.data() + from, piece.size() - from);
     return out_.ok();
   }
 
  private:
-  void Take(unsigned char byte) {
-    if (needed_ == 0) {
-      Begin(byte);
-      return;
-    }
-    if (byte < lower_ || byte > upper_) {
-      Reject();     // the sequence ends before this byte,
-      Begin(byte);  // which may begin the next one
-      return;
-    }
-    lower_ = 0x80;
-    upper_ = 0xBF;
-    point_ = point_ << 6 | (byte & 0x3F);
-    if (--needed_ == 0) Emit(point_);
-  }
-
-  // A byte outside a sequence: a character, the lead of a sequence, or a fault. The
-  // second byte's range rules out overlong forms and values beyond U+10FFFF. Encoded
-  // surrogates (ED A0..BF) decode, to be left out as XML forbids them.
-  void Begin(unsigned char byte) {
-    if (byte < 0x80) {
-      Emit(byte);
-    } else if (byte >= 0xC2 && byte <= 0xDF) {
-      Expect(1, byte & 0x1F, 0x80, 0xBF);
-    } else if (byte >= 0xE0 && byte <= 0xEF) {
-      Expect(2, byte & 0x0F, byte == 0xE0 ? 0xA0 : 0x80, 0xBF);
-    } else if (byte >= 0xF0 && byte <= 0xF4) {
-      Expect(3, byte & 0x07, byte == 0xF0 ? 0x90 : 0x80, byte == 0xF4 ? 0x8F : 0xBF);
-    } else {
-      Emit(0xFFFD);
-    }
-  }
-
-  void Expect(int needed, uint32_t point, unsigned char lower, unsigned char upper) {
-    needed_ = needed;
-    point_ = point;
-    lower_ = lower;
-    upper_ = upper;
-  }
-
-  void Reject() {
-    needed_ = 0;
-    lower_ = 0x80;
-    upper_ = 0xBF;
-    Emit(0xFFFD);
-  }
-
-  void Emit(uint32_t point) {
-    if (!IsXmlChar(point)) return;  // not even a "]" in a row is broken by it
-    if (point == '>' && brackets_ == 2) out_.Put("]]><![CDATA[", 12);
-    brackets_ = point == ']' ? (brackets_ < 2 ? brackets_ + 1 : 2) : 0;
-    if (point < 0x80) {
-      out_.Put(static_cast<char>(point));
-    } else {
-      char bytes[4];
-      out_.Put(bytes, EncodeUtf8(point, bytes));
-    }
-  }
-
   SinkBuffer& out_;
-  int needed_ = 0;  // continuation bytes still to come
-  uint32_t point_ = 0;
-  unsigned char lower_ = 0x80;  // the range the next continuation byte must be in
-  unsigned char upper_ = 0xBF;
   int brackets_ = 0;  // "]" just written, up to 2
 };
 
@@ -356,24 +282,9 @@ void WriteResource(SinkBuffer& out, const NoteResource& resource) {
   out.Put(rest);
 }
 
-// Appends text's UTF-8 to out, less the code units XML forbids.
-void AppendXmlUtf8(ByteString& out, WideView text) {
-  char16_t high = 0;
-  ForEachXmlUnit(text, [&](char16_t unit) {
-    if (IsHighSurrogate(unit)) {
-      high = unit;
-      return;
-    }
-    uint32_t point = unit;
-    if (IsLowSurrogate(unit)) point = 0x10000 + ((uint32_t(high) - 0xD800) << 10) + (unit - 0xDC00);
-    char bytes[4];
-    out.append(bytes, EncodeUtf8(point, bytes));
-  });
-}
-
 }  // namespace
 
-bool WriteEnexDocument(const EnexSink& sink, WideView title, const ContentPieces& content,
+bool WriteEnexDocument(const ByteSink& sink, WideView title, const BytePieces& content,
                        const NoteTime& created, const NoteTime& updated, WideView tags,
                        const std::vector<NoteResource>& resources) {
   SinkBuffer out(sink);
@@ -382,7 +293,6 @@ bool WriteEnexDocument(const EnexSink& sink, WideView title, const ContentPieces
   for (const ByteString& piece : content) {
     if (!cdata.Write(piece)) return false;
   }
-  if (!cdata.Finish()) return false;
   out.Put(ContentTail(created, updated, tags));
   for (const NoteResource& resource : resources) {
     if (!out.ok()) return false;
@@ -392,28 +302,15 @@ bool WriteEnexDocument(const EnexSink& sink, WideView title, const ContentPieces
   return out.Flush();
 }
 
-ByteString BuildEnexDocument(WideView title, const ContentPieces& content, const NoteTime& created,
+ByteString BuildEnexDocument(WideView title, const BytePieces& content, const NoteTime& created,
                              const NoteTime& updated, WideView tags,
                              const std::vector<NoteResource>& resources) {
   ByteString document;
   WriteEnexDocument(
-      [&](const char* data, size_t size) {
-        document.append(data, size);
+      [&](std::string_view bytes) {
+        document.append(bytes.data(), bytes.size());
         return true;
       },
       title, content, created, updated, tags, resources);
   return document;
-}
-
-ByteString BuildEnexDocument(WideView title, const WideString& content, const NoteTime& created,
-                             const NoteTime& updated, WideView tags,
-                             const std::vector<NoteResource>& resources) {
-  return BuildEnexDocument(title, ContentFromWide(content), created, updated, tags, resources);
-}
-
-ContentPieces ContentFromWide(const WideString& content) {
-  ContentPieces pieces(1);
-  pieces[0].reserve(content.size());
-  AppendXmlUtf8(pieces[0], content);
-  return pieces;
 }

@@ -184,7 +184,7 @@ WideString TitleOf(const ImportRequest& request) {
 
 // Writes the request's note as an ENEX document to a sink; the request outlives it.
 EnexDocumentWriter NoteDocument(const ImportRequest& request) {
-  return [&request](const EnexSink& sink) {
+  return [&request](const ByteSink& sink) {
     static const std::vector<NoteResource> kNoResources;
     return WriteEnexDocument(sink, TitleOf(request), *request.content,
                              NoteTimeFromSystemTime(request.created),

@@ -32,7 +32,7 @@ class WaitControl {
 struct ImportRequest {
   ImportRequest();  // reads the UTC clock once into created and updated
 
-  const ContentPieces* content = nullptr;  // the note body (an ENML fragment); required
+  const BytePieces* content = nullptr;  // the note body (an ENML fragment); required
   const WideString* title = nullptr;
   int showConsole = 1;  // nonzero: ENScript's window is shown
   SYSTEMTIME created;

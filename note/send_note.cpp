@@ -4,14 +4,14 @@
 #include <new>
 #include <utility>
 
-#include "convert/enml.h"
+#include "cleanup/enml_pass.h"
 #include "convert/rtf_to_html.h"
-#include "convert/well_formed.h"
 #include "evernote/enex_file.h"
 #include "note/note_pictures.h"
 #include "resources/resource_ids.h"
 #include "text/code_pages.h"
 #include "text/markup_escape.h"
+#include "text/utf8.h"
 #include "win/module_state.h"
 #include "win/settings.h"
 
@@ -37,17 +37,20 @@ ByteString LinkParagraphEnml(const SendRequest& request) {
   const WideString link = Ask(request.ask.link);
   const WideString documentPath = Ask(request.ask.documentPath);
   if (link.empty()) return ByteString();
-  WideString paragraph =
-      LinkParagraph(link, documentPath, request.title, CurrentStamp(), ImportedByText());
-  MakeEnml(paragraph);
-  return WideToUtf8(paragraph);
+  return CleanUpHtml(
+      WideToUtf8(LinkParagraph(link, documentPath, request.title, CurrentStamp(), ImportedByText())));
+}
+
+ByteSink ContentSink(BytePieces& content) {
+  return [&content](std::string_view bytes) {
+    AppendToPieces(content, bytes.data(), bytes.size());
+    return true;
+  };
 }
 
 // The note's content for a page of rich text: the link paragraph and the page converted,
-// cleaned up and wrapped in a paragraph, as valid ENML in UTF-8 pieces, its pictures as
-// resources. Each segment of the page is made ENML and UTF-8 as it comes, so that the
-// page is never held whole in UTF-16. False (logged) when the page could not be had or
-// converted, since a note made of an error message or of nothing would hide that the
+// cleaned up and wrapped in a paragraph. False (logged) when the page could not be had
+// or converted, since a note made of an error message or of nothing would hide that the
 // page went nowhere.
 bool RichTextContent(const SendRequest& request, BytePieces& content,
                      std::vector<NoteResource>& resources) {
@@ -60,43 +63,51 @@ bool RichTextContent(const SendRequest& request, BytePieces& content,
     return false;
   }
   WideString failure;
-  std::vector<PictureData> pictures;
-  std::unique_ptr<PictureAttacher> attacher;  // once the pictures are there
-  const auto append = [&content](const ByteString& bytes) {
-    AppendToPieces(content, bytes.data(), bytes.size());
-  };
-  append("<p>");
-  const auto takeSegment = [&](WideString& segment) {
-    if (!attacher) attacher = std::make_unique<PictureAttacher>(pictures, request.log);
-    attacher->Attach(segment);
-    MakeEnml(segment, attacher->Hashes());
-    append(WideToUtf8(segment));
-  };
   // Moved in: the conversion lets each piece of the RTF go once it is read.
-  if (!ConvertPageToNoteBody(std::move(*rtf), takeSegment, &failure, &pictures)) {
+  if (!PageContent(std::move(*rtf), request.log, content, resources, failure)) {
     request.log.Error(failure + u"; nothing was sent");
     return false;
   }
-  append("</p>");
-  TrimLastPiece(content);
-  if (attacher) resources = attacher->TakeResources();
   // Asked for now, after the conversion; it goes first.
   content.insert(content.begin(), LinkParagraphEnml(request));
   return true;
 }
 
+// The host's HTML code to the clean-up as UTF-8, a slice at a time. A lone surrogate is
+// passed on as the three bytes that encode it, which the clean-up leaves out as XML
+// forbids it.
+void FeedUtf16(EnmlPass& pass, WideView code) {
+  constexpr size_t kSlice = 16 * 1024;
+  std::string utf8;
+  for (size_t at = 0; at < code.size();) {
+    utf8.clear();
+    const size_t end = std::min(code.size(), at + kSlice);
+    for (; at < end; ++at) {
+      uint32_t point = code[at];
+      if ((point & 0xFC00) == 0xD800 && at + 1 < code.size() && (code[at + 1] & 0xFC00) == 0xDC00)
+        point = 0x10000 + ((point - 0xD800) << 10) + (code[++at] - 0xDC00);
+      char bytes[4];
+      utf8.append(bytes, EncodeUtf8(point, bytes));
+    }
+    pass.Feed(utf8);
+  }
+}
+
 // The note's content for the host's HTML code: the link paragraph and the code wrapped in
-// a paragraph, mended and made valid ENML, in one UTF-8 piece.
+// a paragraph, made valid ENML.
 BytePieces HtmlCodeContent(const SendRequest& request) {
-  const WideString link = Ask(request.ask.link);
-  const WideString documentPath = Ask(request.ask.documentPath);
-  WideString content;
-  if (!link.empty())
-    content = LinkParagraph(link, documentPath, request.title, CurrentStamp(), ImportedByText());
-  content += u"<p>" + request.htmlCode + u"</p>";
-  MakeWellFormed(content);
-  MakeEnml(content);
-  return ContentFromWide(content);
+  BytePieces content;
+  const ByteString link = LinkParagraphEnml(request);
+  AppendToPieces(content, link.data(), link.size());
+  AppendToPieces(content, "<p>", 3);
+  EnmlOptions options;
+  options.outerDepth = 1;
+  EnmlPass pass(options, ContentSink(content));
+  FeedUtf16(pass, request.htmlCode);
+  pass.Finish();
+  AppendToPieces(content, "</p>", 4);
+  TrimLastPiece(content);
+  return content;
 }
 
 DWORD WaitNoticeMs() {
@@ -134,6 +145,26 @@ void SendComposedNote(const SendRequest& request) {
 }
 
 }  // namespace
+
+bool PageContent(SystemPieces rtf, const LogSink& log, BytePieces& content,
+                 std::vector<NoteResource>& resources, WideString& failure) {
+  std::optional<ConvertedPage> page = ConvertPage(std::move(rtf), failure);
+  if (!page) return false;
+  NotePictures pictures(page->Pictures(), log);
+  EnmlOptions options;
+  options.wholeDocument = options.bookmarks = options.addresses = true;
+  options.outerDepth = 1;
+  options.pictures = &pictures;
+  AppendToPieces(content, "<p>", 3);
+  EnmlPass pass(options, ContentSink(content));
+  if (!page->ReadDocument([&pass](std::string_view bytes) { return pass.Feed(bytes); }, failure))
+    return false;
+  pass.Finish();
+  AppendToPieces(content, "</p>", 4);
+  TrimLastPiece(content);
+  resources = pictures.TakeResources();
+  return true;
+}
 
 WideString LinkParagraph(const WideString& link, const WideString& documentPath,
                          const WideString& nodeTitle, const WideString& stamp,

@@ -6,7 +6,9 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
+#include "evernote/enex_writer.h"
 #include "evernote/import_runner.h"
 #include "text/byte_pieces.h"
 #include "text/wide_string.h"
@@ -46,6 +48,14 @@ struct SendRequest {
 // whose RTF cannot be had, is not sent. Nothing is thrown. The notification sound is the
 // caller's.
 void SendPage(const SendRequest& request);
+
+// The note's content for a page of RTF: converted, cleaned up and wrapped in a paragraph,
+// as valid ENML in UTF-8 pieces, its pictures as resources (a picture left out is named
+// in log). The converter's document goes through the clean-up as it is read, so that the
+// page is never held whole twice. False with failure set when the page could not be
+// converted.
+bool PageContent(SystemPieces rtf, const LogSink& log, BytePieces& content,
+                 std::vector<NoteResource>& resources, WideString& failure);
 
 // "<p><a href=…>title (stamp, imported)</a></p>"; each piece escaped for where it goes,
 // so that quotes and angle brackets in a title or path cannot break the markup.

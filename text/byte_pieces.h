@@ -4,11 +4,17 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
+#include <string_view>
 #include <vector>
 
 #include "text/wide_string.h"
 
 using BytePieces = std::vector<ByteString>;
+
+// Takes bytes in order, as they are made; false when it could not take them, which ends
+// the making.
+using ByteSink = std::function<bool(std::string_view bytes)>;
 
 // Pieces are filled to this size: the last one's spare room is nothing beside a page, and
 // a page of a hundred megabytes is some two thousand pieces.

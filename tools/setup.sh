@@ -5,6 +5,7 @@
 #   tools/setup.sh                 build and test tools, the 32-bit environment
 #   tools/setup.sh --bench         also the tools the benchmarks compare against
 #   tools/setup.sh --no-win32-env  without the 32-bit environment (64-bit demo, release)
+#   tools/setup.sh --fuzz          also what the clean-up's fuzzer needs (libxml2's headers)
 set -euo pipefail
 packages=(
   cmake make g++ clang
@@ -17,6 +18,7 @@ win32_env=yes
 for option in "$@"; do
   case "$option" in
     --bench) packages+=(pandoc unrtf valgrind libreoffice-writer-nogui hyperfine) ;;
+    --fuzz) packages+=(libxml2-dev) ;;
     --no-win32-env) win32_env=no ;;
     *) echo "setup: unknown option $option" >&2; exit 2 ;;
   esac

@@ -1,151 +1,136 @@
-// Clean-up and ENEX build on generated converter documents of 0.1 to 50 MB (million
-// code units) holding up to 100,000 addresses and 100,000 bookmarks. Prints the time per
-// MB of the linear operations beside that of the plain step-by-step versions, which run
-// only on the sizes where they finish in reasonable time; where both run, their note
-// bodies are compared.
+// The clean-up from the converter's bytes to the note's ENML pieces, as the send does it
+// (16 KB read at a time, the ENML gathered in 64 KB pieces), on two pages of about 10 MB:
+// the converter's HTML for a page of formatted text with addresses and bookmarks, and
+// host HTML code such as web pages hold. Each line ends in the time per MB. With
+// --steps it also times the step-by-step clean-up the one pass replaced (widened to
+// UTF-16, five passes over the whole text, narrowed to UTF-8) on the same pages.
 //
-//   bench_cleanup [sizes in MB...]      default: 0.1 1 10 50
+//   bench_cleanup [--steps] [MB]      default: 10
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
-#include <vector>
 
-#include "cleanup_reference.h"
-#include "convert/html_cleanup.h"
-#include "irun/irun_marker.h"
-#include "evernote/enex_writer.h"
+#include "cleanup/enml_pass.h"
+#include "irun/irun_core.h"
+#include "tests/cleanup/reference/steps.h"
+#include "text/byte_pieces.h"
+#include "text/code_pages.h"
 
 namespace {
 
-constexpr int kMaxLinks = 100000;
-constexpr double kPlainLimitMb = 1.0;  // beyond this the plain version takes minutes
-
-struct Document {
-  WideString html;
-  int addresses = 0;
-  int bookmarks = 0;
-};
-
-// A document shaped like the converter's: head with the marker comment, a body start
-// tag with margins, paragraphs with addresses (ending at blanks, line breaks and tags)
-// and bookmarks (with and without a blank), and some long untagged runs.
-Document MakeDocument(size_t units) {
-  Document doc;
-  doc.html = u"<html>\r\n<head>\r\n" + WideString(u"" IRUN_CONVERTER_MARKER_COMMENT) +
-             u"\r\n</head>\r\n<body bgcolor=\"#FFFFFF\" topmargin=5 bottommargin=5 "
-             u"leftmargin=5 rightmargin=5 marginwidth=5 marginheight=5>\r\n";
-  doc.html.reserve(units + 4096);
-  const int links = static_cast<int>(std::min<size_t>(kMaxLinks, units / 400));
-  const size_t spacing = links > 0 ? units / links : units;
-  const WideString filler =
-      u"Plain words of a note with &amp; and &lt;angles&gt; and caf&#233; text. ";
-  for (int i = 0; doc.html.size() < units; ++i) {
-    doc.html += u"<div>";
-    const size_t paragraphEnd = doc.html.size() + spacing;
-    if (i < links) {
-      const WideString n = WideNumber(i);
-      switch (i % 4) {
-        case 0: doc.html += u"see http://example.com/page/" + n + u" now "; break;
-        case 1: doc.html += u"https://example.org/a?b=" + n + u"&amp;c\r\n"; break;
-        case 2: doc.html += u"(http://x.y/" + n + u")."; break;
-        default: doc.html += u"<font color=red>http://z/" + n + u"</font> "; break;
-      }
-      ++doc.addresses;
-      doc.html += i % 2 ? u"bookmark&lt;Part" + n + u" of the text&gt; "
-                        : u"bookmark&lt;Mark" + n + u"&gt; ";
-      ++doc.bookmarks;
-    }
-    while (doc.html.size() < paragraphEnd) doc.html += filler;
-    doc.html += u"</div>\r\n";
+// A page of formatted text as RTF: a formatting change every few words, addresses and
+// bookmarks of every shape, accented and Cyrillic letters, and paragraphs.
+std::string FormattedRtf(size_t bytes) {
+  std::string rtf =
+      "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times New "
+      "Roman;}{\\f2\\fmodern Courier New;}}{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0"
+      "\\blue255;}\\pard\\f0\\fs20 ";
+  static const char* const kWords[] = {
+      "lorem ", "{\\b ipsum} ", "dolor ", "{\\i sit amet} ", "{\\cf1 consectetur} ",
+      "caf\\'e9 ", "{\\f1\\fs28 adipiscing} ", "\\u1055?\\u1088?\\u1080? ", "elit, ",
+      "{\\ul sed} do ", "{\\f2 eiusmod} ", "a<b> & \"q\" ", "tempor "};
+  for (size_t i = 0; rtf.size() < bytes; ++i) {
+    rtf += kWords[i % 13];
+    if (i % 97 == 0) rtf += "see https://example.org/page/" + std::to_string(i) + ". ";
+    if (i % 131 == 0) rtf += "bookmark<Part" + std::to_string(i) + " of the text> ";
+    if (i % 151 == 0) rtf += "bookmark<Mark" + std::to_string(i) + "> ";
+    if (i % 40 == 39) rtf += "\\par\n";
   }
-  doc.html += u"</body>\r\n</html>\r\n";
-  return doc;
+  return rtf + "}";
 }
 
-struct CountingNames {
-  int next = 0;
-  WideString operator()() { return u"n" + WideNumber(next++); }
-};
+std::string ConverterHtml(size_t bytes) {
+  // About two bytes of HTML for each of RTF.
+  const std::string rtf = FormattedRtf(bytes / 2);
+  irun::ConvertOptions options;
+  options.backgroundColor.clear();
+  std::string html;
+  irun::ConvertRtfToString(rtf.data(), rtf.size(), options, html, nullptr);
+  return html;
+}
 
-// Cleans html in place and builds the ENEX file from it, as the send does.
-template <typename Steps>
-ByteString CleanAndBuild(WideString& html, Steps steps) {
-  const NoteTime time{2026, 12, 8, 5, 42, 9, 0};
-  steps(html);
-  html.insert(0, u"<P>");
-  html += u"</P>";
-  return BuildEnexDocument(NoteTitle(u"Benchmark"), html, time, time, u"bench, cleanup");
+// Host code as web pages hold it: a head with style and script, paragraphs, links,
+// lists, tables, entities, comments and Word's namespaced elements.
+std::string HostHtml(size_t bytes) {
+  std::string html =
+      "<!DOCTYPE html><html><head><title>Page</title><style>p { margin: 0 }</style>"
+      "<script>var a = 1 < 2 && 3;</script></head><body class=\"page\">\n";
+  static const char* const kBlocks[] = {
+      "<p class=MsoNormal style=\"margin:0cm\">Plain words &amp; more words, caf&eacute; "
+      "&nbsp;na&#239;ve <b>bold</b> <i>italic</i><o:p></o:p></p>\n",
+      "<div id=\"x\" onclick=\"go()\"><a href=\"https://example.org/a?b=1&amp;c=2\" "
+      "title='A link'>a link</a> and <span style=\"color:#FF0000\">red text</span></div>\n",
+      "<ul><li>first item<li>second item with <code>code</code></ul>\n",
+      "<table border=1><tr><td>cell one<td>cell two<tr><td>three<td>four</table>\n",
+      "<!-- a comment --><p>\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, \xE4\xB8\x96"
+      "\xE7\x95\x8C <img src=\"https://example.org/logo.png\" alt=\"Logo\"><br></p>\n"};
+  for (size_t i = 0; html.size() < bytes; ++i) html += kBlocks[i % 5];
+  return html + "</body></html>\n";
 }
 
 double Milliseconds(std::chrono::steady_clock::duration span) {
   return std::chrono::duration<double, std::milli>(span).count();
 }
 
-template <typename Work>
-double Timed(Work work) {
+// The one pass over html, fed as the send feeds it; the best of three runs.
+double OnePassMs(const std::string& html, const EnmlOptions& options) {
+  double best = 1e30;
+  for (int run = 0; run < 3; ++run) {
+    const auto start = std::chrono::steady_clock::now();
+    BytePieces content;
+    EnmlPass pass(options, [&content](std::string_view bytes) {
+      AppendToPieces(content, bytes.data(), bytes.size());
+      return true;
+    });
+    constexpr size_t kPiece = 16 * 1024;
+    for (size_t at = 0; at < html.size(); at += kPiece) pass.Feed(std::string_view(html).substr(at, kPiece));
+    pass.Finish();
+    best = std::min(best, Milliseconds(std::chrono::steady_clock::now() - start));
+  }
+  return best;
+}
+
+template <typename Steps>
+double StepsMs(Steps steps) {
   const auto start = std::chrono::steady_clock::now();
-  work();
+  steps();
   return Milliseconds(std::chrono::steady_clock::now() - start);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<double> sizes;
-  for (int i = 1; i < argc; ++i) sizes.push_back(std::atof(argv[i]));
-  if (sizes.empty()) sizes = {0.1, 1, 10, 50};
-
-  std::printf("%8s %10s %10s %12s %10s %12s %12s\n", "MB", "addresses", "bookmarks",
-              "linear ms", "ms/MB", "plain ms", "plain ms/MB");
-  for (double mb : sizes) {
-    const Document doc = MakeDocument(static_cast<size_t>(mb * 1e6));
-    const double realMb = doc.html.size() / 1e6;
-
-    ByteString fastEnex;
-    WideString work = doc.html;  // the document as the converter handed it over
-    const double fast = Timed([&] {
-      fastEnex = CleanAndBuild(work, [](WideString& html) {
-        ConvertBookmarks(html);
-        LinkifyUrls(html);
-        ExtractBodyContent(html);
-      });
-    });
-
-    std::string plainText = "skipped";
-    std::string plainPerMb = "-";
-    if (mb <= kPlainLimitMb) {
-      ByteString plainEnex;
-      work = doc.html;
-      const double plain = Timed([&] {
-        plainEnex = CleanAndBuild(work, [](WideString& html) {
-          CountingNames names;
-            PlainConvertBookmarks(html, std::ref(names));
-          PlainLinkifyUrls(html);
-          ExtractBodyContent(html);
-        });
-      });
-      work = doc.html;
-      const ByteString sameNames = CleanAndBuild(work, [](WideString& html) {
-        CountingNames names;
-        ConvertBookmarks(html, std::ref(names));
-        LinkifyUrls(html);
-        ExtractBodyContent(html);
-      });
-      if (sameNames != plainEnex) {
-        std::printf("MISMATCH between linear and plain results at %.1f MB\n", mb);
-        return 1;
-      }
-      plainText = std::to_string(static_cast<long long>(plain + 0.5));
-      plainPerMb = std::to_string(static_cast<long long>(plain / realMb + 0.5));
-    }
-    std::printf("%8.1f %10d %10d %12.1f %10.1f %12s %12s\n", realMb, doc.addresses,
-                doc.bookmarks, fast, fast / realMb, plainText.c_str(), plainPerMb.c_str());
-    std::fflush(stdout);
-    if (fastEnex.size() < doc.html.size()) {
-      std::printf("unexpectedly short ENEX\n");
-      return 1;
-    }
+  bool steps = false;
+  double mb = 10;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--steps") == 0) steps = true;
+    else mb = std::atof(argv[i]);
   }
+  const size_t bytes = static_cast<size_t>(mb * 1e6);
+
+  const std::string page = ConverterHtml(bytes);
+  EnmlOptions pageOptions;
+  pageOptions.wholeDocument = pageOptions.bookmarks = pageOptions.addresses = true;
+  pageOptions.outerDepth = 1;
+  const double pageMb = page.size() / 1e6;
+  std::printf("converter's HTML, %.1f MB: one pass %.1f ms/MB\n", pageMb,
+              OnePassMs(page, pageOptions) / pageMb);
+  const std::string host = HostHtml(bytes);
+  EnmlOptions hostOptions;
+  hostOptions.outerDepth = 1;
+  const double hostMb = host.size() / 1e6;
+  std::printf("host HTML code, %.1f MB: one pass %.1f ms/MB\n", hostMb,
+              OnePassMs(host, hostOptions) / hostMb);
+  std::fflush(stdout);
+  if (!steps) return 0;
+
+  const double pageSteps = StepsMs([&] { ReferencePageContent(page, NewAnchorName); });
+  std::printf("converter's HTML, %.1f MB: step by step %.1f ms/MB\n", pageMb, pageSteps / pageMb);
+  const double hostSteps = StepsMs([&] {
+    ReferenceHostCodeContent(BytesToWide(host, kCodePageUtf8));
+  });
+  std::printf("host HTML code, %.1f MB: step by step %.1f ms/MB\n", hostMb, hostSteps / hostMb);
   return 0;
 }

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "cleanup/enml_pass.h"
 #include "convert/rtf_to_html.h"
 #include "evernote/enex_writer.h"
-#include "text/code_pages.h"
 
 namespace {
 
@@ -15,29 +15,44 @@ const char kRtf[] =
     "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0 Caf\\'e9 bookmark<Intro Part> "
     "see http://x.y/z\\par Q&A}";
 
+// The page's note body, as the send makes it.
+std::string NoteBody(std::string_view rtf) {
+  WideString failure;
+  std::optional<ConvertedPage> page = ConvertPage(rtf, failure);
+  EXPECT_TRUE(page) << std::string(failure.begin(), failure.end());
+  if (!page) return "(not converted)";
+  EnmlOptions options;
+  options.wholeDocument = options.bookmarks = options.addresses = true;
+  options.outerDepth = 1;
+  std::string body;
+  EnmlPass pass(options, [&body](std::string_view bytes) {
+    body.append(bytes.data(), bytes.size());
+    return true;
+  });
+  EXPECT_TRUE(page->ReadDocument([&pass](std::string_view bytes) { return pass.Feed(bytes); },
+                                 failure));
+  pass.Finish();
+  return body;
+}
+
 TEST(IrunBinding, RtfBecomesNoteBody) {
-  WideString html;
-  ASSERT_TRUE(ConvertPageToNoteBody(kRtf, html));
-  EXPECT_EQ(html,
-            u"\r\n<div>Caf&#233; <a name=\"Intro\"><font color=\"orange\">&#8226;</font></a> see "
-            u"<a href=\"http://x.y/z\" target=\"_blank\">http://x.y/z</a></div>\r\n"
-            u"<div>Q&amp;A</div>\r\n");
+  const std::string body = NoteBody(kRtf);
+  EXPECT_EQ(body,
+            "\r\n<div>Caf\xC3\xA9 <a name=\"Intro\"><font color=\"orange\">\xE2\x80\xA2</font></a> "
+            "see <a href=\"http://x.y/z\" target=\"_blank\">http://x.y/z</a></div>\r\n"
+            "<div>Q&amp;A</div>\r\n");
   EXPECT_EQ(GetModuleHandleW(L"irun.dll"), nullptr);
 
   const NoteTime time{2026, 12, 8, 5, 42, 9, 0};
   const ByteString enex =
-      BuildEnexDocument(NoteTitle(u"Caf\u00e9 & more"), u"<p>" + html + u"</p>", time, time, u"rtf");
+      BuildEnexDocument(NoteTitle(u"Caf\u00e9 & more"), {"<p>" + body + "</p>"}, time, time, u"rtf");
   EXPECT_NE(enex.find("<title>Caf\xC3\xA9 &amp; more</title>"), ByteString::npos);
-  EXPECT_NE(enex.find(WideToUtf8(html)), ByteString::npos);
+  EXPECT_NE(enex.find(body), ByteString::npos);
 }
 
 TEST(IrunBinding, EmptyRtfStillConverts) {
-  WideString html = u"old";
-  EXPECT_TRUE(ConvertRtfToHtml("", html));
-  EXPECT_NE(html.find(u"<body>"), WideString::npos);
-  html = u"old";
-  EXPECT_TRUE(ConvertPageToNoteBody("", html));
-  EXPECT_EQ(html, u"\r\n");
+  EXPECT_EQ(NoteBody(""), "\r\n");
+  EXPECT_EQ(GetModuleHandleW(L"irun.dll"), nullptr);
 }
 
 }  // namespace

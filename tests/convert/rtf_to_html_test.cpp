@@ -29,8 +29,20 @@ int Count(const char* name) { return std::atoi(Env(name).c_str()); }
 const char* const kRecords[] = {"FAKE_IRUN_LOADS", "FAKE_IRUN_UNLOADS", "FAKE_IRUN_OPENED",
                                 "FAKE_IRUN_CONVERT", "FAKE_IRUN_GETBODY", "FAKE_IRUN_CLOSED"};
 
-// The document exactly as the library hands it over.
-const WideString kConverted = u"<html><body bgcolor=red>caf\u00e9</body></html>";
+// The document exactly as the library hands it over, its ANSI "\xE9" now UTF-8.
+const std::string kConverted = "<html><body bgcolor=red>caf\xC3\xA9</body></html>";
+
+// The page through the binding: true with the document when it was converted and read.
+bool Convert(std::string_view rtf, std::string& document, WideString* failure = nullptr) {
+  WideString reason;
+  std::optional<ConvertedPage> page = ConvertPage(rtf, reason);
+  const bool read = page && page->ReadDocument([&document](std::string_view bytes) {
+    document.append(bytes.data(), bytes.size());
+    return true;
+  }, reason);
+  if (failure) *failure = reason;
+  return read;
+}
 
 class ConvertRtfToHtmlTest : public ::testing::Test {
  protected:
@@ -56,35 +68,34 @@ class ConvertRtfToHtmlTest : public ::testing::Test {
 struct Row {
   const wchar_t* variant;
   bool result;
-  WideString html;
+  std::string document;
   int opened, getBody, closed;
   const char16_t* failure;  // what the user reads; empty on success
 };
 
 TEST_F(ConvertRtfToHtmlTest, EachRowOfTheFailureTable) {
-  const WideString old = u"old";
   const Row rows[] = {
       {L"ok", true, kConverted, 1, 1, 1, u""},
-      {L"no_open", false, old, 0, 0, 0,
+      {L"no_open", false, "", 0, 0, 0,
        u"The converter irun.dll lacks its function EXBufferOpenSession"},
       // counted as a failed conversion
-      {L"no_convert", false, old, 1, 0, 1,
+      {L"no_convert", false, "", 1, 0, 1,
        u"The converter irun.dll lacks its function EXBufferConvert"},
-      {L"convert_fails", false, old, 1, 0, 1,
+      {L"convert_fails", false, "", 1, 0, 1,
        u"The converter could not convert the page (result code 2)"},
-      {L"no_getbody", false, old, 1, 0, 1,
+      {L"no_getbody", false, "", 1, 0, 1,
        u"The converter irun.dll lacks its function EXBufferGetBody"},
       {L"no_close", true, kConverted, 1, 1, 0, u""},  // nothing to close
-      {L"empty_body", true, u"", 1, 1, 1, u""},
+      {L"empty_body", true, "", 1, 1, 1, u""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "stand-in " << std::string(row.variant, row.variant + wcslen(row.variant)));
     SetUp();
     Install(row.variant);
-    WideString html = old;
+    std::string document;
     WideString failure;
-    EXPECT_EQ(ConvertRtfToHtml("{\\rtf1 x}", html, &failure), row.result);
-    EXPECT_EQ(html, row.html);
+    EXPECT_EQ(Convert("{\\rtf1 x}", document, &failure), row.result);
+    EXPECT_EQ(document, row.document);
     EXPECT_EQ(failure, row.failure);
     EXPECT_EQ(Count("FAKE_IRUN_OPENED"), row.opened);
     EXPECT_EQ(Count("FAKE_IRUN_GETBODY"), row.getBody);
@@ -95,25 +106,24 @@ TEST_F(ConvertRtfToHtmlTest, EachRowOfTheFailureTable) {
 
 TEST_F(ConvertRtfToHtmlTest, ConvertGetsTheDocumentedArguments) {
   Install(L"ok");
-  WideString html;
-  // The RTF is counted up to its zero byte.
-  ASSERT_TRUE(ConvertRtfToHtml(ByteString("{\\rtf1 x}\0junk", 14), html));
+  // The RTF is counted up to its zero byte. A library without the calls for pieces gets
+  // the page joined and gives the document whole.
+  std::string document;
+  ASSERT_TRUE(Convert(std::string_view("{\\rtf1 x}\0junk", 14), document));
   EXPECT_EQ(Env("FAKE_IRUN_CONVERT"), "4711|{\\rtf1 x}|9|0|0|16||0|96");
+  EXPECT_EQ(document, kConverted);
   // An empty capture still goes to the converter, with length 0.
-  ASSERT_TRUE(ConvertRtfToHtml("", html));
+  ASSERT_TRUE(Convert("", document));
   EXPECT_EQ(Env("FAKE_IRUN_CONVERT"), "4711||0|0|0|16||0|96");
-  // A library without the calls for pieces gets the page joined and gives the document
-  // whole: the same arguments, the body up to the zero byte.
-  ASSERT_TRUE(ConvertPageToNoteBody(ByteString("{\\rtf1 x}\0junk", 14), html));
-  EXPECT_EQ(Env("FAKE_IRUN_CONVERT"), "4711|{\\rtf1 x}|9|0|0|16||0|96");
-  EXPECT_EQ(html, u"caf\u00e9");
-  ExpectFreed(3);
+  ExpectFreed(2);
 }
 
-TEST_F(ConvertRtfToHtmlTest, MissingLibraryLeavesTheTextAlone) {
-  WideString html = u"old";
-  EXPECT_FALSE(ConvertRtfToHtml("{\\rtf1 x}", html));
-  EXPECT_EQ(html, u"old");
+TEST_F(ConvertRtfToHtmlTest, MissingLibraryGivesNoDocument) {
+  std::string document;
+  WideString failure;
+  EXPECT_FALSE(Convert("{\\rtf1 x}", document, &failure));
+  EXPECT_EQ(document, "");
+  EXPECT_EQ(failure.rfind(u"Cannot load the converter irun.dll from the folder ", 0), 0u);
   ExpectFreed(0);
 }
 
@@ -134,8 +144,8 @@ TEST_F(ConvertRtfToHtmlTest, PlantedLibraryIsNotLoaded) {
   SetCurrentDirectoryW(planted.c_str());
   SetEnvironmentVariableW(L"PATH", (planted + L";" + oldPath).c_str());
 
-  WideString html = u"old";
-  const bool converted = ConvertRtfToHtml("{\\rtf1 x}", html);
+  std::string document;
+  const bool converted = Convert("{\\rtf1 x}", document);
 
   SetCurrentDirectoryW(oldFolder);
   SetEnvironmentVariableW(L"PATH", oldPath.c_str());
@@ -143,7 +153,7 @@ TEST_F(ConvertRtfToHtmlTest, PlantedLibraryIsNotLoaded) {
   RemoveDirectoryW(planted.c_str());
 
   EXPECT_FALSE(converted);
-  EXPECT_EQ(html, u"old");
+  EXPECT_EQ(document, "");
   ExpectFreed(0);
 }
 

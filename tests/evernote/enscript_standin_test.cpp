@@ -175,8 +175,8 @@ TEST(EnscriptStandinTest, TakesTheWritersResources) {
   picture.height = 2;
   picture.fileName = u"_img_1.png";
   // The body only: the writer puts it into the note's en-note.
-  WideString content = u"<en-media type=\"image/png\" hash=\"" +
-                       WideFromAscii(Md5Hex(picture.data)) + u"\"/>";
+  const BytePieces content = {"<en-media type=\"image/png\" hash=\"" + Md5Hex(picture.data) +
+                              "\"/>"};
   WriteFileBytes(enscript.folder() + L"w.enex",
                  BuildEnexDocument(u"t", content, NoteTime{2026}, NoteTime{2026}, u"", {picture}));
   ASSERT_EQ(RunStandin(enscript, L"importNotes /sw.enex"), 0u);

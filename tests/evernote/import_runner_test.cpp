@@ -48,7 +48,7 @@ class ImportRunnerTest : public ::testing::Test {
   }
 
   WideString content = u"<p>Hello &amp; welcome</p>";
-  ContentPieces pieces = {"<p>Hello &amp; ", "welcome</p>"};
+  BytePieces pieces = {"<p>Hello &amp; ", "welcome</p>"};
   WideString title = u"Weekly notes";
   std::vector<std::wstring> log;
 };
@@ -135,7 +135,7 @@ TEST_F(ImportRunnerTest, MissingContentIsAnError) {
 
 TEST_F(ImportRunnerTest, EmptyContentAndNoTitleStillImport) {
   ScopedEnscript enscript(L"empty");
-  ContentPieces empty;
+  BytePieces empty;
   ImportRequest request = Request();
   request.content = &empty;
   request.title = nullptr;

@@ -32,6 +32,7 @@
 #include "convert/rtf_to_html.h"
 #include "irun/irun.h"
 #include "note/note_pictures.h"
+#include "note/send_note.h"
 #include "win/guards.h"
 
 namespace {
@@ -443,22 +444,22 @@ struct Totals {
 void RunCase(Case& c, Totals& totals) {
   g_currentRtf = &c.rtf;
   const double start = Now();
-  WideString html, failure;
-  std::vector<PictureData> pictures;
+  WideString failure;
   int lines = 0;
   const LogSink report{[](const wchar_t*, void* count) {
                          ++*static_cast<decltype(lines)*>(count);
                          return 0;
                        },
                        &lines};
-  if (ConvertRtfToHtml(c.rtf, html, &failure, &pictures)) {
-    const std::vector<NoteResource> resources = AttachPictures(html, pictures, report);
+  BytePieces content;
+  std::vector<NoteResource> resources;
+  if (PageContent(SystemPiecesOf(c.rtf), report, content, resources, failure))
     totals.drawn += static_cast<uint32_t>(resources.size());
-  }
-  TakeSizes(pictures, c.picture);
-  WideString direct = u"<p><img src=\"_img_1.x\"></p>";
   std::vector<PictureData> handed = {c.picture};
-  totals.drawn += static_cast<uint32_t>(AttachPictures(direct, handed, report).size());
+  NotePictures direct(handed, report);
+  PictureLookup::Media media;
+  direct.Find(handed[0].name, media);
+  totals.drawn += static_cast<uint32_t>(direct.TakeResources().size());
   totals.leftOut += static_cast<uint32_t>(lines);
   const double seconds = Now() - start;
   if (seconds > totals.slowest) totals.slowest = seconds, totals.slowestCase = g_currentIndex;

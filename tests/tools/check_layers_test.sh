@@ -8,7 +8,7 @@ set -u
 check=$(realpath "$1") source=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for folder in text win irun resources convert evernote note dialog plugin testbed; do
+for folder in text win cleanup irun resources convert evernote note dialog plugin testbed; do
   cp -r "$source/$folder" "$work/"
 done
 fail=0

@@ -1,4 +1,4 @@
-#include "convert/well_formed.h"
+#include "tests/cleanup/reference/well_formed.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "convert/enml.h"
+#include "tests/cleanup/reference/enml.h"
 
 #include <algorithm>
 #include <cstdlib>

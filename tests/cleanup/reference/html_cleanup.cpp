@@ -1,4 +1,4 @@
-#include "convert/html_cleanup.h"
+#include "tests/cleanup/reference/html_cleanup.h"
 
 #include <algorithm>
 

@@ -1,0 +1,213 @@
+#include "cleanup/enml_rules.h"
+
+#include <algorithm>
+#include <iterator>
+#include <string>
+
+namespace {
+
+#define Y2E_ATTRS "style title lang xml:lang dir "
+#define Y2E_CELL "align char charoff valign "
+
+constexpr uint16_t kInlineEnml = kEnml | kInline;
+
+// ENML 2 (enml2.dtd) and the HTML elements with a rule of their own, sorted by name.
+// Left out although declared: accesskey and tabindex (%focus;), which the service
+// refuses, and pre's xml:space, whose only allowed value is its default. en-note is the
+// document's root and is not written inside content.
+constexpr ElementRule kElements[] = {
+    {"a", Y2E_ATTRS "charset type name href hreflang rel rev shape coords target ", kEnml},
+    {"abbr", Y2E_ATTRS, kInlineEnml},
+    {"acronym", Y2E_ATTRS, kInlineEnml},
+    {"address", Y2E_ATTRS, kEnml},
+    {"area", Y2E_ATTRS "shape coords href nohref alt target ", kEnml | kVoid},
+    {"b", Y2E_ATTRS, kInlineEnml},
+    {"base", "", kVoid},
+    {"bdo", Y2E_ATTRS, kInlineEnml},
+    {"big", Y2E_ATTRS, kInlineEnml},
+    {"blockquote", Y2E_ATTRS "cite ", kEnml},
+    {"br", "style title clear ", kEnml | kVoid},
+    {"button", "", kSeparates},
+    {"caption", Y2E_ATTRS "align ", kEnml},
+    {"center", Y2E_ATTRS, kEnml},
+    {"cite", Y2E_ATTRS, kInlineEnml},
+    {"code", Y2E_ATTRS, kInlineEnml},
+    {"col", Y2E_ATTRS Y2E_CELL "span width ", kEnml | kVoid},
+    {"colgroup", Y2E_ATTRS Y2E_CELL "span width ", kEnml},
+    {"dd", Y2E_ATTRS, kEnml},
+    {"del", Y2E_ATTRS "cite datetime ", kInlineEnml},
+    {"dfn", Y2E_ATTRS, kInlineEnml},
+    {"div", Y2E_ATTRS "align ", kEnml},
+    {"dl", Y2E_ATTRS "compact ", kEnml},
+    {"dt", Y2E_ATTRS, kEnml},
+    {"em", Y2E_ATTRS, kInlineEnml},
+    {"embed", "", kVoid},
+    {"en-crypt", "hint cipher length ", kEnml | kTextOnly},
+    {"en-media", Y2E_ATTRS "type hash height width usemap align border hspace vspace longdesc alt ",
+     kEnml | kEmptyInEnml},
+    {"en-todo", "checked ", kEnml | kEmptyInEnml},
+    {"font", Y2E_ATTRS "size color face ", kInlineEnml},
+    {"h1", Y2E_ATTRS "align ", kEnml},
+    {"h2", Y2E_ATTRS "align ", kEnml},
+    {"h3", Y2E_ATTRS "align ", kEnml},
+    {"h4", Y2E_ATTRS "align ", kEnml},
+    {"h5", Y2E_ATTRS "align ", kEnml},
+    {"h6", Y2E_ATTRS "align ", kEnml},
+    {"hr", Y2E_ATTRS "align noshade size width ", kEnml | kVoid},
+    {"i", Y2E_ATTRS, kInlineEnml},
+    {"img", Y2E_ATTRS "src alt name longdesc height width usemap ismap align border hspace vspace ",
+     kEnml | kVoid},
+    {"input", "", kVoid},
+    {"ins", Y2E_ATTRS "cite datetime ", kInlineEnml},
+    {"kbd", Y2E_ATTRS, kInlineEnml},
+    {"li", Y2E_ATTRS "type value ", kEnml},
+    {"link", "", kVoid},
+    {"map", "lang xml:lang dir title name ", kEnml},
+    {"meta", "", kVoid},
+    {"noscript", "", kDropsContent},
+    {"ol", Y2E_ATTRS "type compact start ", kEnml},
+    {"p", Y2E_ATTRS "align ", kEnml},
+    {"param", "", kVoid},
+    {"pre", Y2E_ATTRS "width ", kEnml},
+    {"q", Y2E_ATTRS "cite ", kInlineEnml},
+    {"s", Y2E_ATTRS, kInlineEnml},
+    {"samp", Y2E_ATTRS, kInlineEnml},
+    {"script", "", kDropsContent | kRawText},
+    {"small", Y2E_ATTRS, kInlineEnml},
+    {"source", "", kVoid},
+    {"span", Y2E_ATTRS, kInlineEnml},
+    {"strike", Y2E_ATTRS, kInlineEnml},
+    {"strong", Y2E_ATTRS, kInlineEnml},
+    {"style", "", kDropsContent | kRawText},
+    {"sub", Y2E_ATTRS, kInlineEnml},
+    {"sup", Y2E_ATTRS, kInlineEnml},
+    {"table", Y2E_ATTRS "summary width border cellspacing cellpadding align bgcolor ", kEnml},
+    {"tbody", Y2E_ATTRS Y2E_CELL, kEnml},
+    {"td", Y2E_ATTRS Y2E_CELL "abbr rowspan colspan nowrap bgcolor width height ", kEnml},
+    {"template", "", kDropsContent},
+    // A browser shows a text area's text as it stands, markup and all.
+    {"textarea", "", kRawText | kDecodesRawText},
+    {"tfoot", Y2E_ATTRS Y2E_CELL, kEnml},
+    {"th", Y2E_ATTRS Y2E_CELL "abbr rowspan colspan nowrap bgcolor width height ", kEnml},
+    {"thead", Y2E_ATTRS Y2E_CELL, kEnml},
+    {"title", "", kDropsContent},
+    {"tr", Y2E_ATTRS Y2E_CELL "bgcolor ", kEnml},
+    {"track", "", kVoid},
+    {"tt", Y2E_ATTRS, kInlineEnml},
+    {"u", Y2E_ATTRS, kInlineEnml},
+    {"ul", Y2E_ATTRS "type compact ", kEnml},
+    {"var", Y2E_ATTRS, kInlineEnml},
+    {"wbr", "", kVoid},
+    {"xmp", "", kRawText},
+};
+
+#undef Y2E_ATTRS
+#undef Y2E_CELL
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+// The scheme-relevant characters of an address: what a browser keeps of it before its
+// first ":", lower-cased, at most a few more than the longest unsafe scheme.
+std::string SchemeHead(std::string_view value) {
+  std::string head;
+  for (const char c : value) {
+    if (static_cast<unsigned char>(c) <= ' ') continue;  // blanks and control characters
+    head.push_back(Lower(c));
+    if (c == ':' || head.size() > 12) break;
+  }
+  return head;
+}
+
+bool HasUnsafeScheme(std::string_view text) {
+  for (std::string_view scheme : {"javascript:", "vbscript:", "data:"})
+    if (text.find(scheme) != std::string_view::npos) return true;
+  return false;
+}
+
+bool IsHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+unsigned long HexValue(char c) {
+  return static_cast<unsigned long>(c <= '9' ? c - '0' : Lower(c) - 'a' + 10);
+}
+
+// A style as CSS reads it, for the check: comments gone, escapes decoded to the ASCII
+// they stand for (anything beyond ASCII cannot spell a scheme), blanks and control
+// characters gone, lower case.
+std::string CssLetters(std::string_view value) {
+  std::string letters;
+  for (size_t i = 0; i < value.size(); ++i) {
+    char c = value[i];
+    if (c == '/' && i + 1 < value.size() && value[i + 1] == '*') {
+      const size_t end = value.find("*/", i + 2);
+      if (end == std::string_view::npos) break;
+      i = end + 1;
+      continue;
+    }
+    if (c == '\\' && i + 1 < value.size()) {
+      size_t j = i + 1;
+      unsigned long code = 0;
+      while (j < value.size() && j < i + 7 && IsHex(value[j])) {
+        code = code * 16 + HexValue(value[j]);
+        ++j;
+      }
+      if (j > i + 1) {
+        if (j < value.size() && (value[j] == ' ' || value[j] == '\t' || value[j] == '\n')) ++j;
+        i = j - 1;
+        c = code < 0x80 ? static_cast<char>(code) : '\x7F';
+      } else {
+        c = value[++i];
+      }
+    }
+    if (static_cast<unsigned char>(c) <= ' ') continue;
+    letters.push_back(Lower(c));
+  }
+  return letters;
+}
+
+}  // namespace
+
+const ElementRule* FindElementRule(std::string_view name) {
+  const auto it = std::lower_bound(std::begin(kElements), std::end(kElements), name,
+                                   [](const ElementRule& rule, std::string_view key) { return rule.name < key; });
+  return it != std::end(kElements) && it->name == name ? it : nullptr;
+}
+
+size_t ElementRuleIndex(const ElementRule& rule) {
+  return static_cast<size_t>(&rule - std::begin(kElements));
+}
+
+size_t ElementRuleCount() { return std::size(kElements); }
+
+bool IsDeclaredAttribute(const ElementRule& element, std::string_view attribute) {
+  const std::string_view list = element.attributes;
+  for (size_t at = list.find(attribute); at != std::string_view::npos;
+       at = list.find(attribute, at + 1)) {
+    const bool starts = at == 0 || list[at - 1] == ' ';
+    if (starts && at + attribute.size() < list.size() && list[at + attribute.size()] == ' ')
+      return !attribute.empty();
+  }
+  return false;
+}
+
+bool IsAddressAttribute(std::string_view attribute) {
+  return attribute == "href" || attribute == "src" || attribute == "cite" ||
+         attribute == "longdesc";
+}
+
+bool IsUnsafeAddress(std::string_view value) {
+  const std::string head = SchemeHead(value);
+  for (std::string_view scheme : {"javascript:", "vbscript:", "data:"})
+    if (head.compare(0, scheme.size(), scheme) == 0) return true;
+  return false;
+}
+
+bool IsUnsafeStyle(std::string_view value) {
+  // Nothing can be fetched or run without a parenthesis, and nothing hidden without an
+  // escape: the styles of ordinary pages pass at once.
+  if (value.find('(') == std::string_view::npos && value.find('\\') == std::string_view::npos)
+    return false;
+  const std::string letters = CssLetters(value);
+  return HasUnsafeScheme(letters) || letters.find("expression(") != std::string::npos;
+}
