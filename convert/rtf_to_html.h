@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "convert/body_segments.h"
-#include "convert/pictures.h"
+#include "picture/pictures.h"
 #include "text/wide_string.h"
 #include "win/system_pieces.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/pictures.h"
+#include "picture/pictures.h"
 #include "evernote/enex_writer.h"
 #include "text/wide_string.h"
 #include "win/log_sink.h"

@@ -28,10 +28,10 @@
 #include <vector>
 
 #include "bench/send/peak_memory.h"
-#include "convert/picture_png.h"
 #include "convert/rtf_to_html.h"
 #include "irun/irun.h"
 #include "note/note_pictures.h"
+#include "picture/picture_png.h"
 #include "win/guards.h"
 
 namespace {

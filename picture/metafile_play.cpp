@@ -1,4 +1,4 @@
-#include "convert/metafile_play.h"
+#include "picture/metafile_play.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "convert/picture_png.h"
+#include "picture/byte_fields.h"
+#include "picture/picture_limits.h"
 #include "win/guards.h"
 
 namespace {
@@ -26,14 +27,6 @@ constexpr long kMaxDeviceReach = 1 << 16;
 // The widest pen and the largest font drawn: GDI's work grows with a pen's width and
 // with the square of a font's size (a glyph of 1024 pixels is a megabyte).
 constexpr long kMaxStrokePixels = 1024;
-
-uint32_t Read32(const BYTE* at) {
-  return static_cast<uint32_t>(at[0] | at[1] << 8 | at[2] << 16) | static_cast<uint32_t>(at[3])
-                                                                       << 24;
-}
-uint16_t Read16(const BYTE* at) { return static_cast<uint16_t>(at[0] | at[1] << 8); }
-int32_t Signed32(const BYTE* at) { return static_cast<int32_t>(Read32(at)); }
-const BYTE* Bytes(const ByteString& bytes) { return reinterpret_cast<const BYTE*>(bytes.data()); }
 
 bool Refuse(WideString& failure, const char16_t* reason) {
   failure = reason;

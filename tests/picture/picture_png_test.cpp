@@ -10,7 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "convert/picture_png.h"
+#include "picture/picture_png.h"
+#include "picture/picture_size.h"
 #include "irun/irun.h"
 #include "win/guards.h"
 
