@@ -6,7 +6,9 @@
 
 #include "text/wide_string.h"
 
-inline uint16_t Read16(const unsigned char* at) { return static_cast<uint16_t>(at[0] | at[1] << 8); }
+inline uint16_t Read16(const unsigned char* at) {
+  return static_cast<uint16_t>(at[0] | at[1] << 8);
+}
 inline uint32_t Read32(const unsigned char* at) {
   return static_cast<uint32_t>(at[0] | at[1] << 8 | at[2] << 16) | static_cast<uint32_t>(at[3])
                                                                        << 24;
