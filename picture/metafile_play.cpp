@@ -31,9 +31,9 @@ constexpr long kMaxDeviceReach = 1 << 16;
 constexpr long kMaxStrokePixels = 1024;
 // The glyph pixels one text record may draw: its characters times a glyph's square.
 constexpr double kMaxTextPixels = 1 << 28;
-// How long the records of one picture may play: a send draws on the host's thread, and
-// a picture that takes longer is left out.
-constexpr ULONGLONG kPlayBudgetMilliseconds = 300;
+// How long the records of one picture may play, in the thread's own time: a send draws
+// on the host's thread, and a picture that takes longer is left out.
+constexpr double kPlayBudgetSeconds = 0.3;
 
 bool Refuse(WideString& failure, const char16_t* reason) {
   failure = reason;
@@ -87,19 +87,43 @@ bool PenWithinLimits(HDC dc) {
 }
 constexpr bool kUsesPen = true;  // a rule's record draws with the selected pen
 
-// Records are played until this time (GetTickCount64) has passed.
-class PlayDeadline {
+// The time the thread has run, in seconds (the clock's where the system does not say).
+double ThreadSeconds() {
+  FILETIME created, ended, kernel, user;
+  if (!GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user))
+    return static_cast<double>(GetTickCount64()) / 1000;
+  auto seconds = [](const FILETIME& time) {
+    return static_cast<double>(static_cast<ULONGLONG>(time.dwHighDateTime) << 32 |
+                               time.dwLowDateTime) / 1e7;
+  };
+  return seconds(kernel) + seconds(user);
+}
+
+// Records are played until the thread has spent kPlayBudgetSeconds on them: its own time,
+// so that a busy machine does not leave out pictures it would draw when idle. Reading the
+// thread's time is slow (tens of microseconds under Wine), so the clock is read at each
+// record and the thread's time only once as much has passed on the clock as is left of
+// the budget.
+class PlayBudget {
  public:
-  PlayDeadline() : end_(GetTickCount64() + kPlayBudgetMilliseconds) {}
-  bool Passed() {
-    passed_ = passed_ || GetTickCount64() >= end_;
-    return passed_;
+  PlayBudget() : start_(ThreadSeconds()) { LookAfter(kPlayBudgetSeconds); }
+  bool Spent() {
+    if (spent_ || GetTickCount64() < look_) return spent_;
+    const double left = kPlayBudgetSeconds - (ThreadSeconds() - start_);
+    spent_ = left <= 0;
+    if (!spent_) LookAfter(left);
+    return spent_;
   }
-  bool WasPassed() const { return passed_; }
+  bool WasSpent() const { return spent_; }
 
  private:
-  ULONGLONG end_;
-  bool passed_ = false;
+  void LookAfter(double seconds) {
+    look_ = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000) + 1;
+  }
+
+  double start_;
+  ULONGLONG look_ = 0;  // when the thread's time is read next
+  bool spent_ = false;
 };
 
 constexpr char16_t kOutOfTime[] = u"drawing it takes longer than 0.3 s";
@@ -441,13 +465,13 @@ class RecordCopy {
 struct EnhPlay {
   int handles = 0;
   RecordCopy copy;
-  PlayDeadline deadline;
+  PlayBudget budget;
 };
 
 int CALLBACK PlayEnhRecord(HDC dc, HANDLETABLE* table, const ENHMETARECORD* record, int objects,
                            LPARAM context) {
   auto& play = *reinterpret_cast<EnhPlay*>(context);
-  if (play.deadline.Passed()) return 0;
+  if (play.budget.Spent()) return 0;
   const auto* r = reinterpret_cast<const BYTE*>(record);
   const size_t size = record->nSize;
   if (AllowEnhRecord(dc, r, size, std::min(play.handles, objects)))
@@ -551,7 +575,7 @@ const WinRule* FindWinRule(WORD function) {
 struct WinPlay {
   std::vector<bool> used;  // the places of the object table GDI has filled
   RecordCopy copy;
-  PlayDeadline deadline;
+  PlayBudget budget;
 
   int FirstFree() const {
     for (size_t i = 0; i < used.size(); ++i)
@@ -659,7 +683,7 @@ const WORD kHollowBrush[] = {7, 0, META_CREATEBRUSHINDIRECT, BS_NULL, 0, 0, 0};
 int CALLBACK PlayWinRecord(HDC dc, HANDLETABLE* table, METARECORD* record, int objects,
                            LPARAM context) {
   auto& play = *reinterpret_cast<WinPlay*>(context);
-  if (play.deadline.Passed()) return 0;
+  if (play.budget.Spent()) return 0;
   const auto* r = reinterpret_cast<const BYTE*>(record);
   const uint64_t size = static_cast<uint64_t>(record->rdSize) * 2;
   const WORD function = record->rdFunction;
@@ -737,7 +761,7 @@ bool PlayEnhancedMetafile(HDC dc, const ByteString& bytes, int width, int height
   if (stretch > 0.99 && stretch < 1.01 &&
       static_cast<double>(width) * height >= kLeastPlayedPixels) {
     const bool played = EnumerateInto(dc, metafile.get(), play, width, height);
-    if (play.deadline.WasPassed()) return Refuse(failure, kOutOfTime);
+    if (play.budget.WasSpent()) return Refuse(failure, kOutOfTime);
     if (!played) return Refuse(failure, u"the metafile cannot be played");
     return true;
   }
@@ -756,7 +780,7 @@ bool PlayEnhancedMetafile(HDC dc, const ByteString& bytes, int width, int height
     played = played &&
              StretchBlt(dc, 0, 0, width, height, memory.get(), 0, 0, size.cx, size.cy, SRCCOPY);
   }
-  if (play.deadline.WasPassed()) return Refuse(failure, kOutOfTime);
+  if (play.budget.WasSpent()) return Refuse(failure, kOutOfTime);
   if (!played) return Refuse(failure, u"the metafile cannot be played");
   return true;
 }
@@ -784,7 +808,7 @@ bool PlayWindowsMetafile(HDC dc, const ByteString& bytes, int mappingMode, int w
   const BOOL played =
       EnumMetaFile(dc, metafile.get(), PlayWinRecord, reinterpret_cast<LPARAM>(&play));
   SetMapMode(dc, MM_TEXT);
-  if (play.deadline.WasPassed()) return Refuse(failure, kOutOfTime);
+  if (play.budget.WasSpent()) return Refuse(failure, kOutOfTime);
   if (!played) return Refuse(failure, u"the metafile cannot be played");
   return true;
 }

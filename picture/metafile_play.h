@@ -6,8 +6,8 @@
 // also checked as the device context would draw it at that moment: its shape's points,
 // and the selected font and pen in pixels, after every transform, map mode and extent
 // the records before it have set; one that would draw beyond the limits is skipped.
-// Playing stops between records once a picture has used its time budget (0.3 s), and
-// the picture is then refused. Windows only.
+// Playing stops between records once a picture has used its time budget (0.3 s of the
+// thread's time), and the picture is then refused. Windows only.
 #pragma once
 
 #include <windows.h>
