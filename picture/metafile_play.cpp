@@ -191,6 +191,7 @@ enum class Shape {
   kText,          // wide characters and their spacing, as EMREXTTEXTOUTW lays them out
   kTextA,         // the same with single bytes
   kScale,         // numerators and denominators from 8; no denominator may be 0
+  kRestore,       // a saved state (at 8) counted back from the current one: below 0
   kBlit,          // BitBlt, StretchBlt at the rectangle from 24: no bitmap, or a DIB named from 80
   kStretchDib,    // StretchDIBits: a DIB named from 48
 };
@@ -233,7 +234,7 @@ constexpr EnhRule kEnhRules[] = {
     {EMR_SCALEVIEWPORTEXTEX, 24, Shape::kScale},
     {EMR_SCALEWINDOWEXTEX, 24, Shape::kScale},
     {EMR_SAVEDC, 8, Shape::kFixed},
-    {EMR_RESTOREDC, 12, Shape::kFixed},
+    {EMR_RESTOREDC, 12, Shape::kRestore},
     {EMR_SETWORLDTRANSFORM, 32, Shape::kFixed},
     {EMR_MODIFYWORLDTRANSFORM, 36, Shape::kFixed},
     {EMR_SELECTOBJECT, 12, Shape::kSelect},
@@ -382,6 +383,8 @@ bool FitsEnhShape(HDC dc, const EnhRule* rule, const BYTE* r, uint64_t size, int
       return HoldsText(r, size, 1) && TextWithinLimits(dc, Read32(r + 44));
     case Shape::kScale:
       return Read32(r + 12) != 0 && Read32(r + 20) != 0;
+    case Shape::kRestore:  // Wine takes the magnitude of the count, which -2^31 has none of
+      return Signed32(r + 8) < 0 && Signed32(r + 8) > INT32_MIN;
     case Shape::kBlit:
       if (!BoxWithinReach(dc, Signed32(r + 24), Signed32(r + 28),
                           int64_t{Signed32(r + 24)} + Signed32(r + 32),
