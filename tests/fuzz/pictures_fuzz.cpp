@@ -385,7 +385,7 @@ Bytes WinStateRecord(Random& rng) {
 void InsertStateRecord(Bytes& b, PictureFormat format, const std::vector<size_t>& starts,
                        Random& rng) {
   const bool enhanced = format == PictureFormat::kEmf;
-  if (enhanced && starts.size() < 2) return;
+  if (starts.size() < (enhanced ? 2u : 1u)) return;
   const size_t at =
       enhanced ? starts[1 + rng() % (starts.size() - 1)] : starts[rng() % starts.size()];
   const Bytes records = enhanced ? EnhStateRecord(rng) : WinStateRecord(rng);
@@ -402,7 +402,7 @@ void InsertStateRecord(Bytes& b, PictureFormat format, const std::vector<size_t>
     Poke(b, 48, read32(b, 48) + size, 4);
     Poke(b, 52, read32(b, 52) + count, 4);
   } else {
-    Poke(b, 6, read32(b, 6) + size / 2, 4);           // mtSize, in words
+    Poke(b, 6, read32(b, 6) + size / 2, 4);                // mtSize, in words
     Poke(b, 12, std::max<uint32_t>(read32(b, 12), 7), 4);  // mtMaxRecord: 7 words at most
   }
 }
