@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/pictures.h"
+#include "picture/pictures.h"
 #include "text/byte_pieces.h"
 #include "text/wide_string.h"
 #include "win/system_pieces.h"

@@ -2,8 +2,9 @@
 
 #include <utility>
 
-#include "convert/picture_png.h"
 #include "evernote/md5.h"
+#include "picture/picture_png.h"
+#include "picture/picture_size.h"
 
 NotePictures::NotePictures(std::vector<PictureData>& pictures, const LogSink& report)
     : report_(report) {

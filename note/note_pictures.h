@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cleanup/enml_pass.h"
-#include "convert/pictures.h"
+#include "picture/pictures.h"
 #include "evernote/enex_writer.h"
 #include "text/wide_string.h"
 #include "win/log_sink.h"

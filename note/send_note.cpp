@@ -64,7 +64,8 @@ bool RichTextContent(const SendRequest& request, BytePieces& content,
   }
   WideString failure;
   // Moved in: the conversion lets each piece of the RTF go once it is read.
-  if (!PageContent(std::move(*rtf), request.log, content, resources, failure)) {
+  std::optional<ConvertedPage> page = ConvertPage(std::move(*rtf), failure);
+  if (!page || !PageContent(*page, request.log, content, resources, failure)) {
     request.log.Error(failure + u"; nothing was sent");
     return false;
   }
@@ -146,18 +147,16 @@ void SendComposedNote(const SendRequest& request) {
 
 }  // namespace
 
-bool PageContent(SystemPieces rtf, const LogSink& log, BytePieces& content,
+bool PageContent(ConvertedPage& page, const LogSink& log, BytePieces& content,
                  std::vector<NoteResource>& resources, WideString& failure) {
-  std::optional<ConvertedPage> page = ConvertPage(std::move(rtf), failure);
-  if (!page) return false;
-  NotePictures pictures(page->Pictures(), log);
+  NotePictures pictures(page.Pictures(), log);
   EnmlOptions options;
   options.wholeDocument = options.bookmarks = options.addresses = true;
   options.outerDepth = 1;
   options.pictures = &pictures;
   AppendToPieces(content, "<p>", 3);
   EnmlPass pass(options, ContentSink(content));
-  if (!page->ReadDocument([&pass](std::string_view bytes) { return pass.Feed(bytes); }, failure))
+  if (!page.ReadDocument([&pass](std::string_view bytes) { return pass.Feed(bytes); }, failure))
     return false;
   pass.Finish();
   AppendToPieces(content, "</p>", 4);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "convert/rtf_to_html.h"
 #include "evernote/enex_writer.h"
 #include "evernote/import_runner.h"
 #include "text/byte_pieces.h"
@@ -49,12 +50,12 @@ struct SendRequest {
 // caller's.
 void SendPage(const SendRequest& request);
 
-// The note's content for a page of RTF: converted, cleaned up and wrapped in a paragraph,
-// as valid ENML in UTF-8 pieces, its pictures as resources (a picture left out is named
-// in log). The converter's document goes through the clean-up as it is read, so that the
-// page is never held whole twice. False with failure set when the page could not be
-// converted.
-bool PageContent(SystemPieces rtf, const LogSink& log, BytePieces& content,
+// The note's content for a converted page: cleaned up and wrapped in a paragraph, as
+// valid ENML in UTF-8 pieces, its pictures as resources (a picture left out is named in
+// log). The converter's document goes through the clean-up as it is read, so that the
+// page is never held whole twice. False with failure set when the document could not be
+// read.
+bool PageContent(ConvertedPage& page, const LogSink& log, BytePieces& content,
                  std::vector<NoteResource>& resources, WideString& failure);
 
 // "<p><a href=…>title (stamp, imported)</a></p>"; each piece escaped for where it goes,

@@ -10,23 +10,26 @@ root=$(cd "${1:-$(dirname "$0")/..}" && pwd)
 
 # The one table of layers: the folders each folder may include besides itself. Lower
 # layers first; a folder never includes one above it.
-#   text <- cleanup,  text <- win <- convert,  evernote <- note <- dialog <- plugin <- testbed
-# irun/ (the converter) stands alone and is reached only through convert/; resources/
-# holds the resource identifiers that the Windows folders share.
+#   text <- cleanup,  text <- win <- picture <- convert,  evernote <- note <- dialog <- plugin <- testbed
+# irun/ (the converter) stands alone and is reached only through convert/ and picture/
+# (its rules for pictures' sizes and bitmap headers); cleanup/ (from HTML to the note's
+# ENML) is portable and needs text/ alone; resources/ holds the resource identifiers
+# that the Windows folders share.
 declare -A may_include=(
   [text]=""
   [win]="text"
   [cleanup]="text"
   [irun]=""
   [resources]=""
-  [convert]="text win irun"
+  [picture]="text win irun"
+  [convert]="text win irun picture"
   [evernote]="text win"
-  [note]="text win cleanup convert evernote resources"
+  [note]="text win cleanup picture convert evernote resources"
   [dialog]="text win cleanup convert evernote note resources"
   [plugin]="text win cleanup convert evernote note dialog resources"
   # The tests' own loader of irun.dll lives here, beside the stand-ins, to check the
   # converter library on its own.
-  [testbed]="text win cleanup convert irun evernote note dialog plugin resources"
+  [testbed]="text win cleanup picture convert irun evernote note dialog plugin resources"
 )
 # Single includes outside the table, each with its reason; each is to go.
 exceptions=(

@@ -1,10 +1,13 @@
 // Mutated pictures of every format through the code a send runs: the page's RTF through
-// the converter (irun.dll) and the pictures it hands over through AttachPictures, which
-// draws metafiles and bitmaps and encodes them as PNG; each mutated picture also goes to
-// AttachPictures directly, as a converter that checked less would hand it over. Seeds
+// the converter (irun.dll) and the note's pictures (NotePictures, as the clean-up meets
+// their references), which draw metafiles and bitmaps and encode them as PNG; each
+// mutated picture also goes to NotePictures directly, as a converter that checked less
+// would hand it over. Seeds
 // are the converter tests' pictures (LibreOffice's PNG, JPEG and metafile), the demo
 // page's metafile, metafiles recorded with GDI and bitmaps of every layout; mutations
-// change header fields, lengths, record types, sizes and counts, and the RTF's sizes.
+// change header fields, lengths, record types, sizes and counts, and the RTF's sizes, and
+// put in records that change how large what follows comes out (world transforms, map
+// modes, extents, origins, scaled extents, miter limits, saved and restored states).
 //
 //   pictures_fuzz [--cases N] [--seed S] [--first I] [--replay FOLDER] [--keep]
 //
@@ -18,21 +21,23 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "bench/send/peak_memory.h"
-#include "convert/picture_png.h"
 #include "convert/rtf_to_html.h"
 #include "irun/irun.h"
 #include "note/note_pictures.h"
 #include "note/send_note.h"
+#include "picture/picture_png.h"
 #include "win/guards.h"
 
 namespace {
@@ -268,12 +273,148 @@ std::vector<size_t> Records(const Bytes& b, PictureFormat format) {
   return starts;
 }
 
+// Scales a transform may hold: none, tiny, ordinary, far beyond any picture, negative
+// and not numbers at all.
+const float kScales[] = {0,    1e-6f, 0.01f, 0.5f, 1,      2,     10,  40,       100, 1000,
+                         1e5f, 1e9f,  -40,   -1,   3e38f, 1e-38f, NAN, INFINITY, -INFINITY};
+// Extents and origins as 16-bit parameters.
+const int16_t kExtents[] = {0, 1, 2, 3, 10, 100, 400, 1000, 30000, 32767, -32768, -1, -400};
+
+uint32_t FloatBits(float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof(bits));
+  return bits;
+}
+float AnyScale(Random& rng) { return kScales[rng() % (sizeof(kScales) / sizeof(kScales[0]))]; }
+int16_t AnyExtent(Random& rng) {
+  return rng() % 4 ? kExtents[rng() % (sizeof(kExtents) / sizeof(kExtents[0]))]
+                   : static_cast<int16_t>(rng());
+}
+uint32_t AnyExtent32(Random& rng) {
+  return rng() % 2 ? static_cast<uint32_t>(static_cast<int32_t>(AnyExtent(rng)))
+                   : Interesting(rng);
+}
+
+// A record that changes how large everything after it comes out: a world transform set
+// or multiplied, a map mode, an extent, an origin, a scaled extent, a miter limit, or the
+// state saved or restored.
+Bytes EnhStateRecord(Random& rng) {
+  Bytes r;
+  const unsigned kind = rng() % 9;
+  switch (kind) {
+    case 0:    // EMR_SETWORLDTRANSFORM: a scale, sometimes a shear, rarely anything
+    case 1: {  // EMR_MODIFYWORLDTRANSFORM, with a mode (1 to 3, or another)
+      const bool modify = kind == 1;
+      Put(r, modify ? EMR_MODIFYWORLDTRANSFORM : EMR_SETWORLDTRANSFORM, 4);
+      Put(r, modify ? 36 : 32, 4);
+      const float scale = AnyScale(rng);
+      const float shear = rng() % 4 ? 0 : AnyScale(rng);
+      for (float value : {scale, shear, rng() % 4 ? 0.0f : AnyScale(rng),
+                          rng() % 3 ? scale : AnyScale(rng), rng() % 2 ? 0.0f : AnyScale(rng),
+                          rng() % 2 ? 0.0f : AnyScale(rng)})
+        Put(r, FloatBits(value), 4);
+      if (modify) Put(r, rng() % 5 ? 1 + rng() % 3 : Interesting(rng), 4);
+      break;
+    }
+    case 2:  // EMR_SETMAPMODE
+      Put(r, EMR_SETMAPMODE, 4), Put(r, 12, 4), Put(r, rng() % 8 ? 1 + rng() % 8 : rng(), 4);
+      break;
+    case 3:  // EMR_SETWINDOWEXTEX, EMR_SETWINDOWORGEX, EMR_SETVIEWPORTEXTEX, EMR_SETVIEWPORTORGEX
+      Put(r, EMR_SETWINDOWEXTEX + rng() % 4, 4), Put(r, 16, 4);
+      Put(r, AnyExtent32(rng), 4), Put(r, AnyExtent32(rng), 4);
+      break;
+    case 4:  // EMR_SCALEVIEWPORTEXTEX, EMR_SCALEWINDOWEXTEX
+      Put(r, rng() % 2 ? EMR_SCALEVIEWPORTEXTEX : EMR_SCALEWINDOWEXTEX, 4), Put(r, 24, 4);
+      for (int i = 0; i < 4; ++i) Put(r, AnyExtent32(rng), 4);
+      break;
+    case 5:  // EMR_SETMITERLIMIT, as a float or a whole number
+      Put(r, EMR_SETMITERLIMIT, 4), Put(r, 12, 4);
+      Put(r, rng() % 2 ? FloatBits(AnyScale(rng)) : Interesting(rng), 4);
+      break;
+    case 6:  // EMR_SAVEDC
+      Put(r, EMR_SAVEDC, 4), Put(r, 8, 4);
+      break;
+    case 7:  // EMR_RESTOREDC
+      Put(r, EMR_RESTOREDC, 4), Put(r, 12, 4), Put(r, rng() % 2 ? -1 : Interesting(rng), 4);
+      break;
+    default:  // anisotropic, a small window and a large viewport: the one that scales most
+      Put(r, EMR_SETMAPMODE, 4), Put(r, 12, 4), Put(r, MM_ANISOTROPIC, 4);
+      Put(r, EMR_SETWINDOWEXTEX, 4), Put(r, 16, 4);
+      Put(r, 1 + rng() % 4, 4), Put(r, 1 + rng() % 4, 4);
+      Put(r, EMR_SETVIEWPORTEXTEX, 4), Put(r, 16, 4), Put(r, AnyExtent32(rng), 4);
+      Put(r, AnyExtent32(rng), 4);
+  }
+  return r;
+}
+
+Bytes WinStateRecord(Random& rng) {
+  Bytes r;
+  auto record = [&r](uint16_t function, std::initializer_list<int> parameters) {
+    Put(r, static_cast<uint32_t>(3 + parameters.size()), 4), Put(r, function, 2);
+    for (int parameter : parameters) Put(r, static_cast<uint32_t>(parameter), 2);
+  };
+  switch (rng() % 6) {
+    case 0:
+      record(META_SETMAPMODE, {rng() % 8 ? static_cast<int>(1 + rng() % 8) : AnyExtent(rng)});
+      break;
+    case 1: {  // META_SETWINDOWEXT, META_SETVIEWPORTEXT, META_SETWINDOWORG, META_SETVIEWPORTORG
+      const uint16_t functions[] = {META_SETWINDOWEXT, META_SETVIEWPORTEXT, META_SETWINDOWORG,
+                                    META_SETVIEWPORTORG};
+      record(functions[rng() % 4], {AnyExtent(rng), AnyExtent(rng)});
+      break;
+    }
+    case 2:
+      record(rng() % 2 ? META_SCALEVIEWPORTEXT : META_SCALEWINDOWEXT,
+             {AnyExtent(rng), AnyExtent(rng), AnyExtent(rng), AnyExtent(rng)});
+      break;
+    case 3:
+      record(META_SAVEDC, {});
+      break;
+    case 4:
+      record(META_RESTOREDC, {rng() % 2 ? -1 : AnyExtent(rng)});
+      break;
+    default:  // a small window and a large viewport
+      record(META_SETMAPMODE, {MM_ANISOTROPIC});
+      record(META_SETWINDOWEXT,
+             {static_cast<int>(1 + rng() % 4), static_cast<int>(1 + rng() % 4)});
+      record(META_SETVIEWPORTEXT, {AnyExtent(rng), AnyExtent(rng)});
+  }
+  return r;
+}
+
+// A state record put before a record of the metafile (never before its header), with the
+// header's size and count made to agree, so that the metafile still holds together.
+void InsertStateRecord(Bytes& b, PictureFormat format, const std::vector<size_t>& starts,
+                       Random& rng) {
+  const bool enhanced = format == PictureFormat::kEmf;
+  if (starts.size() < (enhanced ? 2u : 1u)) return;
+  const size_t at =
+      enhanced ? starts[1 + rng() % (starts.size() - 1)] : starts[rng() % starts.size()];
+  const Bytes records = enhanced ? EnhStateRecord(rng) : WinStateRecord(rng);
+  b.insert(at, records);
+  auto read32 = [](const Bytes& bytes, size_t i) {
+    uint32_t v = 0;
+    for (int k = 3; k >= 0; --k) v = v << 8 | static_cast<unsigned char>(bytes[i + k]);
+    return v;
+  };
+  const uint32_t size = static_cast<uint32_t>(records.size());
+  if (enhanced) {
+    uint32_t count = 0;
+    for (size_t i = 0; i < records.size(); i += read32(records, i + 4)) ++count;
+    Poke(b, 48, read32(b, 48) + size, 4);
+    Poke(b, 52, read32(b, 52) + count, 4);
+  } else {
+    Poke(b, 6, read32(b, 6) + size / 2, 4);                // mtSize, in words
+    Poke(b, 12, std::max<uint32_t>(read32(b, 12), 7), 4);  // mtMaxRecord: 7 words at most
+  }
+}
+
 void MutateRecord(Bytes& b, PictureFormat format, Random& rng) {
   const std::vector<size_t> starts = Records(b, format);
   if (starts.empty()) return;
   const size_t at = starts[rng() % starts.size()];
   const bool enhanced = format == PictureFormat::kEmf;
-  switch (rng() % 6) {
+  switch (rng() % 9) {
     case 0:  // another type
       if (enhanced)
         Poke(b, at, rng() % 125, 4);
@@ -300,11 +441,14 @@ void MutateRecord(Bytes& b, PictureFormat format, Random& rng) {
       if (it + 1 < starts.end()) b.erase(at, *(it + 1) - at);
       break;
     }
-    default:  // the header's counts and sizes
+    case 5:  // the header's counts and sizes
       if (enhanced)
         Poke(b, 48 + 4 * (rng() % 4), Interesting(rng), rng() % 2 ? 4 : 2);
       else
         Poke(b, 6 + 2 * (rng() % 6), Interesting(rng), 2);
+      break;
+    default:  // a transform, map mode, extent or origin put in, often several
+      for (int n = 1 + rng() % 3; n > 0; --n) InsertStateRecord(b, format, Records(b, format), rng);
   }
 }
 
@@ -440,7 +584,7 @@ struct Totals {
   uint32_t slowestCase = 0;
 };
 
-// One page through the converter and AttachPictures, then its picture directly.
+// One page through the converter and the note's pictures, then its picture directly.
 void RunCase(Case& c, Totals& totals) {
   g_currentRtf = &c.rtf;
   const double start = Now();
@@ -451,10 +595,15 @@ void RunCase(Case& c, Totals& totals) {
                          return 0;
                        },
                        &lines};
-  BytePieces content;
-  std::vector<NoteResource> resources;
-  if (PageContent(SystemPiecesOf(c.rtf), report, content, resources, failure))
-    totals.drawn += static_cast<uint32_t>(resources.size());
+  if (std::optional<ConvertedPage> page = ConvertPage(c.rtf, failure)) {
+    TakeSizes(page->Pictures(), c.picture);
+    BytePieces content;
+    std::vector<NoteResource> resources;
+    if (PageContent(*page, report, content, resources, failure))
+      totals.drawn += static_cast<uint32_t>(resources.size());
+  } else {
+    TakeSizes({}, c.picture);
+  }
   std::vector<PictureData> handed = {c.picture};
   NotePictures direct(handed, report);
   PictureLookup::Media media;
@@ -516,11 +665,11 @@ int main(int argc, char** argv) {
     Case c;
     c.rtf = ReadFile(file);
     c.picture.name = "_img_1.x";
-    std::vector<PictureData> pictures;
-    WideString html;
-    if (ConvertRtfToHtml(c.rtf, html, nullptr, &pictures) && !pictures.empty()) {
-      c.picture.format = pictures[0].format;
-      c.picture.bytes = pictures[0].bytes;
+    WideString failure;
+    std::optional<ConvertedPage> page = ConvertPage(c.rtf, failure);
+    if (page && !page->Pictures().empty()) {
+      c.picture.format = page->Pictures()[0].format;
+      c.picture.bytes = page->Pictures()[0].bytes;
     }
     RunCase(c, totals);
     ++replayed;

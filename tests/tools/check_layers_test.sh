@@ -8,7 +8,7 @@ set -u
 check=$(realpath "$1") source=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-for folder in text win cleanup irun resources convert evernote note dialog plugin testbed; do
+for folder in text win cleanup irun resources picture convert evernote note dialog plugin testbed; do
   cp -r "$source/$folder" "$work/"
 done
 fail=0
@@ -42,6 +42,8 @@ with_include note/send_note.cpp 3 ../irun/irun.h "irun is reached only through c
   "note/send_note.cpp:3: includes \"../irun/irun.h\" of irun/"
 with_include irun/rtf_reader.cpp 2 text/text_ops.h "irun stands alone" \
   "irun/rtf_reader.cpp:2: includes \"text/text_ops.h\" of text/"
+with_include picture/metafile_play.cpp 3 convert/rtf_to_html.h "pictures stay below the converter" \
+  "picture/metafile_play.cpp:3: includes \"convert/rtf_to_html.h\" of convert/"
 with_include win/settings.cpp 5 dialog/send_dialog.h "a lower layer includes a higher one" \
   "win/settings.cpp:5: includes \"dialog/send_dialog.h\" of dialog/"
 expect "the copy is whole again" 0 "every include keeps to the layers"
@@ -83,6 +85,8 @@ links "libraries that link downward" 0 "Generating done" \
   text:text_lib: win:win_lib:text_lib convert:convert_lib:"win_lib irun_lib" irun:irun_lib:
 links "text links win" 1 "layers: text_lib of text/ links win_lib of win/" \
   text:text_lib:win_lib win:win_lib:
+links "picture links convert" 1 "layers: picture_lib of picture/ links convert_lib of convert/" \
+  picture:picture_lib:convert_lib convert:convert_lib:picture_lib
 links "note links irun" 1 "layers: note_lib of note/ links irun_lib of irun/" \
   note:note_lib:"text_lib irun_lib" text:text_lib: irun:irun_lib:
 exit $fail

@@ -1,4 +1,4 @@
-#include "convert/pictures.h"
+#include "picture/pictures.h"
 
 #include <cstdint>
 

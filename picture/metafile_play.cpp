@@ -1,4 +1,4 @@
-#include "convert/metafile_play.h"
+#include "picture/metafile_play.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "convert/picture_png.h"
+#include "picture/byte_fields.h"
+#include "picture/device_sizes.h"
+#include "picture/picture_limits.h"
 #include "win/guards.h"
 
 namespace {
@@ -23,17 +25,15 @@ constexpr uint64_t kMaxCount = 1 << 20;  // points, characters: far more than an
 // extent (an ellipse of two billion pixels takes Wine's arc code past its buffers), so
 // shapes and bitmaps beyond this are left out.
 constexpr long kMaxDeviceReach = 1 << 16;
-// The widest pen and the largest font drawn: GDI's work grows with a pen's width and
-// with the square of a font's size (a glyph of 1024 pixels is a megabyte).
+// The widest pen and the largest font drawn, in pixels as drawn: GDI's work grows with a
+// pen's width and with the square of a font's size (a glyph of 1024 pixels is a
+// megabyte).
 constexpr long kMaxStrokePixels = 1024;
-
-uint32_t Read32(const BYTE* at) {
-  return static_cast<uint32_t>(at[0] | at[1] << 8 | at[2] << 16) | static_cast<uint32_t>(at[3])
-                                                                       << 24;
-}
-uint16_t Read16(const BYTE* at) { return static_cast<uint16_t>(at[0] | at[1] << 8); }
-int32_t Signed32(const BYTE* at) { return static_cast<int32_t>(Read32(at)); }
-const BYTE* Bytes(const ByteString& bytes) { return reinterpret_cast<const BYTE*>(bytes.data()); }
+// The glyph pixels one text record may draw: its characters times a glyph's square.
+constexpr double kMaxTextPixels = 1 << 28;
+// How long the records of one picture may play, in the thread's own time: a send draws
+// on the host's thread, and a picture that takes longer is left out.
+constexpr double kPlayBudgetSeconds = 0.3;
 
 bool Refuse(WideString& failure, const char16_t* reason) {
   failure = reason;
@@ -57,17 +57,76 @@ bool WithinReach(HDC dc, std::vector<POINT>& points) {
   return true;
 }
 
-// A pen's width or a font's height and width, in logical units, no more than reach
-// pixels once transformed: GDI's work grows with them (a font's with the square).
-bool SizeWithinReach(HDC dc, int64_t height, int64_t width, long reach) {
-  if (height < -(1LL << 27) || height > (1LL << 27) || width < -(1LL << 27) || width > (1LL << 27))
-    return false;
-  POINT ends[2] = {{0, 0}, {static_cast<LONG>(width), static_cast<LONG>(height)}};
-  if (!LPtoDP(dc, ends, 2)) return false;
-  const long long dx = std::llabs(static_cast<long long>(ends[1].x) - ends[0].x);
-  const long long dy = std::llabs(static_cast<long long>(ends[1].y) - ends[0].y);
-  return dx <= reach && dy <= reach;
+// A rounded corner's width and height, in logical units, within reach once transformed.
+bool CornerWithinReach(HDC dc, int32_t width, int32_t height) {
+  const double longer = std::fmax(std::fabs(static_cast<double>(width)),
+                                   std::fabs(static_cast<double>(height)));
+  return DeviceLength(dc, longer) <= kMaxDeviceReach;
 }
+
+// The selected font and pen are checked as the device context would draw them at each
+// record that draws with them: records after the one that made them (transforms, map
+// modes, extents) change how large they come out.
+
+// Whether `characters` glyphs of the selected font stay within the limits: no more than
+// kMaxStrokePixels a glyph, and no more than kMaxTextPixels for all of them (glyphs are
+// drawn one by one, however many fall on the same place).
+bool TextWithinLimits(HDC dc, uint64_t characters) {
+  const double glyph = SelectedFontPixels(dc);
+  return glyph <= kMaxStrokePixels &&
+         static_cast<double>(characters) * glyph * glyph <= kMaxTextPixels;
+}
+
+// Whether the selected pen stays within the limits: no wider than kMaxStrokePixels, and
+// its mitred corners (up to the miter limit times its width) within kMaxDeviceReach.
+bool PenWithinLimits(HDC dc) {
+  const double width = SelectedPenPixels(dc);
+  FLOAT miter = 1;
+  return GetMiterLimit(dc, &miter) && width <= kMaxStrokePixels &&
+         width * std::fmax(miter, 1.0f) <= kMaxDeviceReach;
+}
+constexpr bool kUsesPen = true;  // a rule's record draws with the selected pen
+
+// The time the thread has run, in seconds (the clock's where the system does not say).
+double ThreadSeconds() {
+  FILETIME created, ended, kernel, user;
+  if (!GetThreadTimes(GetCurrentThread(), &created, &ended, &kernel, &user))
+    return static_cast<double>(GetTickCount64()) / 1000;
+  auto seconds = [](const FILETIME& time) {
+    return static_cast<double>(static_cast<ULONGLONG>(time.dwHighDateTime) << 32 |
+                               time.dwLowDateTime) / 1e7;
+  };
+  return seconds(kernel) + seconds(user);
+}
+
+// Records are played until the thread has spent kPlayBudgetSeconds on them: its own time,
+// so that a busy machine does not leave out pictures it would draw when idle. Reading the
+// thread's time is slow (tens of microseconds under Wine), so the clock is read at each
+// record and the thread's time only once as much has passed on the clock as is left of
+// the budget.
+class PlayBudget {
+ public:
+  PlayBudget() : start_(ThreadSeconds()) { LookAfter(kPlayBudgetSeconds); }
+  bool Spent() {
+    if (spent_ || GetTickCount64() < look_) return spent_;
+    const double left = kPlayBudgetSeconds - (ThreadSeconds() - start_);
+    spent_ = left <= 0;
+    if (!spent_) LookAfter(left);
+    return spent_;
+  }
+  bool WasSpent() const { return spent_; }
+
+ private:
+  void LookAfter(double seconds) {
+    look_ = GetTickCount64() + static_cast<ULONGLONG>(seconds * 1000) + 1;
+  }
+
+  double start_;
+  ULONGLONG look_ = 0;  // when the thread's time is read next
+  bool spent_ = false;
+};
+
+constexpr char16_t kOutOfTime[] = u"drawing it takes longer than 0.3 s";
 
 // ---- bitmaps inside records ----
 
@@ -126,14 +185,13 @@ enum class Shape {
   kPolyPoints16,  // the same with points of 4 bytes
   kNewObject,     // makes object number (at 8) of the handle table
   kNewBrush,      // a new object that is a solid, hollow or hatched brush
-  kNewSizedPen,   // a new pen whose width (at 16) is within reach
-  kNewFont,       // a new font whose height and width (at 12) are within reach
   kNewPen,        // an extended pen without a pattern bitmap
   kSelect,        // selects object number (at 8) or a stock object
   kDelete,        // deletes object number (at 8)
   kText,          // wide characters and their spacing, as EMREXTTEXTOUTW lays them out
   kTextA,         // the same with single bytes
   kScale,         // numerators and denominators from 8; no denominator may be 0
+  kRestore,       // a saved state (at 8) counted back from the current one: below 0
   kBlit,          // BitBlt, StretchBlt at the rectangle from 24: no bitmap, or a DIB named from 80
   kStretchDib,    // StretchDIBits: a DIB named from 48
 };
@@ -142,19 +200,20 @@ struct EnhRule {
   DWORD type;
   DWORD minimum;  // bytes
   Shape shape;
+  bool usesPen = false;
 };
 
 // The records that draw. Anything else (escapes, comments, colour profiles, palettes,
 // regions, pattern brushes, pixel formats, OpenGL, ...) is skipped.
 constexpr EnhRule kEnhRules[] = {
     {EMR_HEADER, kEnhHeaderMinimum, Shape::kFixed},
-    {EMR_POLYBEZIER, 28, Shape::kPoints},
-    {EMR_POLYGON, 28, Shape::kPoints},
-    {EMR_POLYLINE, 28, Shape::kPoints},
-    {EMR_POLYBEZIERTO, 28, Shape::kPoints},
-    {EMR_POLYLINETO, 28, Shape::kPoints},
-    {EMR_POLYPOLYLINE, 32, Shape::kPolyPoints},
-    {EMR_POLYPOLYGON, 32, Shape::kPolyPoints},
+    {EMR_POLYBEZIER, 28, Shape::kPoints, kUsesPen},
+    {EMR_POLYGON, 28, Shape::kPoints, kUsesPen},
+    {EMR_POLYLINE, 28, Shape::kPoints, kUsesPen},
+    {EMR_POLYBEZIERTO, 28, Shape::kPoints, kUsesPen},
+    {EMR_POLYLINETO, 28, Shape::kPoints, kUsesPen},
+    {EMR_POLYPOLYLINE, 32, Shape::kPolyPoints, kUsesPen},
+    {EMR_POLYPOLYGON, 32, Shape::kPolyPoints, kUsesPen},
     {EMR_SETWINDOWEXTEX, 16, Shape::kFixed},
     {EMR_SETWINDOWORGEX, 16, Shape::kFixed},
     {EMR_SETVIEWPORTEXTEX, 16, Shape::kFixed},
@@ -175,22 +234,22 @@ constexpr EnhRule kEnhRules[] = {
     {EMR_SCALEVIEWPORTEXTEX, 24, Shape::kScale},
     {EMR_SCALEWINDOWEXTEX, 24, Shape::kScale},
     {EMR_SAVEDC, 8, Shape::kFixed},
-    {EMR_RESTOREDC, 12, Shape::kFixed},
+    {EMR_RESTOREDC, 12, Shape::kRestore},
     {EMR_SETWORLDTRANSFORM, 32, Shape::kFixed},
     {EMR_MODIFYWORLDTRANSFORM, 36, Shape::kFixed},
     {EMR_SELECTOBJECT, 12, Shape::kSelect},
-    {EMR_CREATEPEN, 28, Shape::kNewSizedPen},
+    {EMR_CREATEPEN, 28, Shape::kNewObject},
     {EMR_CREATEBRUSHINDIRECT, 24, Shape::kNewBrush},
     {EMR_DELETEOBJECT, 12, Shape::kDelete},
-    {EMR_ANGLEARC, 28, Shape::kAngleArc},
-    {EMR_ELLIPSE, 24, Shape::kBox},
-    {EMR_RECTANGLE, 24, Shape::kBox},
-    {EMR_ROUNDRECT, 32, Shape::kRoundBox},
-    {EMR_ARC, 40, Shape::kBox},
-    {EMR_CHORD, 40, Shape::kBox},
-    {EMR_PIE, 40, Shape::kBox},
-    {EMR_LINETO, 16, Shape::kPoint},
-    {EMR_ARCTO, 40, Shape::kBox},
+    {EMR_ANGLEARC, 28, Shape::kAngleArc, kUsesPen},
+    {EMR_ELLIPSE, 24, Shape::kBox, kUsesPen},
+    {EMR_RECTANGLE, 24, Shape::kBox, kUsesPen},
+    {EMR_ROUNDRECT, 32, Shape::kRoundBox, kUsesPen},
+    {EMR_ARC, 40, Shape::kBox, kUsesPen},
+    {EMR_CHORD, 40, Shape::kBox, kUsesPen},
+    {EMR_PIE, 40, Shape::kBox, kUsesPen},
+    {EMR_LINETO, 16, Shape::kPoint, kUsesPen},
+    {EMR_ARCTO, 40, Shape::kBox, kUsesPen},
     {EMR_SETARCDIRECTION, 12, Shape::kFixed},
     {EMR_SETMITERLIMIT, 12, Shape::kFixed},
     {EMR_SETPIXELV, 20, Shape::kPoint},
@@ -198,25 +257,25 @@ constexpr EnhRule kEnhRules[] = {
     {EMR_ENDPATH, 8, Shape::kFixed},
     {EMR_CLOSEFIGURE, 8, Shape::kFixed},
     {EMR_FILLPATH, 24, Shape::kFixed},
-    {EMR_STROKEANDFILLPATH, 24, Shape::kFixed},
-    {EMR_STROKEPATH, 24, Shape::kFixed},
+    {EMR_STROKEANDFILLPATH, 24, Shape::kFixed, kUsesPen},
+    {EMR_STROKEPATH, 24, Shape::kFixed, kUsesPen},
     {EMR_FLATTENPATH, 8, Shape::kFixed},
-    {EMR_WIDENPATH, 8, Shape::kFixed},
+    {EMR_WIDENPATH, 8, Shape::kFixed, kUsesPen},
     {EMR_SELECTCLIPPATH, 12, Shape::kFixed},
     {EMR_ABORTPATH, 8, Shape::kFixed},
     {EMR_BITBLT, 100, Shape::kBlit},
     {EMR_STRETCHBLT, 108, Shape::kBlit},
     {EMR_STRETCHDIBITS, 80, Shape::kStretchDib},
-    {EMR_EXTCREATEFONTINDIRECTW, 104, Shape::kNewFont},
+    {EMR_EXTCREATEFONTINDIRECTW, 104, Shape::kNewObject},
     {EMR_EXTTEXTOUTA, 76, Shape::kTextA},
     {EMR_EXTTEXTOUTW, 76, Shape::kText},
-    {EMR_POLYBEZIER16, 28, Shape::kPoints16},
-    {EMR_POLYGON16, 28, Shape::kPoints16},
-    {EMR_POLYLINE16, 28, Shape::kPoints16},
-    {EMR_POLYBEZIERTO16, 28, Shape::kPoints16},
-    {EMR_POLYLINETO16, 28, Shape::kPoints16},
-    {EMR_POLYPOLYLINE16, 32, Shape::kPolyPoints16},
-    {EMR_POLYPOLYGON16, 32, Shape::kPolyPoints16},
+    {EMR_POLYBEZIER16, 28, Shape::kPoints16, kUsesPen},
+    {EMR_POLYGON16, 28, Shape::kPoints16, kUsesPen},
+    {EMR_POLYLINE16, 28, Shape::kPoints16, kUsesPen},
+    {EMR_POLYBEZIERTO16, 28, Shape::kPoints16, kUsesPen},
+    {EMR_POLYLINETO16, 28, Shape::kPoints16, kUsesPen},
+    {EMR_POLYPOLYLINE16, 32, Shape::kPolyPoints16, kUsesPen},
+    {EMR_POLYPOLYGON16, 32, Shape::kPolyPoints16, kUsesPen},
     {EMR_EXTCREATEPEN, 52, Shape::kNewPen},
 };
 
@@ -275,10 +334,8 @@ bool HoldsText(const BYTE* r, uint64_t size, uint64_t charBytes) {
   return spacingAt == 0 || (spacingAt >= 76 && spacingAt + spacing <= size);
 }
 
-// Whether a record of an enhanced metafile with `handles` objects may reach GDI.
-bool AllowEnhRecord(HDC dc, const BYTE* r, uint64_t size, int handles) {
-  const EnhRule* rule = FindEnhRule(Read32(r));
-  if (!rule || size < rule->minimum) return false;
+// Whether a record of rule's type holds together and stays within reach.
+bool FitsEnhShape(HDC dc, const EnhRule* rule, const BYTE* r, uint64_t size, int handles) {
   switch (rule->shape) {
     case Shape::kFixed:
       return true;
@@ -291,7 +348,7 @@ bool AllowEnhRecord(HDC dc, const BYTE* r, uint64_t size, int handles) {
     case Shape::kRoundBox:
       return BoxWithinReach(dc, Signed32(r + 8), Signed32(r + 12), Signed32(r + 16),
                             Signed32(r + 20)) &&
-             SizeWithinReach(dc, Signed32(r + 28), Signed32(r + 24), kMaxDeviceReach);
+             CornerWithinReach(dc, Signed32(r + 24), Signed32(r + 28));
     case Shape::kAngleArc: {
       const int64_t x = Signed32(r + 8), y = Signed32(r + 12), radius = Read32(r + 16);
       return BoxWithinReach(dc, x - radius, y - radius, x + radius, y + radius);
@@ -306,18 +363,11 @@ bool AllowEnhRecord(HDC dc, const BYTE* r, uint64_t size, int handles) {
       return HoldsPolygons(dc, r, size, true, 4);
     case Shape::kNewObject:
       return IsTableObject(Read32(r + 8), handles);
-    case Shape::kNewSizedPen:
-      return IsTableObject(Read32(r + 8), handles) &&
-             SizeWithinReach(dc, 0, Signed32(r + 16), kMaxStrokePixels);
-    case Shape::kNewFont:
-      return IsTableObject(Read32(r + 8), handles) &&
-             SizeWithinReach(dc, Signed32(r + 12), Signed32(r + 16), kMaxStrokePixels);
     case Shape::kNewBrush:
       return IsTableObject(Read32(r + 8), handles) && IsSimpleBrush(Read32(r + 12));
     case Shape::kNewPen: {
       const uint64_t entries = Read32(r + 48);
       return IsTableObject(Read32(r + 8), handles) && Read32(r + 16) == 0 && Read32(r + 24) == 0 &&
-             SizeWithinReach(dc, 0, Signed32(r + 32), kMaxStrokePixels) &&
              IsSimpleBrush(Read32(r + 36)) && entries <= 16 && 52 + 4 * entries <= size;
     }
     case Shape::kSelect: {
@@ -328,11 +378,13 @@ bool AllowEnhRecord(HDC dc, const BYTE* r, uint64_t size, int handles) {
     case Shape::kDelete:
       return IsTableObject(Read32(r + 8), handles);
     case Shape::kText:
-      return HoldsText(r, size, 2);
+      return HoldsText(r, size, 2) && TextWithinLimits(dc, Read32(r + 44));
     case Shape::kTextA:
-      return HoldsText(r, size, 1);
+      return HoldsText(r, size, 1) && TextWithinLimits(dc, Read32(r + 44));
     case Shape::kScale:
       return Read32(r + 12) != 0 && Read32(r + 20) != 0;
+    case Shape::kRestore:  // Wine takes the magnitude of the count, which -2^31 has none of
+      return Signed32(r + 8) < 0 && Signed32(r + 8) > INT32_MIN;
     case Shape::kBlit:
       if (!BoxWithinReach(dc, Signed32(r + 24), Signed32(r + 28),
                           int64_t{Signed32(r + 24)} + Signed32(r + 32),
@@ -349,6 +401,13 @@ bool AllowEnhRecord(HDC dc, const BYTE* r, uint64_t size, int handles) {
                            Read32(r + 64));
   }
   return false;
+}
+
+// Whether a record of an enhanced metafile with `handles` objects may reach GDI.
+bool AllowEnhRecord(HDC dc, const BYTE* r, uint64_t size, int handles) {
+  const EnhRule* rule = FindEnhRule(Read32(r));
+  return rule && size >= rule->minimum && FitsEnhShape(dc, rule, r, size, handles) &&
+         (!rule->usesPen || PenWithinLimits(dc));
 }
 
 // The length of a whole enhanced metafile whose header holds together: the signature,
@@ -409,11 +468,13 @@ class RecordCopy {
 struct EnhPlay {
   int handles = 0;
   RecordCopy copy;
+  PlayBudget budget;
 };
 
 int CALLBACK PlayEnhRecord(HDC dc, HANDLETABLE* table, const ENHMETARECORD* record, int objects,
                            LPARAM context) {
   auto& play = *reinterpret_cast<EnhPlay*>(context);
+  if (play.budget.Spent()) return 0;
   const auto* r = reinterpret_cast<const BYTE*>(record);
   const size_t size = record->nSize;
   if (AllowEnhRecord(dc, r, size, std::min(play.handles, objects)))
@@ -435,8 +496,7 @@ enum class WinShape {
   kScale,       // denominators as the first and third parameters; none may be 0
   kSelect,      // an object of the table that is there
   kDelete,      // the same
-  kNewObject,   // a pen (width as the second parameter) or font (height and width as the
-                // first two) for the first free place of the table
+  kNewObject,   // a pen or font for the first free place of the table
   kNewBrush,    // a solid, hollow or hatched brush for the first free place
   kStretchDib,  // META_STRETCHDIB: usage as the third parameter, a DIB from the 12th
   kDibBlit,     // META_DIBSTRETCHBLT, META_DIBBITBLT: a DIB after `at` parameters
@@ -449,6 +509,7 @@ struct WinRule {
   WORD parameters;  // at least so many words
   WinShape shape;
   WORD at = 0;
+  bool usesPen = false;
 };
 
 constexpr WinRule kWinRules[] = {
@@ -469,26 +530,26 @@ constexpr WinRule kWinRules[] = {
     {META_SCALEWINDOWEXT, 4, WinShape::kScale},
     {META_OFFSETVIEWPORTORG, 2, WinShape::kFixed},
     {META_SCALEVIEWPORTEXT, 4, WinShape::kScale},
-    {META_LINETO, 2, WinShape::kPoint},
+    {META_LINETO, 2, WinShape::kPoint, 0, kUsesPen},
     {META_MOVETO, 2, WinShape::kPoint},
     {META_EXCLUDECLIPRECT, 4, WinShape::kFixed},
     {META_INTERSECTCLIPRECT, 4, WinShape::kFixed},
-    {META_ARC, 8, WinShape::kBox, 4},
-    {META_ELLIPSE, 4, WinShape::kBox, 0},
-    {META_PIE, 8, WinShape::kBox, 4},
-    {META_RECTANGLE, 4, WinShape::kBox, 0},
-    {META_ROUNDRECT, 6, WinShape::kBox, 2},
+    {META_ARC, 8, WinShape::kBox, 4, kUsesPen},
+    {META_ELLIPSE, 4, WinShape::kBox, 0, kUsesPen},
+    {META_PIE, 8, WinShape::kBox, 4, kUsesPen},
+    {META_RECTANGLE, 4, WinShape::kBox, 0, kUsesPen},
+    {META_ROUNDRECT, 6, WinShape::kBox, 2, kUsesPen},
     {META_PATBLT, 6, WinShape::kFixed},
     {META_SAVEDC, 0, WinShape::kFixed},
     {META_SETPIXEL, 4, WinShape::kFixed},
     {META_TEXTOUT, 1, WinShape::kText},
-    {META_POLYGON, 1, WinShape::kPoints},
-    {META_POLYLINE, 1, WinShape::kPoints},
+    {META_POLYGON, 1, WinShape::kPoints, 0, kUsesPen},
+    {META_POLYLINE, 1, WinShape::kPoints, 0, kUsesPen},
     {META_RESTOREDC, 1, WinShape::kFixed},
-    {META_CHORD, 8, WinShape::kBox, 4},
+    {META_CHORD, 8, WinShape::kBox, 4, kUsesPen},
     {META_SETTEXTALIGN, 1, WinShape::kFixed},
     {META_EXTTEXTOUT, 4, WinShape::kExtText},
-    {META_POLYPOLYGON, 1, WinShape::kPolyPoints},
+    {META_POLYPOLYGON, 1, WinShape::kPolyPoints, 0, kUsesPen},
     {META_SELECTOBJECT, 1, WinShape::kSelect},
     {META_DELETEOBJECT, 1, WinShape::kDelete},
     {META_CREATEPENINDIRECT, 5, WinShape::kNewObject},
@@ -517,6 +578,7 @@ const WinRule* FindWinRule(WORD function) {
 struct WinPlay {
   std::vector<bool> used;  // the places of the object table GDI has filled
   RecordCopy copy;
+  PlayBudget budget;
 
   int FirstFree() const {
     for (size_t i = 0; i < used.size(); ++i)
@@ -535,11 +597,10 @@ bool WinPointsWithinReach(HDC dc, const BYTE* r, uint64_t at, uint64_t count) {
   return WithinReach(dc, points);
 }
 
-// Whether a record (size in bytes, parameters p words) may reach GDI.
-bool AllowWinRecord(HDC dc, const BYTE* r, uint64_t size, const WinPlay& play) {
-  const WinRule* rule = FindWinRule(Read16(r + 4));
-  const uint64_t words = (size - kWinRecordHead) / 2;
-  if (!rule || words < rule->parameters) return false;
+// Whether a record of rule's function (size in bytes, `words` parameters) holds together
+// and stays within reach.
+bool FitsWinShape(HDC dc, const WinRule* rule, const BYTE* r, uint64_t size, uint64_t words,
+                  const WinPlay& play) {
   auto p = [r](uint64_t i) -> uint64_t { return Read16(r + kWinRecordHead + 2 * i); };
   auto signedP = [r](uint64_t i) -> int64_t {
     return static_cast<int16_t>(Read16(r + kWinRecordHead + 2 * i));
@@ -566,10 +627,11 @@ bool AllowWinRecord(HDC dc, const BYTE* r, uint64_t size, const WinPlay& play) {
              WinPointsWithinReach(dc, r, 1 + polygons, points);
     }
     case WinShape::kText:
-      return p(0) <= 0x7FFF && 1 + (p(0) + 1) / 2 + 2 <= words;
+      return p(0) <= 0x7FFF && 1 + (p(0) + 1) / 2 + 2 <= words && TextWithinLimits(dc, p(0));
     case WinShape::kExtText: {
       const uint64_t rectangle = (p(3) & (ETO_OPAQUE | ETO_CLIPPED)) ? 4 : 0;
-      return p(2) <= 0x7FFF && 4 + rectangle + (p(2) + 1) / 2 <= words;
+      return p(2) <= 0x7FFF && 4 + rectangle + (p(2) + 1) / 2 <= words &&
+             TextWithinLimits(dc, p(2));
     }
     case WinShape::kScale:
       return p(0) != 0 && p(2) != 0;
@@ -577,9 +639,7 @@ bool AllowWinRecord(HDC dc, const BYTE* r, uint64_t size, const WinPlay& play) {
     case WinShape::kDelete:
       return play.IsObject(static_cast<uint32_t>(p(0)));
     case WinShape::kNewObject:
-      return rule->function == META_CREATEPENINDIRECT
-                 ? SizeWithinReach(dc, 0, signedP(1), kMaxStrokePixels)
-                 : SizeWithinReach(dc, signedP(0), signedP(1), kMaxStrokePixels);
+      return true;
     case WinShape::kNewBrush:
       return IsSimpleBrush(static_cast<uint32_t>(p(0)));
     case WinShape::kStretchDib:
@@ -600,6 +660,14 @@ bool AllowWinRecord(HDC dc, const BYTE* r, uint64_t size, const WinPlay& play) {
   return false;
 }
 
+// Whether a record (size in bytes) may reach GDI.
+bool AllowWinRecord(HDC dc, const BYTE* r, uint64_t size, const WinPlay& play) {
+  const WinRule* rule = FindWinRule(Read16(r + 4));
+  const uint64_t words = (size - kWinRecordHead) / 2;
+  return rule && words >= rule->parameters && FitsWinShape(dc, rule, r, size, words, play) &&
+         (!rule->usesPen || PenWithinLimits(dc));
+}
+
 // Notes where GDI puts an object made or freed by a record that is played.
 void TrackObjects(WORD function, const BYTE* r, WinPlay& play) {
   const WinRule* rule = FindWinRule(function);
@@ -618,6 +686,7 @@ const WORD kHollowBrush[] = {7, 0, META_CREATEBRUSHINDIRECT, BS_NULL, 0, 0, 0};
 int CALLBACK PlayWinRecord(HDC dc, HANDLETABLE* table, METARECORD* record, int objects,
                            LPARAM context) {
   auto& play = *reinterpret_cast<WinPlay*>(context);
+  if (play.budget.Spent()) return 0;
   const auto* r = reinterpret_cast<const BYTE*>(record);
   const uint64_t size = static_cast<uint64_t>(record->rdSize) * 2;
   const WORD function = record->rdFunction;
@@ -694,8 +763,9 @@ bool PlayEnhancedMetafile(HDC dc, const ByteString& bytes, int width, int height
   const double stretch = (width / frameWidth) / (height / frameHeight);
   if (stretch > 0.99 && stretch < 1.01 &&
       static_cast<double>(width) * height >= kLeastPlayedPixels) {
-    if (!EnumerateInto(dc, metafile.get(), play, width, height))
-      return Refuse(failure, u"the metafile cannot be played");
+    const bool played = EnumerateInto(dc, metafile.get(), play, width, height);
+    if (play.budget.WasSpent()) return Refuse(failure, kOutOfTime);
+    if (!played) return Refuse(failure, u"the metafile cannot be played");
     return true;
   }
   const SIZE size = UniformSize(width, height, frameWidth, frameHeight);
@@ -713,6 +783,7 @@ bool PlayEnhancedMetafile(HDC dc, const ByteString& bytes, int width, int height
     played = played &&
              StretchBlt(dc, 0, 0, width, height, memory.get(), 0, 0, size.cx, size.cy, SRCCOPY);
   }
+  if (play.budget.WasSpent()) return Refuse(failure, kOutOfTime);
   if (!played) return Refuse(failure, u"the metafile cannot be played");
   return true;
 }
@@ -740,6 +811,7 @@ bool PlayWindowsMetafile(HDC dc, const ByteString& bytes, int mappingMode, int w
   const BOOL played =
       EnumMetaFile(dc, metafile.get(), PlayWinRecord, reinterpret_cast<LPARAM>(&play));
   SetMapMode(dc, MM_TEXT);
+  if (play.budget.WasSpent()) return Refuse(failure, kOutOfTime);
   if (!played) return Refuse(failure, u"the metafile cannot be played");
   return true;
 }

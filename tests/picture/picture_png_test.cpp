@@ -3,15 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <wincodec.h>
 
 #include <climits>
 #include <cstdint>
 #include <thread>
 #include <vector>
 
-#include "convert/picture_png.h"
 #include "irun/irun.h"
+#include "picture/picture_png.h"
+#include "picture/picture_size.h"
+#include "tests/picture/decoded_png.h"
 #include "win/guards.h"
 
 namespace {
@@ -27,43 +28,6 @@ void Put(Bytes& b, uint32_t value, int bytes) {
 }
 
 std::string Ascii(const WideString& text) { return std::string(text.begin(), text.end()); }
-
-struct Decoded {
-  UINT width = 0, height = 0;
-  std::vector<uint32_t> pixels;  // 0xAARRGGBB
-  uint32_t At(UINT x, UINT y) const { return pixels[y * width + x] & 0xFFFFFF; }
-};
-
-// The PNG decoded by WIC, converted to 32-bit BGRA.
-Decoded DecodePng(const Bytes& png) {
-  Decoded image;
-  UniqueComApartment com;
-  UniqueCom<IWICImagingFactory> factory;
-  UniqueCom<IWICStream> stream;
-  UniqueCom<IWICBitmapDecoder> decoder;
-  UniqueCom<IWICBitmapFrameDecode> frame;
-  UniqueCom<IWICBitmapSource> converted;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_IWICImagingFactory, reinterpret_cast<void**>(factory.put()))) ||
-      FAILED(factory.get()->CreateStream(stream.put())) ||
-      FAILED(
-          stream.get()->InitializeFromMemory(reinterpret_cast<BYTE*>(const_cast<char*>(png.data())),
-                                             static_cast<DWORD>(png.size()))) ||
-      FAILED(factory.get()->CreateDecoderFromStream(
-          stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.put())) ||
-      FAILED(decoder.get()->GetFrame(0, frame.put())) ||
-      FAILED(WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame.get(), converted.put())) ||
-      FAILED(converted.get()->GetSize(&image.width, &image.height)))
-    return Decoded{};
-  GUID container{};
-  if (FAILED(decoder.get()->GetContainerFormat(&container)) || container != GUID_ContainerFormatPng)
-    return Decoded{};
-  image.pixels.resize(static_cast<size_t>(image.width) * image.height);
-  if (FAILED(converted.get()->CopyPixels(nullptr, image.width * 4, image.width * image.height * 4,
-                                         reinterpret_cast<BYTE*>(image.pixels.data()))))
-    return Decoded{};
-  return image;
-}
 
 PictureData Picture(PictureFormat format, const Bytes& bytes, int pixelWidth = 0, int pixelHeight = 0) {
   PictureData picture;
