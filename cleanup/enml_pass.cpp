@@ -15,6 +15,7 @@
 #include "cleanup/enml_rules.h"
 #include "cleanup/html_tokenizer.h"
 #include "cleanup/note_text.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -134,12 +135,11 @@ class EnmlPass::Tree : public HtmlTokenHandler {
     text_.Text(text, Place());
   }
 
-  void OnStartTag(std::string_view name, const std::vector<HtmlAttribute>& attributes,
-                  bool selfClosed) override {
-    const ElementRule* rule = FindElementRule(name);
+  void OnStartTag(std::string_view name, const ElementRule* rule,
+                  const std::vector<HtmlAttribute>& attributes, bool selfClosed) override {
     const bool isVoid = rule && (rule->flags & kVoid);
     const bool opens = !isVoid && !selfClosed;
-    if (opens) CloseImpliedBy(name);
+    if (opens && rule) CloseImpliedBy(rule->item);
     if (opens && stack_.size() >= kMaxOpenElements) {
       Boundary();
       return;
@@ -151,8 +151,8 @@ class EnmlPass::Tree : public HtmlTokenHandler {
     Push(name, rule, fate, isBody);
   }
 
-  void OnEndTag(std::string_view name) override {
-    if (OpenCount(name) == 0) {
+  void OnEndTag(std::string_view name, const ElementRule* rule) override {
+    if (OpenCount(name, rule) == 0) {
       Boundary();  // nothing to close: the stray end tag goes
       return;
     }
@@ -334,22 +334,19 @@ class EnmlPass::Tree : public HtmlTokenHandler {
   // HTML's end tags that may be left out: a new item closes the one before it. Elements
   // that are unwrapped write nothing, so the item before is the nearest one that does
   // (or drops its content); a second pass then sees the same.
-  void CloseImpliedBy(std::string_view name) {
-    const auto closeIfTop = [&](std::initializer_list<std::string_view> names) {
+  void CloseImpliedBy(ItemKind item) {
+    if (item == ItemKind::kNone) return;
+    const auto closeIfTop = [&](ItemKind kind) {
       auto it = stack_.rbegin();
       while (it != stack_.rend() && (it->fate == Fate::kUnwrapped || it->fate == Fate::kSetApart))
         ++it;
-      if (it == stack_.rend() || std::find(names.begin(), names.end(), it->name) == names.end())
-        return;
+      if (it == stack_.rend() || !it->rule || it->rule->item != kind) return;
       const size_t depth = static_cast<size_t>(stack_.rend() - it) - 1;
       while (stack_.size() > depth) CloseTop();
     };
-    if (name == "li") closeIfTop({"li"});
-    if (name == "p") closeIfTop({"p"});
-    if (name == "dt" || name == "dd") closeIfTop({"dt", "dd"});
-    if (name == "option") closeIfTop({"option"});
-    if (name == "td" || name == "th" || name == "tr") closeIfTop({"td", "th"});
-    if (name == "tr") closeIfTop({"tr"});
+    // A row ends the cell before it, and then the row.
+    if (item == ItemKind::kRow) closeIfTop(ItemKind::kCell);
+    closeIfTop(item);
   }
 
   void Push(std::string_view name, const ElementRule* rule, Fate fate, bool isBody) {
@@ -359,8 +356,8 @@ class EnmlPass::Tree : public HtmlTokenHandler {
     if (fate == Fate::kDropped) ++dropping_;
   }
 
-  size_t OpenCount(std::string_view name) const {
-    if (const ElementRule* rule = FindElementRule(name)) return ruleOpen_[ElementRuleIndex(*rule)];
+  size_t OpenCount(std::string_view name, const ElementRule* rule) const {
+    if (rule) return ruleOpen_[ElementRuleIndex(*rule)];
     const auto it = otherOpen_.find(std::string(name));
     return it == otherOpen_.end() ? 0 : it->second;
   }
@@ -434,6 +431,27 @@ EnmlPass::~EnmlPass() = default;
 bool EnmlPass::Feed(std::string_view html) { return tree_->Feed(html); }
 
 bool EnmlPass::Finish() { return tree_->Finish(); }
+
+bool FeedWideHtml(EnmlPass& pass, std::u16string_view html) {
+  constexpr size_t kSlice = 16 * 1024;
+  std::string utf8;
+  for (size_t at = 0; at < html.size();) {
+    utf8.clear();
+    for (const size_t end = std::min(html.size(), at + kSlice); at < end; ++at) {
+      uint32_t point = html[at];
+      if ((point & 0xFC00) == 0xD800 && at + 1 < html.size() && (html[at + 1] & 0xFC00) == 0xDC00)
+        point = 0x10000 + ((point - 0xD800) << 10) + (html[++at] - 0xDC00);
+      if (point < 0x80) {
+        utf8.push_back(static_cast<char>(point));
+      } else {
+        char bytes[4];
+        utf8.append(bytes, EncodeUtf8(point, bytes));
+      }
+    }
+    if (!pass.Feed(utf8)) return false;
+  }
+  return true;
+}
 
 ByteString CleanUpHtml(std::string_view html, const EnmlOptions& options) {
   ByteString enml;

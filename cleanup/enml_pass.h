@@ -82,6 +82,11 @@ class EnmlPass {
   std::unique_ptr<Tree> tree_;
 };
 
+// HTML as the host hands it over, in UTF-16, fed to pass a slice at a time as UTF-8. A
+// lone surrogate goes as the three bytes that would encode it, which the pass leaves out
+// as XML forbids it. False once the pass's sink has refused bytes.
+bool FeedWideHtml(EnmlPass& pass, std::u16string_view html);
+
 // The whole of html at once.
 ByteString CleanUpHtml(std::string_view html, const EnmlOptions& options = {});
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -34,12 +35,12 @@ constexpr ElementRule kElements[] = {
     {"code", Y2E_ATTRS, kInlineEnml},
     {"col", Y2E_ATTRS Y2E_CELL "span width ", kEnml | kVoid},
     {"colgroup", Y2E_ATTRS Y2E_CELL "span width ", kEnml},
-    {"dd", Y2E_ATTRS, kEnml},
+    {"dd", Y2E_ATTRS, kEnml, ItemKind::kDefinition},
     {"del", Y2E_ATTRS "cite datetime ", kInlineEnml},
     {"dfn", Y2E_ATTRS, kInlineEnml},
     {"div", Y2E_ATTRS "align ", kEnml},
     {"dl", Y2E_ATTRS "compact ", kEnml},
-    {"dt", Y2E_ATTRS, kEnml},
+    {"dt", Y2E_ATTRS, kEnml, ItemKind::kDefinition},
     {"em", Y2E_ATTRS, kInlineEnml},
     {"embed", "", kVoid},
     {"en-crypt", "hint cipher length ", kEnml | kTextOnly},
@@ -60,13 +61,14 @@ constexpr ElementRule kElements[] = {
     {"input", "", kVoid},
     {"ins", Y2E_ATTRS "cite datetime ", kInlineEnml},
     {"kbd", Y2E_ATTRS, kInlineEnml},
-    {"li", Y2E_ATTRS "type value ", kEnml},
+    {"li", Y2E_ATTRS "type value ", kEnml, ItemKind::kListItem},
     {"link", "", kVoid},
     {"map", "lang xml:lang dir title name ", kEnml},
     {"meta", "", kVoid},
     {"noscript", "", kDropsContent},
     {"ol", Y2E_ATTRS "type compact start ", kEnml},
-    {"p", Y2E_ATTRS "align ", kEnml},
+    {"option", "", 0, ItemKind::kOption},
+    {"p", Y2E_ATTRS "align ", kEnml, ItemKind::kParagraph},
     {"param", "", kVoid},
     {"pre", Y2E_ATTRS "width ", kEnml},
     {"q", Y2E_ATTRS "cite ", kInlineEnml},
@@ -83,15 +85,15 @@ constexpr ElementRule kElements[] = {
     {"sup", Y2E_ATTRS, kInlineEnml},
     {"table", Y2E_ATTRS "summary width border cellspacing cellpadding align bgcolor ", kEnml},
     {"tbody", Y2E_ATTRS Y2E_CELL, kEnml},
-    {"td", Y2E_ATTRS Y2E_CELL "abbr rowspan colspan nowrap bgcolor width height ", kEnml},
+    {"td", Y2E_ATTRS Y2E_CELL "abbr rowspan colspan nowrap bgcolor width height ", kEnml, ItemKind::kCell},
     {"template", "", kDropsContent},
     // A browser shows a text area's text as it stands, markup and all.
     {"textarea", "", kRawText | kDecodesRawText},
     {"tfoot", Y2E_ATTRS Y2E_CELL, kEnml},
-    {"th", Y2E_ATTRS Y2E_CELL "abbr rowspan colspan nowrap bgcolor width height ", kEnml},
+    {"th", Y2E_ATTRS Y2E_CELL "abbr rowspan colspan nowrap bgcolor width height ", kEnml, ItemKind::kCell},
     {"thead", Y2E_ATTRS Y2E_CELL, kEnml},
     {"title", "", kDropsContent},
-    {"tr", Y2E_ATTRS Y2E_CELL "bgcolor ", kEnml},
+    {"tr", Y2E_ATTRS Y2E_CELL "bgcolor ", kEnml, ItemKind::kRow},
     {"track", "", kVoid},
     {"tt", Y2E_ATTRS, kInlineEnml},
     {"u", Y2E_ATTRS, kInlineEnml},
@@ -166,12 +168,74 @@ std::string CssLetters(std::string_view value) {
   return letters;
 }
 
+// Names to their places in a list, found by one hash and mostly one comparison: every
+// tag and attribute of a page is looked up.
+class NameIndex {
+ public:
+  static constexpr int kNone = -1;
+  void Add(std::string_view name, int index) {
+    size_t slot = Hash(name) & kMask;
+    while (slots_[slot].index != kNone) slot = (slot + 1) & kMask;
+    slots_[slot] = {name, index};
+  }
+  int Find(std::string_view name) const {
+    for (size_t slot = Hash(name) & kMask;; slot = (slot + 1) & kMask) {
+      if (slots_[slot].index == kNone) return kNone;
+      if (slots_[slot].name == name) return slots_[slot].index;
+    }
+  }
+
+ private:
+  static constexpr size_t kSlots = 512;  // far more than the names, so probes stay short
+  static constexpr size_t kMask = kSlots - 1;
+  static size_t Hash(std::string_view name) {
+    size_t hash = 2166136261u;
+    for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return hash ^ (hash >> 9);
+  }
+  struct Slot {
+    std::string_view name;
+    int index = kNone;
+  };
+  Slot slots_[kSlots];
+};
+
+// The tables behind the lookups, made once: elements by name, attributes by name, and
+// for each element the attributes it declares as bits.
+struct Tables {
+  NameIndex elements;
+  NameIndex attributes;
+  std::vector<uint64_t> declared;
+
+  Tables() {
+    int attributeCount = 0;
+    for (size_t i = 0; i < std::size(kElements); ++i) {
+      elements.Add(kElements[i].name, static_cast<int>(i));
+      uint64_t bits = 0;
+      const std::string_view list = kElements[i].attributes;
+      for (size_t at = 0; at < list.size();) {
+        const size_t blank = list.find(' ', at);
+        const std::string_view attribute = list.substr(at, blank - at);
+        int id = attributes.Find(attribute);
+        if (id == NameIndex::kNone) attributes.Add(attribute, id = attributeCount++);
+        bits |= uint64_t{1} << id;
+        at = blank + 1;
+      }
+      declared.push_back(bits);
+    }
+  }
+};
+
+const Tables& TheTables() {
+  static const Tables tables;
+  return tables;
+}
+
 }  // namespace
 
 const ElementRule* FindElementRule(std::string_view name) {
-  const auto it = std::lower_bound(std::begin(kElements), std::end(kElements), name,
-                                   [](const ElementRule& rule, std::string_view key) { return rule.name < key; });
-  return it != std::end(kElements) && it->name == name ? it : nullptr;
+  const int index = TheTables().elements.Find(name);
+  return index == NameIndex::kNone ? nullptr : &kElements[index];
 }
 
 size_t ElementRuleIndex(const ElementRule& rule) {
@@ -181,14 +245,9 @@ size_t ElementRuleIndex(const ElementRule& rule) {
 size_t ElementRuleCount() { return std::size(kElements); }
 
 bool IsDeclaredAttribute(const ElementRule& element, std::string_view attribute) {
-  const std::string_view list = element.attributes;
-  for (size_t at = list.find(attribute); at != std::string_view::npos;
-       at = list.find(attribute, at + 1)) {
-    const bool starts = at == 0 || list[at - 1] == ' ';
-    if (starts && at + attribute.size() < list.size() && list[at + attribute.size()] == ' ')
-      return !attribute.empty();
-  }
-  return false;
+  const Tables& tables = TheTables();
+  const int id = tables.attributes.Find(attribute);
+  return id != NameIndex::kNone && (tables.declared[ElementRuleIndex(element)] >> id & 1);
 }
 
 bool IsAddressAttribute(std::string_view attribute) {

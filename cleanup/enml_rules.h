@@ -20,10 +20,14 @@ enum ElementFlag : uint16_t {
   kTextOnly = 1 << 8,        // ENML allows text alone inside it (en-crypt)
 };
 
+// Items whose end tag HTML lets a new item of their kind imply.
+enum class ItemKind : uint8_t { kNone, kListItem, kParagraph, kDefinition, kOption, kCell, kRow };
+
 struct ElementRule {
   std::string_view name;
   const char* attributes;  // those ENML declares for it, blank-separated, each followed by a blank
   uint16_t flags;
+  ItemKind item = ItemKind::kNone;
 };
 
 // The rule of an element by its lower-case name; null for one that needs none (it is

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "cleanup/char_references.h"
-#include "cleanup/enml_rules.h"
 #include "text/xml_chars.h"
 
 namespace {
@@ -45,8 +44,10 @@ constexpr size_t kCompactBytes = 64 * 1024;
 
 uint64_t PatternPlaces::From(uint64_t start, std::string_view bytes, uint64_t base) {
   for (;;) {
-    const auto it = std::lower_bound(found_.begin(), found_.end(), start);
-    if (it != found_.end()) return *it;
+    if (!found_.empty() && found_.back() >= start) {
+      if (found_.front() >= start) return found_.front();
+      return *std::lower_bound(found_.begin(), found_.end(), start);
+    }
     const uint64_t end = base + bytes.size();
     const uint64_t from = std::max(scanned_, base);
     if (from + pattern_.size() > end) return kNone;
@@ -245,7 +246,7 @@ HtmlTokenizer::Step HtmlTokenizer::EndTag(size_t at, bool atEnd) {
   if (close == PatternPlaces::kNone) return atEnd ? Step::kText : NeedPattern(tagEnd_, nameEnd);
   scratch_.assign(buf_, nameStart, nameEnd - nameStart);
   for (char& c : scratch_) c = Lower(c);
-  handler_.OnEndTag(scratch_);
+  handler_.OnEndTag(scratch_, FindElementRule(scratch_));
   pos_ = static_cast<size_t>(close - base_) + 1;
   return Step::kDone;
 }
@@ -274,8 +275,8 @@ HtmlTokenizer::Step HtmlTokenizer::StartTag(size_t at, bool atEnd) {
                            text.substr(span.valueStart, span.valueSize)});
   }
   const std::string_view name = text.substr(0, nameSize);
-  handler_.OnStartTag(name, attributes_, selfClosed);
   const ElementRule* rule = FindElementRule(name);
+  handler_.OnStartTag(name, rule, attributes_, selfClosed);
   if (rule && (rule->flags & kRawText) && !selfClosed) {
     rawName_.assign(name);
     rawDecodes_ = (rule->flags & kDecodesRawText) != 0;

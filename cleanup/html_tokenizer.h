@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cleanup/enml_rules.h"
 #include "text/utf8.h"
 
 struct HtmlAttribute {
@@ -23,10 +24,11 @@ class HtmlTokenHandler {
   virtual ~HtmlTokenHandler() = default;
   // Characters, references decoded: valid UTF-8 holding only characters XML allows.
   virtual void OnText(std::string_view text) = 0;
-  // name in lower case; attributes in their order, with XML names or not.
-  virtual void OnStartTag(std::string_view name, const std::vector<HtmlAttribute>& attributes,
-                          bool selfClosed) = 0;
-  virtual void OnEndTag(std::string_view name) = 0;
+  // name in lower case, with its rule (null for an element without one); attributes in
+  // their order, with XML names or not.
+  virtual void OnStartTag(std::string_view name, const ElementRule* rule,
+                          const std::vector<HtmlAttribute>& attributes, bool selfClosed) = 0;
+  virtual void OnEndTag(std::string_view name, const ElementRule* rule) = 0;
   // A comment, declaration or processing instruction, or the start of a CDATA section,
   // whose text follows through OnText.
   virtual void OnMarkup() = 0;

@@ -40,6 +40,15 @@ void AppendEscaped(ByteString& out, std::string_view text, const bool (&special)
 
 bool IsBlank(char c) { return c == ' ' || c == '\r' || c == '\n'; }
 
+// The bytes a search for addresses and bookmarks stops at: ":" and "<".
+struct PatternBytes {
+  bool marked[256] = {};
+  constexpr PatternBytes() {
+    for (unsigned char c : {':', '<'}) marked[c] = true;
+  }
+};
+constexpr PatternBytes kPatternBytes;
+
 }  // namespace
 
 void AppendEscapedText(ByteString& out, std::string_view text) {
@@ -89,6 +98,12 @@ void NoteText::Consume(std::string_view text, TextPlace place, bool runEnds) {
       continue;  // the bookmark ended; text is what follows it
     }
     place_ = place;
+    if (written_ == run_.size() && !skipToBlank_ && !place.linkable &&
+        !(options_.bookmarks && !replaying_)) {
+      // Nothing to look for: the text goes as it is.
+      AppendEscapedText(out_, text);
+      break;
+    }
     run_.append(text.data(), text.size());
     text = {};
     if (!Scan(runEnds, carried)) break;
@@ -126,6 +141,8 @@ bool NoteText::Scan(bool runEnded, std::string& carried) {
     bool isAddress = false;
     bool needMore = false;
     for (; at < size; ++at) {
+      while (at < size && !kPatternBytes.marked[static_cast<unsigned char>(run_[at])]) ++at;
+      if (at == size) break;
       const char c = run_[at];
       if (c == ':' && place_.linkable) {
         size_t head = std::string::npos;

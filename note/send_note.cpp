@@ -11,7 +11,6 @@
 #include "resources/resource_ids.h"
 #include "text/code_pages.h"
 #include "text/markup_escape.h"
-#include "text/utf8.h"
 #include "win/module_state.h"
 #include "win/settings.h"
 
@@ -74,26 +73,6 @@ bool RichTextContent(const SendRequest& request, BytePieces& content,
   return true;
 }
 
-// The host's HTML code to the clean-up as UTF-8, a slice at a time. A lone surrogate is
-// passed on as the three bytes that encode it, which the clean-up leaves out as XML
-// forbids it.
-void FeedUtf16(EnmlPass& pass, WideView code) {
-  constexpr size_t kSlice = 16 * 1024;
-  std::string utf8;
-  for (size_t at = 0; at < code.size();) {
-    utf8.clear();
-    const size_t end = std::min(code.size(), at + kSlice);
-    for (; at < end; ++at) {
-      uint32_t point = code[at];
-      if ((point & 0xFC00) == 0xD800 && at + 1 < code.size() && (code[at + 1] & 0xFC00) == 0xDC00)
-        point = 0x10000 + ((point - 0xD800) << 10) + (code[++at] - 0xDC00);
-      char bytes[4];
-      utf8.append(bytes, EncodeUtf8(point, bytes));
-    }
-    pass.Feed(utf8);
-  }
-}
-
 // The note's content for the host's HTML code: the link paragraph and the code wrapped in
 // a paragraph, made valid ENML.
 BytePieces HtmlCodeContent(const SendRequest& request) {
@@ -104,7 +83,7 @@ BytePieces HtmlCodeContent(const SendRequest& request) {
   EnmlOptions options;
   options.outerDepth = 1;
   EnmlPass pass(options, ContentSink(content));
-  FeedUtf16(pass, request.htmlCode);
+  FeedWideHtml(pass, request.htmlCode);
   pass.Finish();
   AppendToPieces(content, "</p>", 4);
   TrimLastPiece(content);

@@ -44,7 +44,7 @@ bool Convert(std::string_view rtf, std::string& document, WideString* failure = 
   return read;
 }
 
-class ConvertRtfToHtmlTest : public ::testing::Test {
+class ConvertPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const char* name : kRecords) SetEnvironmentVariableA(name, nullptr);
@@ -73,7 +73,7 @@ struct Row {
   const char16_t* failure;  // what the user reads; empty on success
 };
 
-TEST_F(ConvertRtfToHtmlTest, EachRowOfTheFailureTable) {
+TEST_F(ConvertPageTest, EachRowOfTheFailureTable) {
   const Row rows[] = {
       {L"ok", true, kConverted, 1, 1, 1, u""},
       {L"no_open", false, "", 0, 0, 0,
@@ -104,7 +104,7 @@ TEST_F(ConvertRtfToHtmlTest, EachRowOfTheFailureTable) {
   }
 }
 
-TEST_F(ConvertRtfToHtmlTest, ConvertGetsTheDocumentedArguments) {
+TEST_F(ConvertPageTest, ConvertGetsTheDocumentedArguments) {
   Install(L"ok");
   // The RTF is counted up to its zero byte. A library without the calls for pieces gets
   // the page joined and gives the document whole.
@@ -118,7 +118,7 @@ TEST_F(ConvertRtfToHtmlTest, ConvertGetsTheDocumentedArguments) {
   ExpectFreed(2);
 }
 
-TEST_F(ConvertRtfToHtmlTest, MissingLibraryGivesNoDocument) {
+TEST_F(ConvertPageTest, MissingLibraryGivesNoDocument) {
   std::string document;
   WideString failure;
   EXPECT_FALSE(Convert("{\\rtf1 x}", document, &failure));
@@ -128,7 +128,7 @@ TEST_F(ConvertRtfToHtmlTest, MissingLibraryGivesNoDocument) {
 }
 
 // An irun.dll planted in the current folder or on PATH must not be loaded.
-TEST_F(ConvertRtfToHtmlTest, PlantedLibraryIsNotLoaded) {
+TEST_F(ConvertPageTest, PlantedLibraryIsNotLoaded) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring planted = std::wstring(temp) + L"y2e-planted-" +

@@ -1,6 +1,7 @@
 // libFuzzer target over the clean-up. The input's first byte chooses the options (host
 // code or a page of the converter's, pictures or none) and how the rest is cut; the
-// rest is the HTML. Every output must:
+// rest is the HTML. CLEANUP_FUZZ_KIND=host or page holds the kind, for a run that
+// fuzzes one. Every output must:
 // - validate against Evernote's ENML 2 DTD (libxml2, in-process), nested within what
 //   libxml2 reads;
 // - hold no attribute that a browser would follow to a javascript:, vbscript: or data:
@@ -42,6 +43,7 @@ class FuzzPictures : public PictureLookup {
 
 std::string g_dtdFolder;
 xmlDtdPtr g_dtd = nullptr;
+int g_kind = -1;  // 0 host code, 1 a page; -1 either, by the input's first byte
 
 void Fail(const char* what, const std::string& detail) {
   std::fprintf(stderr, "cleanup_fuzz: %s\n%s\n", what, detail.c_str());
@@ -60,6 +62,8 @@ void Setup() {
   if (g_dtd) return;
   const char* folder = std::getenv("CLEANUP_FUZZ_DTD");
   g_dtdFolder = folder ? folder : "../shared/enex-dtd";
+  if (const char* kind = std::getenv("CLEANUP_FUZZ_KIND"))
+    g_kind = std::strcmp(kind, "page") == 0 ? 1 : std::strcmp(kind, "host") == 0 ? 0 : -1;
   xmlSetExternalEntityLoader(LocalEntities);
   g_dtd = xmlParseDTD(nullptr, reinterpret_cast<const xmlChar*>((g_dtdFolder + "/enml2.dtd").c_str()));
   if (!g_dtd) Fail("cannot read enml2.dtd in", g_dtdFolder);
@@ -182,7 +186,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   EnmlOptions options;
   options.outerDepth = 1;
   options.newAnchorName = [&names] { return "n" + std::to_string(names++); };
-  if (choice & 1) options.wholeDocument = options.bookmarks = options.addresses = true;
+  if (g_kind == 1 || (g_kind < 0 && (choice & 1)))
+    options.wholeDocument = options.bookmarks = options.addresses = true;
   if (choice & 2) options.pictures = &pictures;
   const std::string whole = Clean(html, options, html.size() + 1);
   CheckValid(whole);
