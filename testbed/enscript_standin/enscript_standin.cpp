@@ -8,7 +8,7 @@
 // knows, such as "&bull;", fails as it would in a reader without the ENML DTD). A
 // malformed file, a document that is not an en-export, a note without title, content,
 // created and updated, or a note whose content is not well-formed is refused with a
-// message and a non-zero exit code. So is a note with a resource whose data is missing or
+// message and a non-zero exit code (for content, the reason and its line and column). So is a note with a resource whose data is missing or
 // not valid base64 or that lacks its mime type, and a note whose content has an en-media
 // element whose hash is not the MD5 (lower-case hex) of one of its resources' data.
 // Each note's content is also checked against the ENML 2 DTD, as Evernote's service
@@ -39,6 +39,7 @@
 #include "evernote/md5.h"
 #include "testbed/enml_dtd.h"
 #include "testbed/notebook_store.h"
+#include "testbed/xml_faults.h"
 #include "testbed/support/files.h"
 #include "text/code_pages.h"
 
@@ -464,8 +465,11 @@ int ImportNotes(IXMLDOMDocument* document, const std::wstring& notebook, const E
     std::wstring problem;
     ComPtr<IXMLDOMDocument2> contentDocument;
     if (!ParseXml(EnNoteElement(*content), contentDocument, problem)) {
+      // MSXML under Wine names no reason and no place: find them ourselves.
+      if (auto fault = FirstXmlFault(WideToUtf8(Wide(EnNoteElement(*content)))))
+        problem = FromUtf8(*fault);
       Say(L"Import failed: the content of note " + std::to_wstring(i + 1) +
-          L" is not well-formed XML: " + problem);
+          L" is not well-formed XML: " + problem + L".");
       return kMalformedContent;
     }
     if (enml.dtd) {

@@ -1,11 +1,13 @@
 // The ENML 2 DTD reader and checker against the DTD Evernote publishes: what the service
-// accepts passes, and each kind of fault is named.
+// accepts passes, and each kind of fault is named; so is each reason a content is not
+// well-formed XML, with its line and column.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
 #include "testbed/enml_dtd.h"
+#include "testbed/xml_faults.h"
 
 namespace {
 
@@ -148,6 +150,34 @@ TEST(EnmlDtdReaderTest, DeepNestingIsCheckedWithoutRecursion) {
   tree.Add(parent, "i");
   EXPECT_EQ(FirstEnmlError(dtd, tree).value_or(""),
             "Element i is not declared at .../b/b/b/b/b/b/b/b/b/b/b/i");
+}
+
+TEST(FirstXmlFault, NamesTheReasonAndWhere) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"<en-note>a<br/>b &amp; &#233; <![CDATA[<x>]]><!-- c --></en-note>", nullptr},
+      {"<?xml version=\"1.0\"?>\n<en-note\n a='1' b=\"2\"/>\n", nullptr},
+      {"<en-note>a<br>b</en-note>", "end tag </en-note> does not match <br> at line 1, column 16"},
+      {"<en-note>\n  x</b></en-note>", "end tag </b> does not match <en-note> at line 2, column 4"},
+      {"<en-note>a &bull; b</en-note>", "entity \"&bull;\" is not defined at line 1, column 12"},
+      {"<en-note>a & b</en-note>", "\"&\" does not begin a reference at line 1, column 12"},
+      {"<en-note>&#1;</en-note>", "\"&#1;\" names a character XML does not allow at line 1, column 10"},
+      {"<en-note>&#X41;</en-note>", "\"&#X41;\" is no character reference at line 1, column 10"},
+      {"<en-note>a]]>b</en-note>", "\"]]>\" in text at line 1, column 11"},
+      {"<en-note>\x01</en-note>", "a character XML does not allow (U+0001) at line 1, column 10"},
+      {"<en-note>\xC3\xA9<p a=b/></en-note>",
+       "the value of attribute a is not in quotes at line 1, column 14"},
+      {"<en-note><p a=\"1\" a=\"2\"/></en-note>", "attribute a is repeated at line 1, column 19"},
+      {"<en-note><p a=\"<\"/></en-note>", "\"<\" in the value of attribute a at line 1, column 16"},
+      {"<en-note><p a=\"&x;\"/></en-note>", "entity \"&x;\" is not defined at line 1, column 16"},
+      {"<en-note>< p</en-note>", "\"<\" does not begin a tag at line 1, column 10"},
+      {"<en-note><!-- a -- b --></en-note>", "\"--\" inside a comment at line 1, column 17"},
+      {"<en-note><p>", "element <p> is not closed at line 1, column 10"},
+      {"<en-note/><en-note/>", "a second root element at line 1, column 11"},
+      {"x<en-note/>", "text outside the root element at line 1, column 1"},
+      {"", "there is no element at line 1, column 1"},
+  };
+  for (const auto& [xml, fault] : cases)
+    EXPECT_EQ(FirstXmlFault(xml).value_or("(none)"), fault ? fault : "(none)") << xml;
 }
 
 }  // namespace

@@ -64,13 +64,7 @@ TEST(EnscriptStandinTest, RefusesWhatEvernoteWouldRefuse) {
       {"<en-export><note><title>A & B</title></note></en-export>", 4},  // bare ampersand
       {"<notes><note/></notes>", 5},                                  // not an export
       {"<en-export><note><title>t</title><content/><created>1</created></note></en-export>", 6},
-      // Content that is not well-formed, each as a reader without the ENML DTD sees it.
-      {"<en-export><note><title>t</title><content><![CDATA[<en-note>a &bull; b</en-note>]]>"
-       "</content><created>1</created><updated>1</updated></note></en-export>", 8},
-      {"<en-export><note><title>t</title><content><![CDATA[<en-note>a<br>b</en-note>]]>"
-       "</content><created>1</created><updated>1</updated></note></en-export>", 8},
-      {"<en-export><note><title>t</title><content><![CDATA[<en-note><a href=x>l</a></en-note>]]>"
-       "</content><created>1</created><updated>1</updated></note></en-export>", 8},
+
       // Resources whose data is not base64, or that lack data or mime type.
       {NoteWith("", "<resource><data>eA=</data><mime>image/gif</mime></resource>"), 9},
       {NoteWith("", "<resource><data>eA=a</data><mime>image/gif</mime></resource>"), 9},
@@ -89,6 +83,24 @@ TEST(EnscriptStandinTest, RefusesWhatEvernoteWouldRefuse) {
   }
   EXPECT_NE(RunStandin(enscript, L"importNotes /smissing.enex"), 0u);
   EXPECT_NE(RunStandin(enscript, L"exportNotes /sbad.enex"), 0u);
+  // Content that is not well-formed, each as a reader without the ENML DTD sees it: the
+  // reason and where.
+  const std::pair<const char*, const char*> malformed[] = {
+      {"<en-note>a &bull; b</en-note>", "entity \"&bull;\" is not defined at line 1, column 12"},
+      {"<en-note>a<br>b</en-note>", "end tag </en-note> does not match <br> at line 1, column 16"},
+      {"<en-note><a href=x>l</a></en-note>",
+       "the value of attribute href is not in quotes at line 1, column 13"},
+  };
+  for (const auto& [content, reason] : malformed) {
+    WriteFileBytes(enscript.folder() + L"bad.enex",
+                   "<en-export><note><title>t</title><content><![CDATA[" + std::string(content) +
+                       "]]></content><created>1</created><updated>1</updated></note></en-export>");
+    std::string output;
+    EXPECT_EQ(enscript.Run(L"importNotes /sbad.enex", &output), 8u) << content;
+    while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
+    EXPECT_EQ(output, "Import failed: the content of note 1 is not well-formed XML: " +
+                          std::string(reason) + ".");
+  }
   EXPECT_TRUE(enscript.Notes().empty());
 }
 
