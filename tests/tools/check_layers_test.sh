@@ -44,6 +44,8 @@ with_include irun/rtf_reader.cpp 2 text/text_ops.h "irun stands alone" \
   "irun/rtf_reader.cpp:2: includes \"text/text_ops.h\" of text/"
 with_include picture/metafile_play.cpp 3 convert/rtf_to_html.h "pictures stay below the converter" \
   "picture/metafile_play.cpp:3: includes \"convert/rtf_to_html.h\" of convert/"
+with_include cleanup/enml_pass.cpp 3 win/guards.h "the clean-up stays portable" \
+  "cleanup/enml_pass.cpp:3: includes \"win/guards.h\" of win/"
 with_include win/settings.cpp 5 dialog/send_dialog.h "a lower layer includes a higher one" \
   "win/settings.cpp:5: includes \"dialog/send_dialog.h\" of dialog/"
 expect "the copy is whole again" 0 "every include keeps to the layers"
