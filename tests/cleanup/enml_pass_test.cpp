@@ -256,6 +256,24 @@ TEST(EnmlPass, HandsOnTheNoteWhileTheInputComes) {
   EXPECT_EQ(total, html.size() - 26 + 150000);  // no html and body; every <br> now <br/>
 }
 
+// The host's code comes in UTF-16: a pair split over two slices stays one character, a
+// lone surrogate is left out (and cannot hide a scheme).
+TEST(EnmlPass, HostCodeInUtf16) {
+  std::u16string code(16 * 1024 - 1, u'x');
+  code += u"\U0001F600<a href=\"java";
+  code += char16_t(0xD800);
+  code += u"script:x\">l</a>";
+  code += char16_t(0xDC00);
+  std::string enml;
+  EnmlPass pass(EnmlOptions(), [&enml](std::string_view bytes) {
+    enml.append(bytes.data(), bytes.size());
+    return true;
+  });
+  EXPECT_TRUE(FeedWideHtml(pass, code));
+  pass.Finish();
+  EXPECT_EQ(enml, std::string(16 * 1024 - 1, 'x') + "\xF0\x9F\x98\x80<a>l</a>");
+}
+
 TEST(EnmlPass, RefusingSinkEndsTheWork) {
   EnmlPass pass(EnmlOptions(), [](std::string_view) { return false; });
   EXPECT_FALSE(pass.Feed(std::string(200000, 'x')));
