@@ -15,6 +15,7 @@ namespace irun {
 
 constexpr int kMaxTableDepth = 8;  // \itap beyond this is taken as this
 constexpr int kMaxListLevel = 8;   // \ilvl 0..8 as Word writes them
+constexpr int kHeadingLevels = 6;  // <h1> to <h6>
 
 enum class Align : uint8_t { kLeft, kCenter, kRight, kJustify };
 enum class ListKind : uint8_t { kNone, kBullet, kOrdered };

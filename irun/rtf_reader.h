@@ -11,6 +11,7 @@
 #include "code_page.h"
 #include "html_writer.h"
 #include "picture_data.h"
+#include "rtf_input.h"
 #include "rtf_document.h"
 #include "rtf_keywords.h"
 
@@ -31,6 +32,20 @@ class RtfReader {
   void Read();
 
  private:
+  static constexpr int kMaxGroupDepth = 1000;  // deeper groups are read but their content dropped
+  static constexpr size_t kMaxFieldInstruction = 2048;
+  static constexpr size_t kMaxFontName = 256;
+  static constexpr size_t kMaxStyleName = 64;  // enough for "heading N" and the first aliases
+  static constexpr int kMaxTwips = 31680;      // 22 inches: larger indents are nonsense
+
+  static int ClampTwips(int value) {
+    return value < -kMaxTwips ? -kMaxTwips : value > kMaxTwips ? kMaxTwips : value;
+  }
+  // Braces, backslashes and line ends interrupt text.
+  static bool IsSpecial(unsigned char c) {
+    return c == '{' || c == '}' || c == '\\' || c == '\r' || c == '\n' || c == 0;
+  }
+
   enum class Dest : uint8_t {
     kText,            // visible text
     kSkip,            // read and dropped
@@ -61,19 +76,6 @@ class RtfReader {
     CharFormat chr;
     ParaFormat para;
   };
-
-  // The input window (or a large piece itself). Every loop over bytes asks More()
-  // rather than stopping at end_, so that each token is read the same wherever the
-  // window ends; no pointer into it may be kept across More() or Ensure(), which
-  // move it.
-  bool More() { return p_ < end_ || Refill(1); }
-  bool Ensure(size_t bytes) {
-    return static_cast<size_t>(end_ - p_) >= bytes || Refill(bytes);
-  }
-  bool Refill(size_t bytes);
-  void NextPiece();
-  uint64_t InputRead() const { return windowStart_ + static_cast<uint64_t>(p_ - base_); }
-  bool StartsWithRtf();
 
   void ReadRtf();
   void ReadPlainText();
@@ -122,16 +124,7 @@ class RtfReader {
   ListKind MarkerKind() const;
   void ApplyListDefinition();
 
-  InputReader read_;
-  void* context_;
-  const char* piece_ = nullptr;  // the rest of the current piece, not yet in the window
-  size_t pieceLeft_ = 0;
-  bool inputEnded_ = false;
-  std::vector<char> window_;  // a copy of the input from p_ on, or empty
-  const char* base_ = nullptr;  // the window's start, or of a piece read where it lies
-  uint64_t windowStart_ = 0;    // the input offset of base_
-  const char* p_ = nullptr;
-  const char* end_ = nullptr;
+  RtfInput in_;
   DocumentTables& document_;
   HtmlWriter& writer_;
   bool stopped_ = false;
