@@ -382,15 +382,21 @@ void HtmlWriter::EndRow(int depth) {
 RunFormat HtmlWriter::EffectiveFormat(const CharFormat& chr) const {
   RunFormat run;
   run[RunLevel::kLink] = chr.link > 0 ? static_cast<uint64_t>(chr.link) : 0;
+  // Text in the page's default font is written in it too: the note's own font is
+  // another (a listing whose default font is Courier New must stay monospace).
   uint64_t font = 0;
-  if (!(options_.flags & kOmitFontFaces) && chr.font != document_.defaultFont && chr.font >= 0) {
-    const FontInfo* info = document_.FindFont(chr.font);
-    if (info && !info->css.empty()) font = static_cast<uint64_t>(chr.font) + 1;
+  const int number = chr.font >= 0 ? chr.font : document_.defaultFont;
+  if (!(options_.flags & kOmitFontFaces) && number >= 0) {
+    const FontInfo* info = document_.FindFont(number);
+    if (info && !info->css.empty()) font = static_cast<uint64_t>(number) + 1;
   }
+  // A heading shows at its element's size unless told otherwise, so it keeps its own
+  // size even where that is the base size.
   const long long pixels =
       (static_cast<long long>(chr.halfPoints) * options_.dotsPerInch + 72) / 144;
-  const uint32_t halfPoints =
-      pixels != options_.baseFontPixels ? static_cast<uint32_t>(chr.halfPoints) : 0;
+  const uint32_t halfPoints = pixels != options_.baseFontPixels || heading_ > 0
+                                  ? static_cast<uint32_t>(chr.halfPoints)
+                                  : 0;
   run[RunLevel::kFont] = font << 32 | halfPoints;
   // Colours are 24-bit or -1: one more than each fits in 32 bits, and 0 is "none".
   run[RunLevel::kColor] = static_cast<uint64_t>(document_.ColorAt(chr.color) + 1) << 32 |

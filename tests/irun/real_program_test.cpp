@@ -44,12 +44,12 @@ TEST(IrunRealPrograms, HeadingsBecomeHeadingElementsWithTheirFormatting) {
   } cases[] = {
       {"pandoc/headings.rtf",
        {"h1", "div", "h2", "h3", "h4", "h5", "h6", "div"},
-       "<h2 style=\"margin-bottom:12px\"><span style=\"font-size:16pt\"><b>Second level with "
-       "bold and <i>italic</i></b></span></h2>"},
+       "<h2 style=\"margin-bottom:12px\"><span style=\"font-family:Helvetica,sans-serif;"
+       "font-size:16pt\"><b>Second level with bold and <i>italic</i></b></span></h2>"},
       {"office/headings.rtf",
        {"h1", "div", "h2", "h3", "div"},
-       "<h2 style=\"margin-top:13px;margin-bottom:8px\"><span style=\"font-size:18pt\"><b>Second "
-       "level with <i>italic</i></b></span></h2>"},
+       "<h2 style=\"margin-top:13px;margin-bottom:8px\"><span style=\"font-family:'DejaVu "
+       "Serif',serif;font-size:18pt\"><b>Second level with <i>italic</i></b></span></h2>"},
   };
   for (const Case& c : cases) {
     const std::string body = BodyOf(ConvertForTest(ReadFileBytes(TestDataPath(c.file))));
@@ -62,7 +62,11 @@ TEST(IrunPandoc, FormattingBecomesMarkup) {
   const std::string body = BodyOf(ConvertForTest(ReadFileBytes(TestDataPath("pandoc/formatting.rtf"))));
   for (const char* piece :
        {"<b>bold</b>", "<i>italic</i>", "<b><i>both</i></b>", "<s>struck</s>",
-        "<a href=\"https://example.org/a?b=1&amp;c=2\"><u>link to the site</u></a>",
+        "<a href=\"https://example.org/a?b=1&amp;c=2\"><span style=\"font-family:Helvetica,"
+        "sans-serif\"><u>link to the site</u></span></a>",
+        // The document's default font, and the code's own
+        "<span style=\"font-family:Helvetica,sans-serif\">A paragraph with",
+        "<span style=\"font-family:Courier,monospace\">code</span>",
         "a &lt; b &gt; c &amp; &quot;quotes&quot;", "x<sup>2</sup>", "H<sub>2</sub>O"}) {
     EXPECT_NE(body.find(piece), std::string::npos) << piece << "\nin\n" << body;
   }
