@@ -192,6 +192,12 @@ HtmlWriter::StyleText HtmlWriter::ParagraphStyle(const ParaFormat& para, bool fo
   add("margin-right:", Pixels(para.rightIndent));
   add("margin-top:", Pixels(para.spaceBefore));
   add("margin-bottom:", Pixels(para.spaceAfter));
+  const int shading = document_.ColorAt(para.shading);
+  if (shading >= 0) {
+    style.Add("background-color:");
+    style.AddHexColor(shading);
+    style.Add(";");
+  }
   style.DropLast();  // the last ";"
   return style;
 }
@@ -203,12 +209,43 @@ void HtmlWriter::WriteStyleAttribute(std::string_view style) {
   out_.Raw("\"");
 }
 
+void HtmlWriter::WriteParagraphStyle(std::string_view style) {
+  paraStyleAt_ = out_.Offset();
+  out_.Keep(paraStyleAt_);
+  WriteStyleAttribute(style);
+  paraStyleSize_ = static_cast<size_t>(out_.Offset() - paraStyleAt_);
+}
+
+// The paragraph's look changed after its start tag was written: the tag's style is
+// written anew while the output still holds it (a paragraph of up to 16 KB). A line
+// in a cell, written without a box, gets one.
+void HtmlWriter::Restyle(const ParaFormat& para) {
+  paraLook_ = para;
+  const StyleText style = ParagraphStyle(para, paraKind_ == ParaKind::kItem);
+  if (paraKind_ != ParaKind::kBare) {
+    std::string attribute;
+    if (!style.View().empty()) {
+      attribute = " style=\"";
+      attribute += style.View();
+      attribute += '"';
+    }
+    if (out_.Rewrite(paraStyleAt_, paraStyleSize_, attribute)) paraStyleSize_ = attribute.size();
+    return;
+  }
+  if (style.View().empty()) return;
+  std::string tag = "<div style=\"";
+  tag += style.View();
+  tag += "\">";
+  if (out_.Rewrite(paraStyleAt_, 0, tag)) paraKind_ = ParaKind::kDiv;
+}
+
 void HtmlWriter::OpenParagraph(const ParaFormat& para) {
   const int depth = std::clamp(para.tableDepth, 0, kMaxTableDepth);
   CloseTablesDeeperThan(depth);
   if (depth > 0) EnsureCell(depth);
   Container& container = containers_.back();
-  heading_ = std::clamp(para.heading, 0, 6);
+  heading_ = std::clamp(para.heading, 0, kHeadingLevels);
+  paraLook_ = para;
   if (para.list != ListKind::kNone) {
     StartListItem(container, para);
     if (heading_ > 0) OpenBlock({});
@@ -219,9 +256,15 @@ void HtmlWriter::OpenParagraph(const ParaFormat& para) {
     if (depth > 0 && style.View().empty() && heading_ == 0) {
       // Paragraphs in a cell are lines, not boxes.
       if (container.hasContent && container.lastBare) out_.Raw("<br>");
+      paraStyleAt_ = out_.Offset();
+      paraStyleSize_ = 0;
+      out_.Keep(paraStyleAt_);
       paraKind_ = ParaKind::kBare;
     } else {
-      OpenBlock(style.View());
+      out_.Raw("<");
+      out_.Raw(kBlockTags[heading_]);
+      WriteParagraphStyle(style.View());
+      out_.Raw(">");
       paraKind_ = ParaKind::kDiv;
     }
   }
@@ -245,6 +288,7 @@ void HtmlWriter::CloseBlock() {
 }
 
 void HtmlWriter::CloseParagraph() {
+  out_.LetGo();
   CloseRuns();
   Container& container = containers_.back();
   switch (paraKind_) {
@@ -286,7 +330,7 @@ void HtmlWriter::StartListItem(Container& container, const ParaFormat& para) {
   ListLevel& current = container.lists.back();
   if (current.itemOpen) out_.Raw("</li>\r\n");
   out_.Raw("<li");
-  WriteStyleAttribute(ParagraphStyle(para, true).View());
+  WriteParagraphStyle(ParagraphStyle(para, true).View());
   out_.Raw(">");
   current.itemOpen = true;
 }
@@ -358,9 +402,12 @@ void HtmlWriter::CloseTablesDeeperThan(int depth) {
   }
 }
 
-void HtmlWriter::EndCell(int depth) {
+void HtmlWriter::EndCell(int depth, const ParaFormat& para) {
   depth = std::min(depth, kMaxTableDepth);
-  if (paraOpen_) CloseParagraph();
+  if (paraOpen_) {
+    if (!SameLook(para, paraLook_)) Restyle(para);
+    CloseParagraph();
+  }
   CloseTablesDeeperThan(depth);
   EnsureCell(depth);
   CloseCell(tables_[static_cast<size_t>(depth - 1)]);

@@ -74,13 +74,19 @@ class HtmlWriter {
   int PictureCount() const { return pictureCount_; }
 
   bool ParagraphOpen() const { return paraOpen_; }
-  // Ends the paragraph; one that has not begun is written empty.
+  // Ends the paragraph; one that has not begun is written empty. Its look (alignment,
+  // indents, spacing, shading) is `para`'s: the last before the paragraph's end wins.
   void EndParagraph(const ParaFormat& para) {
-    if (!paraOpen_) OpenParagraph(para);
+    if (!paraOpen_) {
+      OpenParagraph(para);
+    } else if (!SameLook(para, paraLook_)) {
+      Restyle(para);
+    }
     CloseParagraph();
   }
-  // Ends the cell of the table `depth` levels deep (1 the outermost), or its row.
-  void EndCell(int depth);
+  // Ends the cell of the table `depth` levels deep (1 the outermost), with the look of
+  // `para` for the paragraph it ends, or the row.
+  void EndCell(int depth, const ParaFormat& para);
   void EndRow(int depth);
 
  private:
@@ -123,6 +129,12 @@ class HtmlWriter {
       const auto result = std::to_chars(digits, digits + sizeof digits, value);
       Add(std::string_view(digits, static_cast<size_t>(result.ptr - digits)));
     }
+    void AddHexColor(int rgb) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      char text[7] = {'#'};
+      for (int i = 0; i < 6; ++i) text[1 + i] = kHex[(rgb >> (20 - 4 * i)) & 0xF];
+      Add(std::string_view(text, sizeof text));
+    }
     void DropLast() {
       if (size_ > 0) --size_;
     }
@@ -136,6 +148,15 @@ class HtmlWriter {
   int Pixels(int twips) const;
   StyleText ParagraphStyle(const ParaFormat& para, bool forItem) const;
   void WriteStyleAttribute(std::string_view style);
+  // The style attribute of the paragraph's box, where Restyle can find it again.
+  void WriteParagraphStyle(std::string_view style);
+  static bool SameLook(const ParaFormat& a, const ParaFormat& b) {
+    return a.align == b.align && a.leftIndent == b.leftIndent &&
+           a.rightIndent == b.rightIndent && a.firstIndent == b.firstIndent &&
+           a.spaceBefore == b.spaceBefore && a.spaceAfter == b.spaceAfter &&
+           a.shading == b.shading;
+  }
+  void Restyle(const ParaFormat& para);
 
   void OpenParagraph(const ParaFormat& para);
   // The box of a paragraph outside lists and cells, or a heading's inside an item.
@@ -171,6 +192,9 @@ class HtmlWriter {
   bool paraHasContent_ = false;
   ParaKind paraKind_ = ParaKind::kDiv;
   int heading_ = 0;  // of the open paragraph: 1..6 for <h1>..<h6>, 0 for none
+  ParaFormat paraLook_;          // the format the open paragraph's style was written for
+  uint64_t paraStyleAt_ = 0;     // the output offset of that style attribute
+  size_t paraStyleSize_ = 0;     // and its length (0: none written)
   bool lastSpace_ = true;
   bool formatDirty_ = true;
   RunFormat open_;

@@ -223,6 +223,7 @@ void RtfReader::ParagraphWord(Keyword id, int param) {
         para.heading = param + 1;  // 6 to 8 have no HTML heading, 9 is body text
       }
       return;
+    case Keyword::kCbpat: para.shading = std::max(param, 0); return;
 
     // \*\pn list definitions (as rich edit writes them)
     case Keyword::kPnlvlblt: listDefinition_.list = ListKind::kBullet; return;
@@ -251,10 +252,10 @@ void RtfReader::TableWord(Keyword id, int param) {
       if (document_.rowCells.size() < 64) document_.rowCells.push_back(ClampTwips(param));
       return;
     case Keyword::kCell:
-      if (state.dest == Dest::kText) writer_.EndCell(std::max(para.tableDepth, 1));
+      if (state.dest == Dest::kText) writer_.EndCell(std::max(para.tableDepth, 1), para);
       return;
     case Keyword::kNestcell:
-      if (state.dest == Dest::kText) writer_.EndCell(std::max(para.tableDepth, 2));
+      if (state.dest == Dest::kText) writer_.EndCell(std::max(para.tableDepth, 2), para);
       return;
     case Keyword::kRow:
       if (state.dest == Dest::kText || state.dest == Dest::kTableProps) writer_.EndRow(1);

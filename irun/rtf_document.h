@@ -46,6 +46,8 @@ struct ParaFormat {
   int listLevel = 0;
   int listStart = 1;
   int heading = 0;  // 1..6: the paragraph is that level's heading; 0 it is none
+  int listStyle = 0;  // \ls: the list override whose level kinds the list table gives
+  int shading = 0;    // \cbpat: the colour table index of the background, 0 for none
 };
 
 struct FontInfo {

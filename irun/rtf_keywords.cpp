@@ -82,6 +82,7 @@ KeywordTable::KeywordTable() {
   word("cf", Keyword::kCf);
   word("cb", Keyword::kCb);
   word("highlight", Keyword::kHighlight);
+  word("chcbpat", Keyword::kCb);
 
   word("fcharset", Keyword::kFcharset);
   word("cpg", Keyword::kCpg);
@@ -116,6 +117,7 @@ KeywordTable::KeywordTable() {
   word("ilvl", Keyword::kIlvl);
   word("s", Keyword::kS);
   word("outlinelevel", Keyword::kOutlinelevel);
+  word("cbpat", Keyword::kCbpat);
   word("pnlvlblt", Keyword::kPnlvlblt);
   for (std::string_view name : {"pnlvlbody", "pndec", "pnucltr", "pnlcltr", "pnucrm", "pnlcrm"}) {
     word(name, Keyword::kPnNumbered);

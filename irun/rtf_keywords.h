@@ -27,6 +27,7 @@ enum class Keyword : uint8_t {
   kFcharset, kCpg, kFontFamily, kRed, kGreen, kBlue,
   // paragraph formatting
   kPard, kQl, kQc, kQr, kQj, kLi, kRi, kFi, kSb, kSa, kIntbl, kItap, kLs, kIlvl, kS, kOutlinelevel,
+  kCbpat,
   kPnlvlblt, kPnNumbered, kPnlvl, kPnstart,
   // tables
   kTrowd, kCellx, kCell, kNestcell, kRow, kNestrow,
