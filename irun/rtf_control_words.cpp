@@ -77,7 +77,7 @@ void RtfReader::ControlWord(const KeywordEntry& keyword, bool hasParam, int para
   } else if (id < Keyword::kFcharset) {
     CharacterWord(id, hasParam, param);
   } else if (id < Keyword::kPard) {
-    FontOrColorWord(keyword, param);
+    TableEntryWord(keyword, param);
   } else if (id < Keyword::kTrowd) {
     ParagraphWord(id, param);
   } else if (id < Keyword::kPngblip) {
@@ -165,8 +165,9 @@ void RtfReader::CharacterWord(Keyword id, bool hasParam, int param) {
   writer_.FormatChanged();
 }
 
-// The font table's charsets and families and the colour table's components.
-void RtfReader::FontOrColorWord(const KeywordEntry& keyword, int param) {
+// The font table's charsets and families, the colour table's components and the list
+// table's levels.
+void RtfReader::TableEntryWord(const KeywordEntry& keyword, int param) {
   switch (keyword.id) {
     case Keyword::kFcharset:
       if (fontEntry_) fontEntry_->codePage = CodePageOfCharset(param);
@@ -181,6 +182,37 @@ void RtfReader::FontOrColorWord(const KeywordEntry& keyword, int param) {
     case Keyword::kRed: colorEntry_ = (colorEntry_ & 0x00FFFF) | ((param & 0xFF) << 16); colorSet_ = true; return;
     case Keyword::kGreen: colorEntry_ = (colorEntry_ & 0xFF00FF) | ((param & 0xFF) << 8); colorSet_ = true; return;
     case Keyword::kBlue: colorEntry_ = (colorEntry_ & 0xFFFF00) | (param & 0xFF); colorSet_ = true; return;
+    default:
+      break;
+  }
+  if (State().dest != Dest::kListTable) return;
+  switch (keyword.id) {
+    case Keyword::kList:
+      listLevels_.clear();
+      inListOverride_ = false;
+      return;
+    case Keyword::kListLevel:
+      if (!inListOverride_ && listLevels_.size() <= kMaxListLevel)
+        listLevels_.push_back(ListKind::kOrdered);
+      return;
+    case Keyword::kLevelNfc:
+      // 255: no number or bullet at all; 23: a bullet; the rest count.
+      if (!inListOverride_ && !listLevels_.empty())
+        listLevels_.back() = param == 255 ? ListKind::kNone
+                             : param == 23 ? ListKind::kBullet
+                                           : ListKind::kOrdered;
+      return;
+    case Keyword::kListId:
+      if (inListOverride_) {
+        overrideListId_ = param;
+      } else if (listKinds_.size() < 1000) {
+        listKinds_[param] = listLevels_;
+      }
+      return;
+    case Keyword::kListOverride:
+      inListOverride_ = true;
+      overrideListId_ = 0;
+      return;
     default:
       return;
   }
@@ -204,11 +236,17 @@ void RtfReader::ParagraphWord(Keyword id, int param) {
     case Keyword::kIntbl: para.tableDepth = std::max(para.tableDepth, 1); return;
     case Keyword::kItap: para.tableDepth = std::clamp(param, 0, kMaxTableDepth); return;
     case Keyword::kLs:
-      if (param > 0) {
-        para.list = listMarkerKind_ == ListKind::kNone ? ListKind::kBullet : listMarkerKind_;
+      if (state.dest == Dest::kListTable) {
+        if (inListOverride_ && listOfStyle_.size() < 1000) listOfStyle_[param] = overrideListId_;
+      } else if (param > 0) {
+        para.listStyle = param;
+        para.list = ListKindAt(param, para.listLevel);
       }
       return;
-    case Keyword::kIlvl: para.listLevel = std::clamp(param, 0, kMaxListLevel); return;
+    case Keyword::kIlvl:
+      para.listLevel = std::clamp(param, 0, kMaxListLevel);
+      if (para.listStyle > 0) para.list = ListKindAt(para.listStyle, para.listLevel);
+      return;
     case Keyword::kS:
       if (state.dest == Dest::kStyleSheet) {
         styleNumber_ = param;
@@ -252,10 +290,14 @@ void RtfReader::TableWord(Keyword id, int param) {
       if (document_.rowCells.size() < 64) document_.rowCells.push_back(ClampTwips(param));
       return;
     case Keyword::kCell:
-      if (state.dest == Dest::kText) writer_.EndCell(std::max(para.tableDepth, 1), para);
-      return;
     case Keyword::kNestcell:
-      if (state.dest == Dest::kText) writer_.EndCell(std::max(para.tableDepth, 2), para);
+      if (state.dest != Dest::kText) return;
+      if (para.tableDepth == 0) {
+        // What is left of a table whose rows were lost: the cell still ends its text.
+        if (writer_.ParagraphOpen()) Paragraph();
+        return;
+      }
+      writer_.EndCell(std::max(para.tableDepth, id == Keyword::kCell ? 1 : 2), para);
       return;
     case Keyword::kRow:
       if (state.dest == Dest::kText || state.dest == Dest::kTableProps) writer_.EndRow(1);

@@ -89,6 +89,27 @@ std::u16string HyperlinkTarget(const std::u16string& instruction) {
                target.end());
   return target;
 }
+// The display text of a MACROBUTTON field ("MACROBUTTON macro text"), the text Word and
+// LibreOffice show for it; empty for other fields.
+std::u16string MacroButtonText(const std::u16string& instruction) {
+  auto isSpace = [](char16_t c) { return c == ' ' || c == '\t'; };
+  size_t i = 0;
+  while (i < instruction.size() && isSpace(instruction[i])) ++i;
+  static constexpr std::u16string_view kMacroButton = u"MACROBUTTON";
+  for (char16_t expected : kMacroButton) {
+    if (i >= instruction.size()) return {};
+    const char16_t c = instruction[i++];
+    if ((c >= 'a' && c <= 'z' ? c - 32 : c) != expected) return {};
+  }
+  if (i >= instruction.size() || !isSpace(instruction[i])) return {};
+  while (i < instruction.size() && isSpace(instruction[i])) ++i;
+  while (i < instruction.size() && !isSpace(instruction[i])) ++i;  // the macro's name
+  while (i < instruction.size() && isSpace(instruction[i])) ++i;
+  size_t end = instruction.size();
+  while (end > i && isSpace(instruction[end - 1])) --end;
+  return instruction.substr(i, end - i);
+}
+
 }  // namespace
 
 // A destination keyword: `dest` for the group, unless this group is skipped already.
@@ -106,7 +127,9 @@ void RtfReader::DestinationWord(Keyword id) {
     case Keyword::kStylesheet: EnterDestination(Dest::kStyleSheet); return;
     case Keyword::kSkipDestination: state.dest = Dest::kSkip; return;
     case Keyword::kPict:
-      if (state.dest != Dest::kText) {
+      if (state.dest == Dest::kShapePicture) {
+        shapeShown_ = true;
+      } else if (state.dest != Dest::kText) {
         state.dest = Dest::kSkip;
         return;
       }
@@ -135,6 +158,7 @@ void RtfReader::DestinationWord(Keyword id) {
     case Keyword::kFldrslt:
       if (state.field >= 0 && state.dest == Dest::kText) {
         Field& field = document_.fields[static_cast<size_t>(state.field)];
+        field.hasResult = true;
         if (field.target.empty()) field.target = HyperlinkTarget(field.instruction);
         if (!field.target.empty()) {
           chr.link = field.serial;
@@ -157,6 +181,39 @@ void RtfReader::DestinationWord(Keyword id) {
       return;
     case Keyword::kNesttableprops:
       if (state.dest == Dest::kText) state.dest = Dest::kTableProps;
+      return;
+    case Keyword::kListTable: EnterDestination(Dest::kListTable); return;
+    case Keyword::kCharacterStyle:
+      // A character style's entry in the style sheet is no paragraph style; in the text
+      // \*\cs only names the style of the text that follows.
+      if (state.dest == Dest::kStyleSheet) state.dest = Dest::kSkip;
+      return;
+
+    // Shapes: a text box's text and a picture shape's picture are shown where the shape
+    // is anchored; the shape's result, an older program's stand-in for them, then not.
+    case Keyword::kShape: shapeShown_ = false; return;
+    case Keyword::kShapeInstructions:
+      state.dest = state.dest == Dest::kText ? Dest::kShape : Dest::kSkip;
+      return;
+    case Keyword::kShapeText:
+      if (state.dest == Dest::kShape || state.dest == Dest::kText) {
+        state.dest = Dest::kText;
+        shapeShown_ = true;
+      } else {
+        state.dest = Dest::kSkip;
+      }
+      return;
+    case Keyword::kShapeProperty: return;
+    case Keyword::kShapeName:
+      state.dest = state.dest == Dest::kShape ? Dest::kShapeName : Dest::kSkip;
+      shapeProperty_.clear();
+      return;
+    case Keyword::kShapeValue:
+      state.dest = state.dest == Dest::kShape && shapeProperty_ == "pib" ? Dest::kShapePicture
+                                                                          : Dest::kSkip;
+      return;
+    case Keyword::kShapeResult:
+      if (shapeShown_) state.dest = Dest::kSkip;
       return;
     default:
       return;
@@ -230,7 +287,8 @@ void RtfReader::SetPictureType(PictureType type) {
 
 void RtfReader::FinishPicture() {
   const GroupState& state = State();
-  if (state.dest != Dest::kText || state.chr.hidden) return;
+  if ((state.dest != Dest::kText && state.dest != Dest::kShapePicture) || state.chr.hidden)
+    return;
   writer_.BeginContent(state.chr, state.para);
   std::string name = writer_.PictureReference(picture_);
   if (!pictures_ || !pictureData_.Sound()) return;
@@ -248,6 +306,28 @@ ListKind RtfReader::MarkerKind() const {
     if ((c >= '0' && c <= '9') || c == '.' || c == ')') return ListKind::kOrdered;
   }
   return ListKind::kBullet;
+}
+
+// The kind of level `level` of list override `listStyle` as the list table gives it;
+// without a list table (rich edit writes none), as its marker shows it.
+ListKind RtfReader::ListKindAt(int listStyle, int level) const {
+  const auto list = listOfStyle_.find(listStyle);
+  if (list != listOfStyle_.end()) {
+    const auto kinds = listKinds_.find(list->second);
+    if (kinds != listKinds_.end() && static_cast<size_t>(level) < kinds->second.size())
+      return kinds->second[static_cast<size_t>(level)];
+  }
+  return listMarkerKind_ == ListKind::kNone ? ListKind::kBullet : listMarkerKind_;
+}
+
+// A field without a result shows nothing, except a MACROBUTTON, whose display text is
+// what Word and LibreOffice show (templates use them as placeholders).
+void RtfReader::FinishField() {
+  const GroupState& state = State();
+  if (state.field < 0 || state.dest != Dest::kText) return;
+  const Field& field = document_.fields[static_cast<size_t>(state.field)];
+  if (field.hasResult) return;
+  for (char16_t unit : MacroButtonText(field.instruction)) TextUnit(unit);
 }
 
 void RtfReader::ApplyListDefinition() {

@@ -60,6 +60,7 @@ struct Field {
   std::u16string instruction;
   std::u16string target;  // a usable HYPERLINK's address, without control characters
   int serial = 0;
+  bool hasResult = false;  // \fldrslt was read
 };
 
 class DocumentTables {

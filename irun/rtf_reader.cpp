@@ -99,6 +99,12 @@ void RtfReader::ReadTextRun() {
     case Dest::kColorTable:
     case Dest::kListMarker:
       break;
+    case Dest::kShapeName:
+      while (in_.More() && !IsSpecial(static_cast<unsigned char>(*in_.p))) {
+        if (shapeProperty_.size() < 16) shapeProperty_.push_back(*in_.p);
+        ++in_.p;
+      }
+      return;
     default: {
       // Picture data, or skipped text: line ends mean nothing here either.
       const bool keep = pictures_ && overflow_ == 0 && state.dest == Dest::kPicture;
@@ -235,6 +241,7 @@ void RtfReader::PopGroup() {
   if (depth_ == 0) return;
   --depth_;
   const uint8_t roles = stack_.back().roles;
+  if (roles & kRoleField) FinishField();  // in the field's own format
   stack_.pop_back();
   if (roles & kRolePicture) FinishPicture();
   if (roles & kRoleListMarker) listMarkerKind_ = MarkerKind();

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "code_page.h"
@@ -57,6 +58,10 @@ class RtfReader {
     kListMarker,      // \pntext / \listtext: the number or bullet of a list paragraph
     kListDefinition,  // \*\pn: the list kind of the following paragraphs
     kTableProps,      // \*\nesttableprops: control words only
+    kListTable,       // \listtable, \listoverridetable: the kind of each list level
+    kShape,           // \shpinst: a shape's properties; its text box and picture are shown
+    kShapeName,       // \sn: a shape property's name
+    kShapePicture,    // \sv of the property "pib": the shape's picture
   };
   // What closing a group finishes, besides restoring the state.
   enum GroupRole : uint8_t {
@@ -88,7 +93,7 @@ class RtfReader {
   void DocumentWord(Keyword id, bool hasParam, int param);
   void DestinationWord(Keyword id);
   void CharacterWord(Keyword id, bool hasParam, int param);
-  void FontOrColorWord(const KeywordEntry& keyword, int param);
+  void TableEntryWord(const KeywordEntry& keyword, int param);
   void ParagraphWord(Keyword id, int param);
   void TableWord(Keyword id, int param);
   void PictureWord(Keyword id, bool hasParam, int param);
@@ -123,6 +128,8 @@ class RtfReader {
   void FinishPicture();
   ListKind MarkerKind() const;
   void ApplyListDefinition();
+  ListKind ListKindAt(int listStyle, int level) const;
+  void FinishField();
 
   RtfInput in_;
   DocumentTables& document_;
@@ -158,6 +165,13 @@ class RtfReader {
   std::string listMarker_;
   ListKind listMarkerKind_ = ListKind::kNone;
   ParaFormat listDefinition_;
+  std::unordered_map<int, std::vector<ListKind>> listKinds_;  // \listid -> kind by level
+  std::unordered_map<int, int> listOfStyle_;  // \ls -> \listid
+  std::vector<ListKind> listLevels_;          // of the \list being read
+  bool inListOverride_ = false;
+  int overrideListId_ = 0;
+  std::string shapeProperty_;  // the name of the shape property being read
+  bool shapeShown_ = false;    // the current shape's text box or picture was shown
   Picture picture_;  // the properties of the picture being read; its data comes last
   std::vector<Picture>* pictures_;  // null: picture data is skipped
   PictureData pictureData_;
