@@ -73,3 +73,49 @@ TEST(IrunPandoc, FormattingBecomesMarkup) {
 }
 
 }  // namespace
+
+namespace {
+
+// What LibreOffice shows of its own RTF, and what a source highlighter's listing looks
+// like, arrives: text boxes, picture shapes, placeholders, shading, the page's default
+// font, headings in an outline without numbers at their own size.
+TEST(IrunRealPrograms, ShapesPlaceholdersShadingAndFontsArrive) {
+  struct Case {
+    const char* file;
+    std::vector<const char*> pieces;
+    std::vector<const char*> absent;
+  } cases[] = {
+      {"office/shapes.rtf",
+       {"<div><span style=\"font-family:'Courier New',monospace;font-size:10pt\">Card front",
+        ">Designed by Ann Example<", ">Printed on recycled card<",
+        "<img src=\"_img_1.png\" width=\"40\" height=\"30\">A floating picture: after it.",
+        ">Dear Title Recipient's name, welcome.<",
+        "<div style=\"background-color:#E0E8FF\"><span style=\"font-family:'Courier New',"
+        "monospace;font-size:10pt\">int main() { return 0; }",
+        "<div style=\"background-color:#FFFFCC\">"},
+       {"_img_2"}},  // the shape's fill is the same picture again: not shown
+      {"office/outline.rtf",
+       {"<h1><span style=\"font-family:'DejaVu Serif',serif;font-size:12pt\"><b>Plain first "
+        "heading</b></span></h1>",
+        "<h2><span style=\"font-family:'DejaVu Serif',serif;font-size:12pt\"><i>Plain second "
+        "heading</i></span></h2>",
+        "<ul>\n<li><span style=\"font-family:'DejaVu Serif',serif\">A real bullet</span></li>"},
+       {"<li><h", "<ol"}},
+      {"highlighter/listing.rtf",
+       {"<div style=\"background-color:#E0EAEE\"><span style=\"font-family:'Courier New',"
+        "monospace;font-size:10pt\"><span style=\"color:#838183\"><i>/* A listing",
+        "<div style=\"background-color:#E0EAEE\"><span style=\"font-family:'Courier New',"
+        "monospace;font-size:10pt\">&#160;&#160;&#160;&#160;<span style=\"color:#000000\">"
+        "<b>return</b>"},
+       {"<div>"}},  // every line keeps the page colour
+  };
+  for (const Case& c : cases) {
+    const std::string body = BodyOf(ConvertForTest(ReadFileBytes(TestDataPath(c.file))));
+    for (const char* piece : c.pieces)
+      EXPECT_NE(body.find(piece), std::string::npos) << c.file << ": " << piece << "\n" << body;
+    for (const char* piece : c.absent)
+      EXPECT_EQ(body.find(piece), std::string::npos) << c.file << ": " << piece << "\n" << body;
+  }
+}
+
+}  // namespace
