@@ -248,7 +248,12 @@ void HtmlWriter::OpenParagraph(const ParaFormat& para) {
   paraLook_ = para;
   if (para.list != ListKind::kNone) {
     StartListItem(container, para);
-    if (heading_ > 0) OpenBlock({});
+    if (heading_ > 0) {
+      // A heading inside the item: the item carries the paragraph's style.
+      out_.Raw("<");
+      out_.Raw(kBlockTags[heading_]);
+      out_.Raw(">");
+    }
     paraKind_ = ParaKind::kItem;
   } else {
     CloseLists(container);
@@ -261,10 +266,7 @@ void HtmlWriter::OpenParagraph(const ParaFormat& para) {
       out_.Keep(paraStyleAt_);
       paraKind_ = ParaKind::kBare;
     } else {
-      out_.Raw("<");
-      out_.Raw(kBlockTags[heading_]);
-      WriteParagraphStyle(style.View());
-      out_.Raw(">");
+      OpenBlock(style.View());
       paraKind_ = ParaKind::kDiv;
     }
   }
@@ -277,7 +279,7 @@ void HtmlWriter::OpenParagraph(const ParaFormat& para) {
 void HtmlWriter::OpenBlock(std::string_view style) {
   out_.Raw("<");
   out_.Raw(kBlockTags[heading_]);
-  WriteStyleAttribute(style);
+  WriteParagraphStyle(style);
   out_.Raw(">");
 }
 
@@ -537,10 +539,9 @@ void HtmlWriter::OpenColor(uint64_t value) {
 }
 
 void HtmlWriter::WriteHexColor(int rgb) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  char text[7] = {'#'};
-  for (int i = 0; i < 6; ++i) text[1 + i] = kHex[(rgb >> (20 - 4 * i)) & 0xF];
-  out_.Raw(std::string_view(text, sizeof text));
+  StyleText text;
+  text.AddHexColor(rgb);
+  out_.Raw(text.View());
 }
 
 }  // namespace irun

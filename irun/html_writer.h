@@ -159,7 +159,7 @@ class HtmlWriter {
   void Restyle(const ParaFormat& para);
 
   void OpenParagraph(const ParaFormat& para);
-  // The box of a paragraph outside lists and cells, or a heading's inside an item.
+  // The box of a paragraph outside lists and cells: <div> or <h1>..<h6>.
   void OpenBlock(std::string_view style);
   void CloseBlock();
   void CloseParagraph();
