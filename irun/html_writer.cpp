@@ -198,8 +198,22 @@ HtmlWriter::StyleText HtmlWriter::ParagraphStyle(const ParaFormat& para, bool fo
     style.AddHexColor(shading);
     style.Add(";");
   }
-  style.DropLast();  // the last ";"
   return style;
+}
+
+// The page's default font is written on every box that holds text (paragraphs, list
+// items, cells), so that the runs in it need no span of their own: the note's own
+// font would show otherwise, and a listing whose default font is Courier New would
+// lose its monospace. The last ";" goes.
+void HtmlWriter::FinishStyle(StyleText& style) const {
+  const FontInfo* info =
+      options_.flags & kOmitFontFaces ? nullptr : document_.FindFont(document_.defaultFont);
+  if (info && !info->css.empty()) {
+    style.Add("font-family:");
+    style.Add(info->css);
+    style.Add(";");
+  }
+  style.DropLast();
 }
 
 void HtmlWriter::WriteStyleAttribute(std::string_view style) {
@@ -221,7 +235,9 @@ void HtmlWriter::WriteParagraphStyle(std::string_view style) {
 // in a cell, written without a box, gets one.
 void HtmlWriter::Restyle(const ParaFormat& para) {
   paraLook_ = para;
-  const StyleText style = ParagraphStyle(para, paraKind_ == ParaKind::kItem);
+  StyleText style = ParagraphStyle(para, paraKind_ == ParaKind::kItem);
+  if (paraKind_ == ParaKind::kBare && style.View().empty()) return;
+  FinishStyle(style);
   if (paraKind_ != ParaKind::kBare) {
     std::string attribute;
     if (!style.View().empty()) {
@@ -232,7 +248,6 @@ void HtmlWriter::Restyle(const ParaFormat& para) {
     if (out_.Rewrite(paraStyleAt_, paraStyleSize_, attribute)) paraStyleSize_ = attribute.size();
     return;
   }
-  if (style.View().empty()) return;
   std::string tag = "<div style=\"";
   tag += style.View();
   tag += "\">";
@@ -257,7 +272,7 @@ void HtmlWriter::OpenParagraph(const ParaFormat& para) {
     paraKind_ = ParaKind::kItem;
   } else {
     CloseLists(container);
-    const StyleText style = ParagraphStyle(para, false);
+    StyleText style = ParagraphStyle(para, false);
     if (depth > 0 && style.View().empty() && heading_ == 0) {
       // Paragraphs in a cell are lines, not boxes.
       if (container.hasContent && container.lastBare) out_.Raw("<br>");
@@ -266,6 +281,7 @@ void HtmlWriter::OpenParagraph(const ParaFormat& para) {
       out_.Keep(paraStyleAt_);
       paraKind_ = ParaKind::kBare;
     } else {
+      FinishStyle(style);
       OpenBlock(style.View());
       paraKind_ = ParaKind::kDiv;
     }
@@ -332,7 +348,9 @@ void HtmlWriter::StartListItem(Container& container, const ParaFormat& para) {
   ListLevel& current = container.lists.back();
   if (current.itemOpen) out_.Raw("</li>\r\n");
   out_.Raw("<li");
-  WriteParagraphStyle(ParagraphStyle(para, true).View());
+  StyleText style = ParagraphStyle(para, true);
+  FinishStyle(style);
+  WriteParagraphStyle(style.View());
   out_.Raw(">");
   current.itemOpen = true;
 }
@@ -356,7 +374,11 @@ void HtmlWriter::EnsureCell(int depth) {
       CloseLists(outer);
       outer.hasContent = true;
       outer.lastBare = false;
-      out_.Raw("<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\r\n");
+      out_.Raw("<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\"");
+      StyleText style;  // the default font, for the cells' lines written without a box
+      FinishStyle(style);
+      WriteStyleAttribute(style.View());
+      out_.Raw(">\r\n");
       tables_.emplace_back();
     }
     TableLevel& table = tables_[static_cast<size_t>(level - 1)];
@@ -431,13 +453,11 @@ void HtmlWriter::EndRow(int depth) {
 RunFormat HtmlWriter::EffectiveFormat(const CharFormat& chr) const {
   RunFormat run;
   run[RunLevel::kLink] = chr.link > 0 ? static_cast<uint64_t>(chr.link) : 0;
-  // Text in the page's default font is written in it too: the note's own font is
-  // another (a listing whose default font is Courier New must stay monospace).
+  // Text in the default font takes it from its paragraph's box (DefaultFontCss).
   uint64_t font = 0;
-  const int number = chr.font >= 0 ? chr.font : document_.defaultFont;
-  if (!(options_.flags & kOmitFontFaces) && number >= 0) {
-    const FontInfo* info = document_.FindFont(number);
-    if (info && !info->css.empty()) font = static_cast<uint64_t>(number) + 1;
+  if (!(options_.flags & kOmitFontFaces) && chr.font != document_.defaultFont && chr.font >= 0) {
+    const FontInfo* info = document_.FindFont(chr.font);
+    if (info && !info->css.empty()) font = static_cast<uint64_t>(chr.font) + 1;
   }
   // A heading shows at its element's size unless told otherwise, so it keeps its own
   // size even where that is the base size.
@@ -539,9 +559,9 @@ void HtmlWriter::OpenColor(uint64_t value) {
 }
 
 void HtmlWriter::WriteHexColor(int rgb) {
-  StyleText text;
-  text.AddHexColor(rgb);
-  out_.Raw(text.View());
+  char text[7];
+  HexColor(rgb, text);
+  out_.Raw(std::string_view(text, sizeof text));
 }
 
 }  // namespace irun

@@ -35,6 +35,13 @@ struct RunFormat {
   uint64_t operator[](RunLevel level) const { return value[static_cast<size_t>(level)]; }
 };
 
+// "#RRGGBB" of a 24-bit colour, written at `text`.
+inline void HexColor(int rgb, char (&text)[7]) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  text[0] = '#';
+  for (int i = 0; i < 6; ++i) text[1 + i] = kHex[(rgb >> (20 - 4 * i)) & 0xF];
+}
+
 // The font-family value of a font table entry: the name without characters that would
 // break a style attribute, quoted when it needs it, then the generic family of the
 // \fnil..\ftech keyword `family` (0..6).
@@ -130,9 +137,8 @@ class HtmlWriter {
       Add(std::string_view(digits, static_cast<size_t>(result.ptr - digits)));
     }
     void AddHexColor(int rgb) {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      char text[7] = {'#'};
-      for (int i = 0; i < 6; ++i) text[1 + i] = kHex[(rgb >> (20 - 4 * i)) & 0xF];
+      char text[7];
+      HexColor(rgb, text);
       Add(std::string_view(text, sizeof text));
     }
     void DropLast() {
@@ -146,7 +152,9 @@ class HtmlWriter {
   };
 
   int Pixels(int twips) const;
+  // The look of a paragraph, each property ending in ";".
   StyleText ParagraphStyle(const ParaFormat& para, bool forItem) const;
+  void FinishStyle(StyleText& style) const;
   void WriteStyleAttribute(std::string_view style);
   // The style attribute of the paragraph's box, where Restyle can find it again.
   void WriteParagraphStyle(std::string_view style);

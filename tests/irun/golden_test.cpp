@@ -55,9 +55,8 @@ TEST(IrunOptions, TheCallersConstantsShapeTheDocument) {
   std::string html = ConvertForTest(rtf, options);
   EXPECT_NE(html.find("<body bgcolor=\"#FFFFFF\">"), std::string::npos);
   EXPECT_EQ(BodyOf(html),
-            "<div style=\"margin-left:96px\"><span style=\"font-family:Arial\">a</span>"
-            "<span style=\"font-family:Arial;font-size:16pt\">b</span>"
-            "<span style=\"font-family:Courier;font-size:16pt\">c</span></div>");
+            "<div style=\"margin-left:96px;font-family:Arial\">a<span style=\"font-size:16pt\">b"
+            "</span><span style=\"font-family:Courier;font-size:16pt\">c</span></div>");
 
   options.baseFontPixels = 21;  // 16 pt at 96 dpi is normal now, 12 pt is not
   options.dotsPerInch = 192;    // 16 pt is 43 px here: the size is written again
