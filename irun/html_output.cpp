@@ -104,7 +104,7 @@ void HtmlOutput::NextBlock() {
     char* const keptStart = pos_ - kept;
     if (keptStart > begin_) sink_(begin_, static_cast<size_t>(keptStart - begin_), userData_);
     written_ += static_cast<size_t>(keptStart - begin_);
-    std::memmove(begin_, keptStart, kept);
+    if (kept > 0) std::memmove(begin_, keptStart, kept);
     pos_ = begin_ + kept;
     return;
   }
@@ -125,7 +125,7 @@ void HtmlOutput::NextBlock() {
   char* const block = chunks_->AddBlock(capacity);
   // The kept stretch moves to the new block (at most kKeepLimit, within its first
   // committed step).
-  std::memcpy(block, keptStart, kept);
+  if (kept > 0) std::memcpy(block, keptStart, kept);
   begin_ = block;
   pos_ = block + kept;
   end_ = begin_ + CommittedAtFirst(capacity);
