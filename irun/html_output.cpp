@@ -86,9 +86,26 @@ bool HtmlOutput::LargeBlockAllowed() const {
   return allocated_ + kLargeOutputBlock <= input / 2 * 5;
 }
 
+size_t HtmlOutput::KeptBytes() {
+  if (keepFrom_ == kNothingKept) return 0;
+  const uint64_t kept = Offset() - keepFrom_;
+  if (keepFrom_ < written_ || kept > kKeepLimit) {
+    LetGo();
+    return 0;
+  }
+  return static_cast<size_t>(kept);
+}
+
 void HtmlOutput::NextBlock() {
   if (!chunks_) {
-    Flush();
+    // What comes before the kept stretch goes to the sink; the stretch moves to the
+    // buffer's start.
+    const size_t kept = KeptBytes();
+    char* const keptStart = pos_ - kept;
+    if (keptStart > begin_) sink_(begin_, static_cast<size_t>(keptStart - begin_), userData_);
+    written_ += static_cast<size_t>(keptStart - begin_);
+    if (kept > 0) std::memmove(begin_, keptStart, kept);
+    pos_ = begin_ + kept;
     return;
   }
   if (end_ < blockEnd_) {
@@ -97,16 +114,44 @@ void HtmlOutput::NextBlock() {
     end_ += step;
     return;
   }
+  const size_t kept = KeptBytes();
+  const char* const keptStart = pos_ - kept;
   if (begin_) {
-    const size_t used = static_cast<size_t>(pos_ - begin_);
+    const size_t used = static_cast<size_t>(keptStart - begin_);
     chunks_->SetLastSize(used);
     written_ += used;
   }
   const size_t capacity = LargeBlockAllowed() ? kLargeOutputBlock : kChunk;
-  begin_ = pos_ = chunks_->AddBlock(capacity);
+  char* const block = chunks_->AddBlock(capacity);
+  // The kept stretch moves to the new block (at most kKeepLimit, within its first
+  // committed step).
+  if (kept > 0) std::memcpy(block, keptStart, kept);
+  begin_ = block;
+  pos_ = block + kept;
   end_ = begin_ + CommittedAtFirst(capacity);
   blockEnd_ = begin_ + capacity;
   allocated_ += capacity;
+}
+
+bool HtmlOutput::Rewrite(uint64_t at, size_t size, std::string_view text) {
+  if (keepFrom_ == kNothingKept || at < keepFrom_ || at < written_ ||
+      Offset() - at > kKeepLimit || Offset() - at < size) {
+    return false;
+  }
+  if (text.size() > size) {
+    const size_t growth = text.size() - size;
+    // Room behind the end moves the kept stretch along; `at` stays in it.
+    while (static_cast<size_t>(end_ - pos_) < growth) {
+      NextBlock();
+      if (keepFrom_ == kNothingKept) return false;
+    }
+  }
+  char* const place = begin_ + (at - written_);
+  const size_t behind = static_cast<size_t>(pos_ - place) - size;
+  std::memmove(place + text.size(), place + size, behind);
+  std::memcpy(place, text.data(), text.size());
+  pos_ = place + text.size() + behind;
+  return true;
 }
 
 void HtmlOutput::Flush() {

@@ -60,6 +60,19 @@ class HtmlOutput {
 
   // Hands what is buffered to the sink, or closes the last block.
   void Flush();
+
+  // The offset of the next byte in the whole output.
+  uint64_t Offset() const { return written_ + static_cast<uint64_t>(pos_ - begin_); }
+  // Keeps the output from offset `from` on where Rewrite can change it, for as long as
+  // it is at most kKeepLimit bytes; a longer stretch is let go. Whether a stretch can be
+  // rewritten so depends on its length alone, never on where a buffer or block ends,
+  // so every way of writing the output gives the same document.
+  static constexpr size_t kKeepLimit = 16 * 1024;
+  void Keep(uint64_t from) { keepFrom_ = from; }
+  void LetGo() { keepFrom_ = kNothingKept; }
+  // Replaces the `size` bytes at offset `at` by `text`. Only where Keep(at or before)
+  // holds and what follows `at` is at most kKeepLimit bytes; false otherwise.
+  bool Rewrite(uint64_t at, size_t size, std::string_view text);
   // True once the output has outgrown what any sane document makes of the `inputRead`
   // bytes of input read so far; the reader then stops and only closes what is open.
   // Measured against the input read, not its whole size, so that the point where a
@@ -79,7 +92,10 @@ class HtmlOutput {
     }
     WriteAcrossBlocks(data, size);
   }
+  static constexpr uint64_t kNothingKept = ~uint64_t{0};
   void WriteAcrossBlocks(const char* data, size_t size);
+  // The bytes from keepFrom_ on that must move along to the next buffer or block.
+  size_t KeptBytes();
   // Makes room: the sink takes the full buffer, more of a block is committed, or a new
   // block is begun.
   void NextBlock();
@@ -97,6 +113,7 @@ class HtmlOutput {
   char* pos_ = nullptr;
   char* end_ = nullptr;       // the end of what may be written now
   char* blockEnd_ = nullptr;  // the end of the block, committed or not
+  uint64_t keepFrom_ = kNothingKept;
 };
 
 }  // namespace irun

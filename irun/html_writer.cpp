@@ -192,8 +192,28 @@ HtmlWriter::StyleText HtmlWriter::ParagraphStyle(const ParaFormat& para, bool fo
   add("margin-right:", Pixels(para.rightIndent));
   add("margin-top:", Pixels(para.spaceBefore));
   add("margin-bottom:", Pixels(para.spaceAfter));
-  style.DropLast();  // the last ";"
+  const int shading = document_.ColorAt(para.shading);
+  if (shading >= 0) {
+    style.Add("background-color:");
+    style.AddHexColor(shading);
+    style.Add(";");
+  }
   return style;
+}
+
+// The page's default font is written on every box that holds text (paragraphs, list
+// items, cells), so that the runs in it need no span of their own: the note's own
+// font would show otherwise, and a listing whose default font is Courier New would
+// lose its monospace. The last ";" goes.
+void HtmlWriter::FinishStyle(StyleText& style) const {
+  const FontInfo* info =
+      options_.flags & kOmitFontFaces ? nullptr : document_.FindFont(document_.defaultFont);
+  if (info && !info->css.empty()) {
+    style.Add("font-family:");
+    style.Add(info->css);
+    style.Add(";");
+  }
+  style.DropLast();
 }
 
 void HtmlWriter::WriteStyleAttribute(std::string_view style) {
@@ -203,24 +223,65 @@ void HtmlWriter::WriteStyleAttribute(std::string_view style) {
   out_.Raw("\"");
 }
 
+void HtmlWriter::WriteParagraphStyle(std::string_view style) {
+  paraStyleAt_ = out_.Offset();
+  out_.Keep(paraStyleAt_);
+  WriteStyleAttribute(style);
+  paraStyleSize_ = static_cast<size_t>(out_.Offset() - paraStyleAt_);
+}
+
+// The paragraph's look changed after its start tag was written: the tag's style is
+// written anew while the output still holds it (a paragraph of up to 16 KB). A line
+// in a cell, written without a box, gets one.
+void HtmlWriter::Restyle(const ParaFormat& para) {
+  paraLook_ = para;
+  StyleText style = ParagraphStyle(para, paraKind_ == ParaKind::kItem);
+  if (paraKind_ == ParaKind::kBare && style.View().empty()) return;
+  FinishStyle(style);
+  if (paraKind_ != ParaKind::kBare) {
+    std::string attribute;
+    if (!style.View().empty()) {
+      attribute = " style=\"";
+      attribute += style.View();
+      attribute += '"';
+    }
+    if (out_.Rewrite(paraStyleAt_, paraStyleSize_, attribute)) paraStyleSize_ = attribute.size();
+    return;
+  }
+  std::string tag = "<div style=\"";
+  tag += style.View();
+  tag += "\">";
+  if (out_.Rewrite(paraStyleAt_, 0, tag)) paraKind_ = ParaKind::kDiv;
+}
+
 void HtmlWriter::OpenParagraph(const ParaFormat& para) {
   const int depth = std::clamp(para.tableDepth, 0, kMaxTableDepth);
   CloseTablesDeeperThan(depth);
   if (depth > 0) EnsureCell(depth);
   Container& container = containers_.back();
-  heading_ = std::clamp(para.heading, 0, 6);
+  heading_ = std::clamp(para.heading, 0, kHeadingLevels);
+  paraLook_ = para;
   if (para.list != ListKind::kNone) {
     StartListItem(container, para);
-    if (heading_ > 0) OpenBlock({});
+    if (heading_ > 0) {
+      // A heading inside the item: the item carries the paragraph's style.
+      out_.Raw("<");
+      out_.Raw(kBlockTags[heading_]);
+      out_.Raw(">");
+    }
     paraKind_ = ParaKind::kItem;
   } else {
     CloseLists(container);
-    const StyleText style = ParagraphStyle(para, false);
+    StyleText style = ParagraphStyle(para, false);
     if (depth > 0 && style.View().empty() && heading_ == 0) {
       // Paragraphs in a cell are lines, not boxes.
       if (container.hasContent && container.lastBare) out_.Raw("<br>");
+      paraStyleAt_ = out_.Offset();
+      paraStyleSize_ = 0;
+      out_.Keep(paraStyleAt_);
       paraKind_ = ParaKind::kBare;
     } else {
+      FinishStyle(style);
       OpenBlock(style.View());
       paraKind_ = ParaKind::kDiv;
     }
@@ -234,7 +295,7 @@ void HtmlWriter::OpenParagraph(const ParaFormat& para) {
 void HtmlWriter::OpenBlock(std::string_view style) {
   out_.Raw("<");
   out_.Raw(kBlockTags[heading_]);
-  WriteStyleAttribute(style);
+  WriteParagraphStyle(style);
   out_.Raw(">");
 }
 
@@ -245,6 +306,7 @@ void HtmlWriter::CloseBlock() {
 }
 
 void HtmlWriter::CloseParagraph() {
+  out_.LetGo();
   CloseRuns();
   Container& container = containers_.back();
   switch (paraKind_) {
@@ -286,7 +348,9 @@ void HtmlWriter::StartListItem(Container& container, const ParaFormat& para) {
   ListLevel& current = container.lists.back();
   if (current.itemOpen) out_.Raw("</li>\r\n");
   out_.Raw("<li");
-  WriteStyleAttribute(ParagraphStyle(para, true).View());
+  StyleText style = ParagraphStyle(para, true);
+  FinishStyle(style);
+  WriteParagraphStyle(style.View());
   out_.Raw(">");
   current.itemOpen = true;
 }
@@ -310,7 +374,11 @@ void HtmlWriter::EnsureCell(int depth) {
       CloseLists(outer);
       outer.hasContent = true;
       outer.lastBare = false;
-      out_.Raw("<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\r\n");
+      out_.Raw("<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\"");
+      StyleText style;  // the default font, for the cells' lines written without a box
+      FinishStyle(style);
+      WriteStyleAttribute(style.View());
+      out_.Raw(">\r\n");
       tables_.emplace_back();
     }
     TableLevel& table = tables_[static_cast<size_t>(level - 1)];
@@ -358,9 +426,12 @@ void HtmlWriter::CloseTablesDeeperThan(int depth) {
   }
 }
 
-void HtmlWriter::EndCell(int depth) {
+void HtmlWriter::EndCell(int depth, const ParaFormat& para) {
   depth = std::min(depth, kMaxTableDepth);
-  if (paraOpen_) CloseParagraph();
+  if (paraOpen_) {
+    if (!SameLook(para, paraLook_)) Restyle(para);
+    CloseParagraph();
+  }
   CloseTablesDeeperThan(depth);
   EnsureCell(depth);
   CloseCell(tables_[static_cast<size_t>(depth - 1)]);
@@ -382,15 +453,19 @@ void HtmlWriter::EndRow(int depth) {
 RunFormat HtmlWriter::EffectiveFormat(const CharFormat& chr) const {
   RunFormat run;
   run[RunLevel::kLink] = chr.link > 0 ? static_cast<uint64_t>(chr.link) : 0;
+  // Text in the default font takes it from its paragraph's box (DefaultFontCss).
   uint64_t font = 0;
   if (!(options_.flags & kOmitFontFaces) && chr.font != document_.defaultFont && chr.font >= 0) {
     const FontInfo* info = document_.FindFont(chr.font);
     if (info && !info->css.empty()) font = static_cast<uint64_t>(chr.font) + 1;
   }
+  // A heading shows at its element's size unless told otherwise, so it keeps its own
+  // size even where that is the base size.
   const long long pixels =
       (static_cast<long long>(chr.halfPoints) * options_.dotsPerInch + 72) / 144;
-  const uint32_t halfPoints =
-      pixels != options_.baseFontPixels ? static_cast<uint32_t>(chr.halfPoints) : 0;
+  const uint32_t halfPoints = pixels != options_.baseFontPixels || heading_ > 0
+                                  ? static_cast<uint32_t>(chr.halfPoints)
+                                  : 0;
   run[RunLevel::kFont] = font << 32 | halfPoints;
   // Colours are 24-bit or -1: one more than each fits in 32 bits, and 0 is "none".
   run[RunLevel::kColor] = static_cast<uint64_t>(document_.ColorAt(chr.color) + 1) << 32 |
@@ -484,9 +559,8 @@ void HtmlWriter::OpenColor(uint64_t value) {
 }
 
 void HtmlWriter::WriteHexColor(int rgb) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  char text[7] = {'#'};
-  for (int i = 0; i < 6; ++i) text[1 + i] = kHex[(rgb >> (20 - 4 * i)) & 0xF];
+  char text[7];
+  HexColor(rgb, text);
   out_.Raw(std::string_view(text, sizeof text));
 }
 

@@ -35,6 +35,13 @@ struct RunFormat {
   uint64_t operator[](RunLevel level) const { return value[static_cast<size_t>(level)]; }
 };
 
+// "#RRGGBB" of a 24-bit colour, written at `text`.
+inline void HexColor(int rgb, char (&text)[7]) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  text[0] = '#';
+  for (int i = 0; i < 6; ++i) text[1 + i] = kHex[(rgb >> (20 - 4 * i)) & 0xF];
+}
+
 // The font-family value of a font table entry: the name without characters that would
 // break a style attribute, quoted when it needs it, then the generic family of the
 // \fnil..\ftech keyword `family` (0..6).
@@ -74,13 +81,19 @@ class HtmlWriter {
   int PictureCount() const { return pictureCount_; }
 
   bool ParagraphOpen() const { return paraOpen_; }
-  // Ends the paragraph; one that has not begun is written empty.
+  // Ends the paragraph; one that has not begun is written empty. Its look (alignment,
+  // indents, spacing, shading) is `para`'s: the last before the paragraph's end wins.
   void EndParagraph(const ParaFormat& para) {
-    if (!paraOpen_) OpenParagraph(para);
+    if (!paraOpen_) {
+      OpenParagraph(para);
+    } else if (!SameLook(para, paraLook_)) {
+      Restyle(para);
+    }
     CloseParagraph();
   }
-  // Ends the cell of the table `depth` levels deep (1 the outermost), or its row.
-  void EndCell(int depth);
+  // Ends the cell of the table `depth` levels deep (1 the outermost), with the look of
+  // `para` for the paragraph it ends, or the row.
+  void EndCell(int depth, const ParaFormat& para);
   void EndRow(int depth);
 
  private:
@@ -123,6 +136,11 @@ class HtmlWriter {
       const auto result = std::to_chars(digits, digits + sizeof digits, value);
       Add(std::string_view(digits, static_cast<size_t>(result.ptr - digits)));
     }
+    void AddHexColor(int rgb) {
+      char text[7];
+      HexColor(rgb, text);
+      Add(std::string_view(text, sizeof text));
+    }
     void DropLast() {
       if (size_ > 0) --size_;
     }
@@ -134,11 +152,22 @@ class HtmlWriter {
   };
 
   int Pixels(int twips) const;
+  // The look of a paragraph, each property ending in ";".
   StyleText ParagraphStyle(const ParaFormat& para, bool forItem) const;
+  void FinishStyle(StyleText& style) const;
   void WriteStyleAttribute(std::string_view style);
+  // The style attribute of the paragraph's box, where Restyle can find it again.
+  void WriteParagraphStyle(std::string_view style);
+  static bool SameLook(const ParaFormat& a, const ParaFormat& b) {
+    return a.align == b.align && a.leftIndent == b.leftIndent &&
+           a.rightIndent == b.rightIndent && a.firstIndent == b.firstIndent &&
+           a.spaceBefore == b.spaceBefore && a.spaceAfter == b.spaceAfter &&
+           a.shading == b.shading;
+  }
+  void Restyle(const ParaFormat& para);
 
   void OpenParagraph(const ParaFormat& para);
-  // The box of a paragraph outside lists and cells, or a heading's inside an item.
+  // The box of a paragraph outside lists and cells: <div> or <h1>..<h6>.
   void OpenBlock(std::string_view style);
   void CloseBlock();
   void CloseParagraph();
@@ -171,6 +200,9 @@ class HtmlWriter {
   bool paraHasContent_ = false;
   ParaKind paraKind_ = ParaKind::kDiv;
   int heading_ = 0;  // of the open paragraph: 1..6 for <h1>..<h6>, 0 for none
+  ParaFormat paraLook_;          // the format the open paragraph's style was written for
+  uint64_t paraStyleAt_ = 0;     // the output offset of that style attribute
+  size_t paraStyleSize_ = 0;     // and its length (0: none written)
   bool lastSpace_ = true;
   bool formatDirty_ = true;
   RunFormat open_;

@@ -15,6 +15,7 @@ namespace irun {
 
 constexpr int kMaxTableDepth = 8;  // \itap beyond this is taken as this
 constexpr int kMaxListLevel = 8;   // \ilvl 0..8 as Word writes them
+constexpr int kHeadingLevels = 6;  // <h1> to <h6>
 
 enum class Align : uint8_t { kLeft, kCenter, kRight, kJustify };
 enum class ListKind : uint8_t { kNone, kBullet, kOrdered };
@@ -45,6 +46,8 @@ struct ParaFormat {
   int listLevel = 0;
   int listStart = 1;
   int heading = 0;  // 1..6: the paragraph is that level's heading; 0 it is none
+  int listStyle = 0;  // \ls: the list override whose level kinds the list table gives
+  int shading = 0;    // \cbpat: the colour table index of the background, 0 for none
 };
 
 struct FontInfo {
@@ -57,6 +60,7 @@ struct Field {
   std::u16string instruction;
   std::u16string target;  // a usable HYPERLINK's address, without control characters
   int serial = 0;
+  bool hasResult = false;  // \fldrslt was read
 };
 
 class DocumentTables {

@@ -35,18 +35,26 @@ KeywordTable::KeywordTable() {
   for (std::string_view name :
        {"info", "header", "headerl", "headerr", "headerf", "footer", "footerl",
         "footerr", "footerf", "footnote", "annotation", "xe", "tc", "txe", "rxe", "nonshppict",
-        "nonesttables", "objdata", "objclass", "listtable", "listoverridetable",
-        "revtbl", "rsidtbl", "generator", "themedata", "colorschememapping", "latentstyles",
-        "datastore", "xmlnstbl", "pntxta", "pntxtb", "bkmkstart", "bkmkend", "shpinst",
-        "template", "filetbl", "pgdsctbl", "private", "comment", "atnid", "atnauthor",
+        "nonesttables", "objdata", "objclass", "revtbl", "rsidtbl", "generator", "themedata", "colorschememapping", "latentstyles",
+        "datastore", "xmlnstbl", "pntxta", "pntxtb", "bkmkstart", "bkmkend", "template", "filetbl", "pgdsctbl", "private", "comment", "atnid", "atnauthor",
         "mmathPr", "fldtype", "docvar", "userprops", "wgrffmtfilter", "ftnsep",
         "ftnsepc", "aftnsep", "aftnsepc", "ftncn", "aftncn"}) {
     dest(name, Keyword::kSkipDestination);
   }
   // Groups whose text is shown like the text around them.
-  for (std::string_view name : {"shppict", "result", "shprslt", "object", "shp"}) {
+  for (std::string_view name : {"shppict", "result", "object"}) {
     dest(name, Keyword::kTextDestination);
   }
+  dest("listtable", Keyword::kListTable);
+  dest("listoverridetable", Keyword::kListTable);
+  dest("cs", Keyword::kCharacterStyle);
+  dest("shp", Keyword::kShape);
+  dest("shpinst", Keyword::kShapeInstructions);
+  dest("shptxt", Keyword::kShapeText);
+  dest("sp", Keyword::kShapeProperty);
+  dest("sn", Keyword::kShapeName);
+  dest("sv", Keyword::kShapeValue);
+  dest("shprslt", Keyword::kShapeResult);
   dest("upr", Keyword::kUpr);
   dest("ud", Keyword::kUd);
   dest("pict", Keyword::kPict);
@@ -82,6 +90,7 @@ KeywordTable::KeywordTable() {
   word("cf", Keyword::kCf);
   word("cb", Keyword::kCb);
   word("highlight", Keyword::kHighlight);
+  word("chcbpat", Keyword::kCb);
 
   word("fcharset", Keyword::kFcharset);
   word("cpg", Keyword::kCpg);
@@ -96,6 +105,12 @@ KeywordTable::KeywordTable() {
   word("red", Keyword::kRed);
   word("green", Keyword::kGreen);
   word("blue", Keyword::kBlue);
+  word("list", Keyword::kList);
+  word("listlevel", Keyword::kListLevel);
+  word("levelnfc", Keyword::kLevelNfc);
+  word("levelnfcn", Keyword::kLevelNfc);
+  word("listid", Keyword::kListId);
+  word("listoverride", Keyword::kListOverride);
 
   word("pard", Keyword::kPard);
   word("ql", Keyword::kQl);
@@ -116,6 +131,7 @@ KeywordTable::KeywordTable() {
   word("ilvl", Keyword::kIlvl);
   word("s", Keyword::kS);
   word("outlinelevel", Keyword::kOutlinelevel);
+  word("cbpat", Keyword::kCbpat);
   word("pnlvlblt", Keyword::kPnlvlblt);
   for (std::string_view name : {"pnlvlbody", "pndec", "pnucltr", "pnlcltr", "pnucrm", "pnlcrm"}) {
     word(name, Keyword::kPnNumbered);

@@ -19,14 +19,17 @@ enum class Keyword : uint8_t {
   kRtf, kAnsi, kMac, kPc, kPca, kAnsicpg, kDeff, kUc, kU, kBin,
   // destinations
   kFonttbl, kColortbl, kSkipDestination, kTextDestination, kPict, kField, kFldinst, kFldrslt,
-  kListText, kPn, kNesttableprops, kUpr, kUd, kStylesheet,
+  kListText, kPn, kNesttableprops, kUpr, kUd, kStylesheet, kListTable, kCharacterStyle,
+  kShape, kShapeInstructions, kShapeText, kShapeProperty, kShapeName, kShapeValue, kShapeResult,
   // character formatting
   kPlain, kB, kI, kUl, kUlnone, kStrike, kSuper, kSub, kNosupersub, kUp, kDn, kV, kF, kFs,
   kCf, kCb, kHighlight,
-  // font and colour tables
-  kFcharset, kCpg, kFontFamily, kRed, kGreen, kBlue,
+  // font, colour and list tables
+  kFcharset, kCpg, kFontFamily, kRed, kGreen, kBlue, kList, kListLevel, kLevelNfc, kListId,
+  kListOverride,
   // paragraph formatting
   kPard, kQl, kQc, kQr, kQj, kLi, kRi, kFi, kSb, kSa, kIntbl, kItap, kLs, kIlvl, kS, kOutlinelevel,
+  kCbpat,
   kPnlvlblt, kPnNumbered, kPnlvl, kPnstart,
   // tables
   kTrowd, kCellx, kCell, kNestcell, kRow, kNestrow,

@@ -6,11 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "code_page.h"
 #include "html_writer.h"
 #include "picture_data.h"
+#include "rtf_input.h"
 #include "rtf_document.h"
 #include "rtf_keywords.h"
 
@@ -31,6 +33,20 @@ class RtfReader {
   void Read();
 
  private:
+  static constexpr int kMaxGroupDepth = 1000;  // deeper groups are read but their content dropped
+  static constexpr size_t kMaxFieldInstruction = 2048;
+  static constexpr size_t kMaxFontName = 256;
+  static constexpr size_t kMaxStyleName = 64;  // enough for "heading N" and the first aliases
+  static constexpr int kMaxTwips = 31680;      // 22 inches: larger indents are nonsense
+
+  static int ClampTwips(int value) {
+    return value < -kMaxTwips ? -kMaxTwips : value > kMaxTwips ? kMaxTwips : value;
+  }
+  // Braces, backslashes and line ends interrupt text.
+  static bool IsSpecial(unsigned char c) {
+    return c == '{' || c == '}' || c == '\\' || c == '\r' || c == '\n' || c == 0;
+  }
+
   enum class Dest : uint8_t {
     kText,            // visible text
     kSkip,            // read and dropped
@@ -42,6 +58,10 @@ class RtfReader {
     kListMarker,      // \pntext / \listtext: the number or bullet of a list paragraph
     kListDefinition,  // \*\pn: the list kind of the following paragraphs
     kTableProps,      // \*\nesttableprops: control words only
+    kListTable,       // \listtable, \listoverridetable: the kind of each list level
+    kShape,           // \shpinst: a shape's properties; its text box and picture are shown
+    kShapeName,       // \sn: a shape property's name
+    kShapePicture,    // \sv of the property "pib": the shape's picture
   };
   // What closing a group finishes, besides restoring the state.
   enum GroupRole : uint8_t {
@@ -62,19 +82,6 @@ class RtfReader {
     ParaFormat para;
   };
 
-  // The input window (or a large piece itself). Every loop over bytes asks More()
-  // rather than stopping at end_, so that each token is read the same wherever the
-  // window ends; no pointer into it may be kept across More() or Ensure(), which
-  // move it.
-  bool More() { return p_ < end_ || Refill(1); }
-  bool Ensure(size_t bytes) {
-    return static_cast<size_t>(end_ - p_) >= bytes || Refill(bytes);
-  }
-  bool Refill(size_t bytes);
-  void NextPiece();
-  uint64_t InputRead() const { return windowStart_ + static_cast<uint64_t>(p_ - base_); }
-  bool StartsWithRtf();
-
   void ReadRtf();
   void ReadPlainText();
   void ReadTextRun();
@@ -86,7 +93,7 @@ class RtfReader {
   void DocumentWord(Keyword id, bool hasParam, int param);
   void DestinationWord(Keyword id);
   void CharacterWord(Keyword id, bool hasParam, int param);
-  void FontOrColorWord(const KeywordEntry& keyword, int param);
+  void TableEntryWord(const KeywordEntry& keyword, int param);
   void ParagraphWord(Keyword id, int param);
   void TableWord(Keyword id, int param);
   void PictureWord(Keyword id, bool hasParam, int param);
@@ -121,17 +128,10 @@ class RtfReader {
   void FinishPicture();
   ListKind MarkerKind() const;
   void ApplyListDefinition();
+  ListKind ListKindAt(int listStyle, int level) const;
+  void FinishField();
 
-  InputReader read_;
-  void* context_;
-  const char* piece_ = nullptr;  // the rest of the current piece, not yet in the window
-  size_t pieceLeft_ = 0;
-  bool inputEnded_ = false;
-  std::vector<char> window_;  // a copy of the input from p_ on, or empty
-  const char* base_ = nullptr;  // the window's start, or of a piece read where it lies
-  uint64_t windowStart_ = 0;    // the input offset of base_
-  const char* p_ = nullptr;
-  const char* end_ = nullptr;
+  RtfInput in_;
   DocumentTables& document_;
   HtmlWriter& writer_;
   bool stopped_ = false;
@@ -165,6 +165,13 @@ class RtfReader {
   std::string listMarker_;
   ListKind listMarkerKind_ = ListKind::kNone;
   ParaFormat listDefinition_;
+  std::unordered_map<int, std::vector<ListKind>> listKinds_;  // \listid -> kind by level
+  std::unordered_map<int, int> listOfStyle_;  // \ls -> \listid
+  std::vector<ListKind> listLevels_;          // of the \list being read
+  bool inListOverride_ = false;
+  int overrideListId_ = 0;
+  std::string shapeProperty_;  // the name of the shape property being read
+  bool shapeShown_ = false;    // the current shape's text box or picture was shown
   Picture picture_;  // the properties of the picture being read; its data comes last
   std::vector<Picture>* pictures_;  // null: picture data is skipped
   PictureData pictureData_;

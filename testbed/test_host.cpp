@@ -182,6 +182,14 @@ HostWindows& Windows() {
                                   0, 0, 620, 440, made.main, nullptr, GetModuleHandleW(nullptr),
                                   nullptr);
     SendMessageW(made.editor, EM_EXLIMITTEXT, 0, 0x7FFFFFFF);
+    // A rich edit given no font takes its default format from the System font, which is
+    // bold under Wine, and RTF that never says \b0 inherits it: a page without bold
+    // would be captured bold throughout. A real host sets its editor's font; this one
+    // keeps the rest of the default and only makes it regular.
+    CHARFORMATW regular{};
+    regular.cbSize = sizeof(regular);
+    regular.dwMask = CFM_BOLD;
+    SendMessageW(made.editor, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&regular));
     return made;
   }();
   return windows;

@@ -178,6 +178,36 @@ TEST_F(SendDialogTest, NodeKindThreeLeavesTheRichEditEmpty) {
   EXPECT_EQ(Host().commandCalls[kHostBeforeEditorRead], 0) << "the editor is not read";
 }
 
+// Bold only where the page says so: a page of colour, highlight and size as a rich edit
+// writes it, with bold in one group.
+TEST_F(SendDialogTest, APageShowsBoldOnlyWhereItSaysSo) {
+  SetEditorRtf("{\\rtf1\\ansi{\\colortbl;\\red255\\green0\\blue0;}\\cf1 red\\cf0  plain "
+               "\\highlight1 marked\\highlight0\\fs17  small {\\b bold words} after\\par}");
+  const struct {
+    const wchar_t* words;
+    bool bold;
+  } words[] = {{L"red", false},   {L"plain", false},      {L"marked", false},
+               {L"small", false}, {L"bold words", true}, {L"after", false}};
+  auto boldIn = [](HWND richEdit, const wchar_t* text) {
+    const std::wstring all = WindowText(richEdit);
+    const LONG at = static_cast<LONG>(all.find(text));
+    CHARRANGE range{at, at + static_cast<LONG>(wcslen(text))};
+    SendMessageW(richEdit, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+    CHARFORMATW format{};
+    format.cbSize = sizeof(format);
+    SendMessageW(richEdit, EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&format));
+    EXPECT_GE(at, 0) << text;
+    EXPECT_TRUE(format.dwMask & CFM_BOLD) << text << ": mixed";
+    return (format.dwEffects & CFE_BOLD) != 0;
+  };
+  for (const auto& w : words) EXPECT_EQ(boldIn(HostEditor(), w.words), w.bold) << "host: " << w.words;
+  SelectInEditor(0, 0);  // the dialog takes the whole page
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    HWND richEdit = GetDlgItem(dialog, IDC_RICH_EDIT);
+    for (const auto& w : words) EXPECT_EQ(boldIn(richEdit, w.words), w.bold) << "dialog: " << w.words;
+  }));
+}
+
 TEST_F(SendDialogTest, HostColoursAndCharacterFormatAreApplied) {
   Host().nodeKind = 3;  // an empty rich edit keeps the format it was given
   Host().optionsAvailable = true;

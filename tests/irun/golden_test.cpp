@@ -55,8 +55,8 @@ TEST(IrunOptions, TheCallersConstantsShapeTheDocument) {
   std::string html = ConvertForTest(rtf, options);
   EXPECT_NE(html.find("<body bgcolor=\"#FFFFFF\">"), std::string::npos);
   EXPECT_EQ(BodyOf(html),
-            "<div style=\"margin-left:96px\">a<span style=\"font-size:16pt\">b</span>"
-            "<span style=\"font-family:Courier;font-size:16pt\">c</span></div>");
+            "<div style=\"margin-left:96px;font-family:Arial\">a<span style=\"font-size:16pt\">b"
+            "</span><span style=\"font-family:Courier;font-size:16pt\">c</span></div>");
 
   options.baseFontPixels = 21;  // 16 pt at 96 dpi is normal now, 12 pt is not
   options.dotsPerInch = 192;    // 16 pt is 43 px here: the size is written again
@@ -83,6 +83,39 @@ TEST(IrunOptions, PicturesAreCounted) {
                  "{\\v{\\pict 00}}}",
                  irun::ConvertOptions(), &stats);
   EXPECT_EQ(stats.pictureCount, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// A paragraph's start tag is written anew for properties that change before its end
+// only while the output still holds the tag. That must depend on the paragraph's length
+// alone, never on where the sink's buffer or a memory block happens to end.
+TEST(IrunParagraphLook, HowFarBackALookChangesDependsOnTheParagraphAlone) {
+  for (size_t before : {0u, 58u}) {  // paragraphs of 1,000 letters before it: 64 KB is crossed
+    for (size_t words : {100u, 1000u, 1500u, 3000u, 20000u}) {
+      std::string rtf = "{\\rtf1\\ansi ";
+      for (size_t i = 0; i < before; ++i) rtf += std::string(1000, 'x') + "\\par ";
+      for (size_t i = 0; i < words; ++i) rtf += "word\\'e9 ";  // 12 bytes of output each
+      rtf += "\\qc\\par}";
+      const std::string streamed = ConvertForTest(rtf);
+      irun::HtmlChunks chunks;
+      ASSERT_TRUE(irun::ConvertRtfToChunks(rtf.data(), rtf.size(), irun::ConvertOptions(),
+                                           chunks, nullptr));
+      std::string kept(chunks.Size(), '\0');
+      chunks.CopyTo(kept.data());
+      EXPECT_TRUE(kept == streamed) << before << " before, " << words << " words: the kept "
+                                    << "document differs from the streamed one";
+      const std::string body = BodyOf(streamed);
+      const std::string last = body.substr(body.rfind('\n') + 1);
+      // Up to 16 KB of paragraph the centring reaches back to its start; beyond, it is lost.
+      const bool centred = words * 12 <= 16384;
+      EXPECT_EQ(last.rfind(centred ? "<div style=\"text-align:center\">word&#233; " : "<div>word", 0),
+                0u)
+          << before << " before, " << words << " words: " << last.substr(0, 40);
+    }
+  }
 }
 
 }  // namespace

@@ -128,7 +128,7 @@ TEST(IrunPieces, TheCorpusGivesTheSameDocumentsAndPicturesHoweverItIsSplit) {
   ASSERT_GE(cases.size(), 60u);
   for (const GoldenCase& c : cases) ExpectEverySplitAsWhole(c.rtf, c.file + ":" + std::to_string(c.line));
   size_t files = 0;
-  for (const char* folder : {"pandoc", "office", "../../irun/fuzz/corpus"}) {
+  for (const char* folder : {"pandoc", "office", "highlighter", "../../irun/fuzz/corpus"}) {
     for (const auto& entry : std::filesystem::directory_iterator(TestDataPath(folder))) {
       const std::string path = entry.path().string();
       if (entry.path().extension() == ".md" || entry.path().extension() == ".txt") continue;
