@@ -7,7 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "irun_core.h"
+#include "html_chunks.h"
+#include "irun_types.h"
 
 namespace irun {
 

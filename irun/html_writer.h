@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "html_output.h"
-#include "irun_core.h"
+#include "irun_types.h"
 #include "rtf_document.h"
 
 namespace irun {

@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "irun_core.h"
+#include "irun_types.h"
 
 namespace irun {
 

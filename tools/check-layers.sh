@@ -36,12 +36,13 @@ exceptions=(
 )
 
 # Sets `target` to the folder that an include of `path` in `file` (both relative to the
-# root) names, or to nothing for a header outside the checkout. No subshells: the check
-# resolves a few hundred includes and must take well under a second.
+# root) names, or to nothing for a header outside the checkout, and `resolved` to the
+# file it names. No subshells: the check resolves a few hundred includes and must take
+# well under a second.
 resolve_include() {
   local file=$1 path=$2 joined part
   local -a parts=() segments=()
-  target=
+  target= resolved=
   if [ -e "$root/${file%/*}/$path" ]; then
     joined="${file%/*}/$path"
   elif [[ "$path" == */* && -e "$root/$path" ]]; then
@@ -59,6 +60,8 @@ resolve_include() {
     esac
   done
   if [ ${#parts[@]} -gt 1 ]; then target=${parts[0]}; else target="(the source root)"; fi
+  local IFS=/
+  resolved="${parts[*]}"
 }
 
 is_exception() {
@@ -68,6 +71,9 @@ is_exception() {
 }
 
 violations=0
+# Which file's module (its name without .h or .cpp) includes which, to find two that
+# include each other.
+declare -A module_includes=()
 for folder in $(printf "%s\n" "${!may_include[@]}" | sort); do
   [ -d "$root/$folder" ] || continue
   allowed=" $folder ${may_include[$folder]} "
@@ -75,6 +81,7 @@ for folder in $(printf "%s\n" "${!may_include[@]}" | sort); do
   while IFS=: read -r file line path; do
     resolve_include "$file" "$path"
     [ -n "$target" ] || continue
+    [ "${resolved%.*}" != "${file%.*}" ] && module_includes["${file%.*}>${resolved%.*}"]=1
     [[ "$allowed" == *" $target "* ]] && continue
     is_exception "$file" "$path" && continue
     echo "check-layers: $file:$line: includes \"$path\" of $target/, but $folder/ may include only: ${may_include[$folder]:-(no other folder)}" >&2
@@ -87,6 +94,18 @@ for folder in $(printf "%s\n" "${!may_include[@]}" | sort); do
 done
 if [ "$violations" -gt 0 ]; then
   echo "check-layers: $violations include(s) outside the layers (table in tools/check-layers.sh)" >&2
+  exit 1
+fi
+loops=0
+for edge in "${!module_includes[@]}"; do
+  from=${edge%%>*} to=${edge#*>}
+  if [[ "$from" < "$to" && -n "${module_includes["$to>$from"]:-}" ]]; then
+    echo "check-layers: $from and $to include each other" >&2
+    loops=$((loops + 1))
+  fi
+done
+if [ "$loops" -gt 0 ]; then
+  echo "check-layers: $loops pair(s) of files that include each other" >&2
   exit 1
 fi
 echo "check-layers: every include keeps to the layers"

@@ -35,7 +35,8 @@ std::vector<Page> Corpus() {
   for (const GoldenCase& golden : AllGoldenCases())
     pages.push_back({golden.file + ":" + std::to_string(golden.line), golden.rtf});
   for (const char* sample : {"pandoc/formatting.rtf", "pandoc/headings.rtf", "pandoc/scripts.rtf",
-                             "office/headings.rtf", "office/pictures.rtf"})
+                             "office/headings.rtf", "office/pictures.rtf", "office/shapes.rtf",
+                             "office/outline.rtf", "highlighter/listing.rtf"})
     pages.push_back({sample, ReadFileBytes(TestDataPath(sample))});
   for (const auto& entry :
        std::filesystem::directory_iterator(TestDataPath("../fuzz/faults")))
@@ -71,7 +72,7 @@ std::string FirstDifference(const std::string& one, const std::string& other) {
 
 TEST(OnePass, MakesTheNoteOfTheStepByStepCleanUp) {
   const std::vector<Page> pages = Corpus();
-  ASSERT_GT(pages.size(), 90u);
+  ASSERT_GT(pages.size(), 110u);
   for (const Page& page : pages) {
     const std::string document = Converted(page.rtf);
     int referenceNames = 0;

@@ -48,6 +48,8 @@ with_include cleanup/enml_pass.cpp 3 win/guards.h "the clean-up stays portable" 
   "cleanup/enml_pass.cpp:3: includes \"win/guards.h\" of win/"
 with_include win/settings.cpp 5 dialog/send_dialog.h "a lower layer includes a higher one" \
   "win/settings.cpp:5: includes \"dialog/send_dialog.h\" of dialog/"
+with_include picture/metafile_play.cpp 3 picture_png.h "two files include each other" \
+  "picture/metafile_play and picture/picture_png include each other"
 expect "the copy is whole again" 0 "every include keeps to the layers"
 
 # links <name> <exit code> <text> <folder:library:libraries it links>...: configures a
