@@ -313,8 +313,12 @@ class EnmlPass::Tree : public HtmlTokenHandler {
     out += "<a href=\"";
     AppendEscapedAttribute(out, href);
     out += "\">";
-    AppendEscapedText(out, label);
-    out += "</a>";
+    // The name is text inside the link, as a second pass reads it.
+    TextPlace place = Place();
+    place.linkable = false;
+    --place.room;
+    text_.Text(label, place);
+    Markup(true) += "</a>";
   }
 
   void WriteMedia(const PictureLookup::Media& media) {

@@ -108,15 +108,37 @@ constexpr ElementRule kElements[] = {
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 
-// The scheme-relevant characters of an address: what a browser keeps of it before its
+// Characters a reader may skip where a scheme is read: blanks, control characters
+// (C0, DEL and C1) and non-characters. Checking without them is safe whichever a
+// browser skips.
+bool IsIgnorable(uint32_t c) {
+  return c <= 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0xFDD0 && c <= 0xFDEF) ||
+         (c & 0xFFFE) == 0xFFFE;
+}
+
+// The characters of valid UTF-8, each passed to take until it returns false.
+template <typename Take>
+void ForEachCharacter(std::string_view text, Take take) {
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t size = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    uint32_t c = size == 1 ? lead : lead & (0x3F >> (size - 1));
+    for (size_t k = 1; k < size && i + k < text.size(); ++k)
+      c = c << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    i += size;
+    if (!take(c)) return;
+  }
+}
+
+// The scheme-relevant characters of an address: what a browser may keep of it before its
 // first ":", lower-cased, at most a few more than the longest unsafe scheme.
 std::string SchemeHead(std::string_view value) {
   std::string head;
-  for (const char c : value) {
-    if (static_cast<unsigned char>(c) <= ' ') continue;  // blanks and control characters
-    head.push_back(Lower(c));
-    if (c == ':' || head.size() > 12) break;
-  }
+  ForEachCharacter(value, [&head](uint32_t c) {
+    if (IsIgnorable(c)) return true;
+    head.push_back(c < 0x80 ? Lower(static_cast<char>(c)) : '\x7F');
+    return c != ':' && head.size() <= 12;
+  });
   return head;
 }
 
@@ -135,12 +157,26 @@ unsigned long HexValue(char c) {
 }
 
 // A style as CSS reads it, for the check: comments gone, escapes decoded to the ASCII
-// they stand for (anything beyond ASCII cannot spell a scheme), blanks and control
-// characters gone, lower case.
+// they stand for (anything beyond ASCII cannot spell a scheme), what a reader may skip
+// gone, lower case.
 std::string CssLetters(std::string_view value) {
   std::string letters;
   for (size_t i = 0; i < value.size(); ++i) {
     char c = value[i];
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      // A character beyond ASCII: skipped where a reader may skip it, else no letter.
+      size_t size = 1;
+      while (i + size < value.size() && (static_cast<unsigned char>(value[i + size]) & 0xC0) == 0x80)
+        ++size;
+      bool ignorable = false;
+      ForEachCharacter(value.substr(i, size), [&ignorable](uint32_t point) {
+        ignorable = IsIgnorable(point);
+        return false;
+      });
+      if (!ignorable) letters.push_back('\x7F');
+      i += size - 1;
+      continue;
+    }
     if (c == '/' && i + 1 < value.size() && value[i + 1] == '*') {
       const size_t end = value.find("*/", i + 2);
       if (end == std::string_view::npos) break;
@@ -157,12 +193,13 @@ std::string CssLetters(std::string_view value) {
       if (j > i + 1) {
         if (j < value.size() && (value[j] == ' ' || value[j] == '\t' || value[j] == '\n')) ++j;
         i = j - 1;
+        if (IsIgnorable(static_cast<uint32_t>(code))) continue;
         c = code < 0x80 ? static_cast<char>(code) : '\x7F';
       } else {
         c = value[++i];
       }
     }
-    if (static_cast<unsigned char>(c) <= ' ') continue;
+    if (IsIgnorable(static_cast<unsigned char>(c))) continue;
     letters.push_back(Lower(c));
   }
   return letters;

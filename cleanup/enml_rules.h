@@ -45,9 +45,9 @@ bool IsDeclaredAttribute(const ElementRule& element, std::string_view attribute)
 // Attributes whose value is an address a reader may follow or fetch.
 bool IsAddressAttribute(std::string_view attribute);
 
-// An address with a javascript:, vbscript: or data: scheme, as a browser reads it:
-// blanks and control characters anywhere are ignored, and case does not matter. value
-// is the attribute's value as written into the note, references decoded.
+// An address with a javascript:, vbscript: or data: scheme, as a browser may read it:
+// blanks, control characters and non-characters anywhere are ignored, and case does not
+// matter. value is the attribute's value as written into the note, references decoded.
 bool IsUnsafeAddress(std::string_view value);
 
 // A style that could run code or fetch a document: a url() or expression() whose text,

@@ -103,6 +103,10 @@ const Case kCases[] = {
      "<a>a</a><a>b</a><a>c</a><area/><blockquote>q</blockquote>pic"
      "<a href=\"java\xEF\xBF\xBDscript:x\">r</a>"},
     {Kind::kHost,
+     "<a href=\"vbscrip\x7Ft:x\">a</a><a href=\"java\xC2\x85script:x\">b</a><a "
+     "href=\"data\xEF\xB7\x90:x\">c</a><p style=\"background:url(java\\7f script:x)\">d</p>",
+     "<a>a</a><a>b</a><a>c</a><p>d</p>"},
+    {Kind::kHost,
      "<div style=\"background:url(javascript:alert(1))\">s</div><div style=\"background:"
      "u\\72l( jav\\61script:x)\">t</div><p style=\"width:expression(alert(1))\">u</p>"
      "<p style=\"color:red;font-family:'Times New Roman',serif\">v</p>",
@@ -116,6 +120,9 @@ const Case kCases[] = {
      "<a href=\"u\"><img src=\"p.png\" alt=\"P\"></a><img src=\"data:image/png;base64,AA\" "
      "alt=\"d]]>\"><img src=\"javascript:x\"><img>",
      "<a href=\"u\">P</a>d]]&gt;"},
+    {Kind::kPage, "<img src=\"x bookmark&lt;a b&gt;\">",
+     "<a href=\"x bookmark&lt;a b&gt;\">x <a name=\"a\"><font color=\"orange\">\xE2\x80\xA2</font>"
+     "</a></a>"},
     {Kind::kPage, "a<img src=\"_img_1.png\" width=\"3\" height=\"4\">b<img src=\"_img_2.png\">c",
      "a<en-media type=\"image/png\" hash=\"abc\" width=\"10\" height=\"20\"/>bc"},
     // Evernote's own elements: only the note's own media, valid to-dos, text-only crypt.
