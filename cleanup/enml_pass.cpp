@@ -246,16 +246,12 @@ class EnmlPass::Tree : public HtmlTokenHandler {
                      const std::vector<HtmlAttribute>& attributes, bool empty) {
     out += '<';
     out.append(name.data(), name.size());
-    seenWritten_.clear();
     written_.clear();
     for (const HtmlAttribute& attribute : attributes) {
-      // Each attribute once: the first of a spelling, then the first of a name.
-      if (!IsXmlName(attribute.written) ||
-          std::find(seenWritten_.begin(), seenWritten_.end(), attribute.written) !=
-              seenWritten_.end())
-        continue;
-      seenWritten_.push_back(attribute.written);
-      if (!IsDeclaredAttribute(rule, attribute.name) ||
+      // Each attribute once, the first of its name that may be written: the names
+      // looked through are at most those ENML declares for the element, however many
+      // the tag holds.
+      if (!IsXmlName(attribute.written) || !IsDeclaredAttribute(rule, attribute.name) ||
           std::find(written_.begin(), written_.end(), attribute.name) != written_.end())
         continue;
       if (IsAddressAttribute(attribute.name) && IsUnsafeAddress(attribute.value)) continue;
@@ -421,7 +417,6 @@ class EnmlPass::Tree : public HtmlTokenHandler {
   Body body_ = Body::kBefore;
   std::string outsideBlanks_;  // whitespace outside the body, kept until text follows
   bool outsideText_ = false;   // the run outside the body holds more than whitespace
-  std::vector<std::string_view> seenWritten_;
   std::vector<std::string_view> written_;
   bool ok_ = true;
   HtmlTokenizer tokenizer_;  // last: it calls back into the members above

@@ -39,6 +39,9 @@ struct PlainBytes {
 constexpr PlainBytes kPlain;
 
 constexpr size_t kCompactBytes = 64 * 1024;
+// Attributes of one tag beyond these go: ENML declares at most some twenty for an
+// element, and a tag of millions would otherwise cost many times its bytes.
+constexpr size_t kMaxAttributes = 1024;
 
 }  // namespace
 
@@ -365,7 +368,11 @@ HtmlTokenizer::Step HtmlTokenizer::ReadAttributes(size_t i, bool atEnd, size_t& 
       scratch_.append(buf_, nameStart, i - nameStart);
     }
     span.valueSize = scratch_.size() - span.valueStart;
-    attributeSpans_.push_back(span);
+    if (attributeSpans_.size() < kMaxAttributes) {
+      attributeSpans_.push_back(span);
+    } else {
+      scratch_.resize(span.nameStart);  // read to find the tag's end, but not kept
+    }
   }
 }
 

@@ -25,7 +25,7 @@ class HtmlTokenHandler {
   // Characters, references decoded: valid UTF-8 holding only characters XML allows.
   virtual void OnText(std::string_view text) = 0;
   // name in lower case, with its rule (null for an element without one); attributes in
-  // their order, with XML names or not.
+  // their order, with XML names or not, the first 1024 of them.
   virtual void OnStartTag(std::string_view name, const ElementRule* rule,
                           const std::vector<HtmlAttribute>& attributes, bool selfClosed) = 0;
   virtual void OnEndTag(std::string_view name, const ElementRule* rule) = 0;

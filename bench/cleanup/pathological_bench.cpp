@@ -32,6 +32,11 @@ const Shape kShapes[] = {
     {"<a x=\"<a x=\"... never closed", [](size_t n) { return Repeat("<a x=\"", n, ">"); }},
     {"<a x=<a x=... with an open quote", [](size_t n) { return Repeat("<a x=", n, " y=\">"); }},
     {"one tag, many attributes", [](size_t n) { return "<p " + Repeat("a b ", n, ">"); }},
+    {"one tag, many names", [](size_t n) {
+       std::string html = "<p";
+       for (int i = 0; html.size() < n; ++i) html += " a" + std::to_string(i) + " TITLE=x";
+       return html + ">";
+     }},
     {"a tag that never ends", [](size_t n) { return "<a title=\"" + Repeat("words ", n); }},
     {"a comment that never ends", [](size_t n) { return "<!--" + Repeat("words ", n); }},
     {"nested <div> never closed", [](size_t n) { return Repeat("<div>", n); }},
