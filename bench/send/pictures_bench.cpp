@@ -1,11 +1,15 @@
-// One send of a page of pictures, for pages of 1 and 10 MB of RTF (or the megabytes
-// given), each in a fresh process: half the pictures' bytes PNG files, which go into the
-// note as they are, half 24-bit bitmaps, which are drawn and encoded as PNG. The send
-// operation is called as the dialog calls it, with its own copy of the page's RTF (as
-// the dialog captures one); the time runs from the call until ENScript has started, when
-// the whole note is in memory. Run under Wine:
+// One send of a page, each in a fresh process, straight to the send operation (Wine's
+// rich edit takes minutes to lay out the largest): pages of pictures of 1 and 10 MB of
+// RTF (or the megabytes given), half the pictures' bytes PNG files, which go into the
+// note as they are, half 24-bit bitmaps, which are drawn and encoded as PNG; or, with
+// --shapes, a page of one paragraph of 150,000 line breaks and one of a table of 60,000
+// rows, whose HTML has no line end outside an element. The send operation is called as
+// the dialog calls it, with its own copy of the page's RTF (as the dialog captures one);
+// the time runs from the call until ENScript has started, when the whole note is in
+// memory. Run under Wine:
 //
 //   bench/send/run.sh --pictures [MB...]
+//   bench/send/run.sh --shapes
 //
 // Prints the send time, the private memory in use when ENScript starts and the peak the
 // send reached until then (peak_memory.h), beyond what was held before the send's copy
@@ -98,6 +102,23 @@ std::string PicturePage(double megabytes) {
   return rtf + "}";
 }
 
+// One paragraph of many lines: its HTML is one element from start to end.
+std::string LinesPage(int lines) {
+  std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\pard\\fs20 ";
+  for (int i = 0; i < lines; ++i) rtf += "Line " + std::to_string(i) + " of the paragraph\\line ";
+  return rtf + "\\par}";
+}
+
+// One table of many rows.
+std::string TablePage(int rows) {
+  std::string rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\\pard\\fs20 ";
+  for (int i = 0; i < rows; ++i) {
+    rtf += "\\trowd\\cellx2000\\cellx4000\\cellx6000\\intbl Row " + std::to_string(i) +
+           "\\cell some words\\cell more\\cell\\row ";
+  }
+  return rtf + "\\pard\\par}";
+}
+
 unsigned long long NowIn100ns() {
   FILETIME now;
   GetSystemTimePreciseAsFileTime(&now);
@@ -132,12 +153,14 @@ int RecordLine(const wchar_t* text, void* context) {
   return 0;
 }
 
-int OneSend(double megabytes) {
+int OneSend(const std::string& kind) {
   ScopedEnscript enscript(L"pictures-bench");
   Progress progress;
   // The host's page; the send makes its own copy when it asks, as the dialog's capture
   // does, and that copy counts as the send's.
-  const std::string page = PicturePage(megabytes);
+  const std::string page = kind == "lines"   ? LinesPage(150000)
+                           : kind == "table" ? TablePage(60000)
+                                             : PicturePage(std::atof(kind.c_str()));
   const double rtfMegabytes = page.size() / 1048576.0;
   progress.peak.Start();  // its sampling thread is there before what the send holds
   const SIZE_T before = PrivateBytes();
@@ -154,7 +177,9 @@ int OneSend(double megabytes) {
   const auto notes = enscript.Notes();
   const size_t resources = notes.empty() ? 0 : notes[0].resources.size();
   const double peak = progress.peakBytes / 1048576.0;
-  std::printf("%10.1f %10zu %12.3f %16.1f %12.1f   peak %.1fx page\n", rtfMegabytes, resources,
+  std::printf("%-8s %10.1f %10zu %12.3f %16.1f %12.1f   peak %.1fx page\n",
+              kind == "lines" || kind == "table" ? kind.c_str() : "pictures", rtfMegabytes,
+              resources,
               (progress.started - start) / 1e7,
               progress.privateBytes > before ? (progress.privateBytes - before) / 1048576.0 : 0.0,
               peak, peak / rtfMegabytes);
@@ -164,12 +189,13 @@ int OneSend(double megabytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "--one") == 0) return OneSend(std::atof(argv[2]));
+  if (argc == 3 && std::strcmp(argv[1], "--one") == 0) return OneSend(argv[2]);
   std::vector<std::string> sizes;
   for (int i = 1; i < argc; ++i) sizes.push_back(argv[i]);
+  if (sizes.size() == 1 && sizes[0] == "--shapes") sizes = {"lines", "table"};
   if (sizes.empty()) sizes = {"1", "10"};
-  std::printf("%10s %10s %12s %16s %12s\n", "RTF (MB)", "resources", "send (s)", "MB in use",
-              "peak (MB)");
+  std::printf("%-8s %10s %10s %12s %16s %12s\n", "page", "RTF (MB)", "resources", "send (s)",
+              "MB in use", "peak (MB)");
   for (const std::string& size : sizes)
     if (RunFresh("--one " + size) != 0) return 1;
   return 0;
