@@ -84,22 +84,41 @@ class PeakMemory {
 };
 
 // Runs this program again with arguments (a fresh process, so that its peak is its own)
-// and waits for it; its output goes where this program's goes. The exit code, or -1.
-inline int RunFresh(const std::string& arguments) {
+// and waits for it, at most kLongestRunMs: a run that hangs is ended there. Its output
+// goes where this program's goes. The run prints its own line and ends with 0, or with 1
+// after a line that says what failed; for any other end (it crashed, could not start, or
+// was stopped at the limit) an error line for label is printed here. True when it ended
+// with 0.
+constexpr DWORD kLongestRunMs = 30 * 60 * 1000;
+
+inline bool RunFresh(const std::string& arguments, const std::string& label) {
   wchar_t path[MAX_PATH];
-  if (!GetModuleFileNameW(nullptr, path, MAX_PATH)) return -1;
-  std::wstring command =
-      L"\"" + std::wstring(path) + L"\" " + std::wstring(arguments.begin(), arguments.end());
+  std::fflush(stdout);
+  std::wstring command;
+  if (GetModuleFileNameW(nullptr, path, MAX_PATH))
+    command = L"\"" + std::wstring(path) + L"\" " + std::wstring(arguments.begin(), arguments.end());
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
-  std::fflush(stdout);
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                      &started))
-    return -1;
+  if (command.empty() || !CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                         nullptr, &startup, &started)) {
+    std::printf("%10s   error: cannot start a run (error %lu)\n", label.c_str(), GetLastError());
+    return false;
+  }
   UniqueProcess process(started.hProcess);
   UniqueThread thread(started.hThread);
-  WaitForSingleObject(process.get(), INFINITE);
+  if (WaitForSingleObject(process.get(), kLongestRunMs) != WAIT_OBJECT_0) {
+    TerminateProcess(process.get(), 1);
+    WaitForSingleObject(process.get(), 10000);
+    std::printf("%10s   error: the run did not end within %lu minutes and was stopped\n",
+                label.c_str(), kLongestRunMs / 60000);
+    return false;
+  }
   DWORD code = 0;
-  return GetExitCodeProcess(process.get(), &code) ? static_cast<int>(code) : -1;
+  if (!GetExitCodeProcess(process.get(), &code)) code = 0xFFFFFFFF;
+  if (code > 1)
+    std::printf("%10s   error: the run ended with code %lu (0x%08lX) before its line\n",
+                label.c_str(), code, code);
+  std::fflush(stdout);
+  return code == 0;
 }
