@@ -196,7 +196,9 @@ void SendDialog::ApplyHostLook() {
   SendMessageW(list, LVM_SETTEXTCOLOR, 0, options.textColor);
 }
 
+// One batch, ended before the folder warning's box can show.
 void SendDialog::WriteOpeningLog(const WideString& caption) {
+  LogBatch batch(GetDlgItem(window, IDC_LOG_LIST));
   for (const WideString& line : InstallInfoLines()) AddLogLine(window, line);
   AddLogLine(window, caption);
   WideString tags = GetNodeTags();
@@ -372,8 +374,12 @@ void SendDialog::SendHtmlCode() {
   SendPageAsNote(&htmlCode);
 }
 
+// The send's lines go in one batch; the import shows them before it waits for ENScript.
 void SendDialog::SendPageAsNote(const WideString* htmlCode) {
-  SendPage(NewSendRequest(htmlCode));
+  {
+    LogBatch batch(GetDlgItem(window, IDC_LOG_LIST));
+    SendPage(NewSendRequest(htmlCode));
+  }
   PlayNotificationSound();
 }
 
@@ -403,7 +409,9 @@ SendRequest SendDialog::NewSendRequest(const WideString* htmlCode) {
   return request;
 }
 
-LogSink SendDialog::DialogLog() const { return {LogToList, GetDlgItem(window, IDC_LOG_LIST)}; }
+LogSink SendDialog::DialogLog() const {
+  return {LogToList, GetDlgItem(window, IDC_LOG_LIST), ShowLogList};
+}
 
 INT_PTR OpenSendDialog(HWND owner, HWND hostEditorWindow, const WideString& displayName,
                        int nodeKind) {

@@ -133,7 +133,9 @@ class EnscriptProcess {
   }
 
  private:
+  // The lines so far go on screen first: the wait may be long.
   WaitEnd Serve(DWORD noticeMs, const std::function<void(DWORD)>& notice) {
+    request_.log.Show();
     WaitControl* control = request_.waitControl;
     return WaitServingMessages(handle_.get(), noticeMs, notice,
                                [control] { return control && control->StopWaiting(); });

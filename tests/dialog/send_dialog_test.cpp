@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "convert/richedit_stream.h"
+#include "dialog/log_list.h"
 #include "dialog/send_dialog.h"
 #include "resources/resource_ids.h"
 #include "testbed/screenshot.h"
+#include "tests/dialog/list_state.h"
 #include "testbed/test_host.h"
 #include "tests/enscript_fixture.h"
 #include "tests/registry_fixture.h"
@@ -112,6 +114,26 @@ TEST_F(SendDialogTest, CaptionOwnerAndOpeningLogLines) {
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[2], L"Yarrin2Evernote 1.04, Released [Feb  7 2016 18:15:56] - Other page");
     EXPECT_EQ(rows[3], L"Tags: work, ideas");
+  }));
+}
+
+// The opening lines and each send's lines go in one batch each: the list ends as adding
+// them one by one leaves it, its scroll bar appearing on the way.
+TEST_F(SendDialogTest, LogAfterTheOpeningAndAfterEachSendIsAsLineByLine) {
+  ScopedEnscript enscript(L"batches");
+  Host().tags = u"work";
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_LOG_LIST);
+    EXPECT_EQ(StateOf(list).rows.size(), 4u);
+    EXPECT_EQ(StateOf(list), LineByLineState(list)) << "after the opening";
+    for (int send = 1; send <= 3; ++send) {
+      Press(dialog, IDOK);
+      const ListState state = StateOf(list);
+      ASSERT_EQ(state.rows.back(), L"End of Yarrin2Evernote") << "send " << send;
+      EXPECT_TRUE(state.lastRowShows) << "send " << send;
+      EXPECT_EQ(state, LineByLineState(list)) << "send " << send;
+    }
+    EXPECT_GT(StateOf(list).top, 0) << "the log never needed its scroll bar";
   }));
 }
 
@@ -495,23 +517,31 @@ TEST_F(SendDialogResultTest, CloseEscapeAndTheCloseBoxEndWithResultTwo) {
 class StuckEnscriptTest : public SendDialogResultTest {
  protected:
   // Presses Send; once the first notice has made Close available, leave(dialog) runs.
-  // The log is read as the dialog closes.
+  // The log is read as the dialog closes. The watches run after this function has
+  // returned: they take the dialog as the window they found.
   INT_PTR SendAndThen(const std::function<void(HWND)>& leave) {
     return RunAndEnd([&](HWND dialog) {
       BeforeWindowCloses(dialog, [&](HWND closing) { finalLog = LogRows(closing); });
       WhenWindowAppears(
           [dialog](HWND window) { return window == dialog && !IsSendButtonEnabled(dialog); },
-          [&](HWND) { closeEnabledAtStart = IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)); });
+          [&](HWND waiting) {
+            closeEnabledAtStart = IsWindowEnabled(GetDlgItem(waiting, IDCANCEL));
+            HWND list = GetDlgItem(waiting, IDC_LOG_LIST);
+            listWhenWaiting = StateOf(list);
+            lineByLineWhenWaiting = LineByLineState(list);
+          });
       WhenWindowAppears(
           [dialog](HWND window) {
             return window == dialog && !IsSendButtonEnabled(dialog) &&
                    IsWindowEnabled(GetDlgItem(dialog, IDCANCEL));
           },
-          [&](HWND) {
-            logWhenOffered = LogRows(dialog);
-            leave(dialog);
+          [&](HWND waiting) {
+            logWhenOffered = LogRows(waiting);
+            leave(waiting);
           },
           20000);
+      // Lines enough for the scroll bar, so that a list still held would show an old place.
+      for (int line = 0; line < 8; ++line) AddLogLine(dialog, u"earlier line");
       PostMessageW(dialog, WM_COMMAND, IDOK, 0);  // the dialog's own loop starts the send
     });
   }
@@ -526,6 +556,7 @@ class StuckEnscriptTest : public SendDialogResultTest {
   ScopedUserSetting notices{L"WaitNoticeSeconds", 1};
   std::vector<std::wstring> finalLog, logWhenOffered;
   bool closeEnabledAtStart = true;
+  ListState listWhenWaiting, lineByLineWhenWaiting;
 };
 
 TEST_F(StuckEnscriptTest, CloseEscapeOrTheCloseBoxStopsWaitingAndKeepsTheNoteFile) {
@@ -540,6 +571,11 @@ TEST_F(StuckEnscriptTest, CloseEscapeOrTheCloseBoxStopsWaitingAndKeepsTheNoteFil
     enscript.SetFault("sleep 3000");
     EXPECT_EQ(SendAndThen(leave), 2) << way;
     EXPECT_FALSE(closeEnabledAtStart) << way << ": Close is offered only after a notice";
+    // The send's lines are shown, not held, while it waits.
+    ASSERT_FALSE(listWhenWaiting.rows.empty()) << way;
+    EXPECT_EQ(listWhenWaiting.rows.back().rfind(L"ENScript started ", 0), 0u) << way;
+    EXPECT_TRUE(listWhenWaiting.lastRowShows) << way;
+    EXPECT_EQ(listWhenWaiting, lineByLineWhenWaiting) << way;
     ASSERT_FALSE(logWhenOffered.empty()) << way;
     EXPECT_EQ(logWhenOffered.back().rfind(L"Still waiting for ENScript to finish (1 s)", 0), 0u)
         << way;
