@@ -224,17 +224,18 @@ WideString SendDialog::GetHostPageLink() {
   return HostNodeLink(documentPath, HostCurrentNode());
 }
 
-// The host's text goes into the dialog's rich edit through a copy as RTF that lives
-// only while it loads: the rich edit keeps the page, and a send captures it anew.
+// The host's text goes into the dialog's rich edit through a copy as RTF in blocks, each
+// given back once the rich edit has read it: the rich edit keeps the page, and a send
+// captures it anew.
 void SendDialog::LoadHostText(HWND richEdit) {
   if (nodeKind == kNodeHtmlOnly) return;  // there is no rich text to show
   HostCommand(kHostBeforeEditorRead, 0, nullptr);
   CHARRANGE selection = SelectionOf(hostEditorWindow);
   hostPart_ = selection.cpMin == selection.cpMax ? RichEditPart::kWholeText
                                                  : RichEditPart::kSelection;
-  const ByteString hostRtf = CaptureRichEditRtf(hostEditorWindow, hostPart_);
+  SystemPieces hostRtf = CaptureRichEditRtfPieces(hostEditorWindow, hostPart_);
   if (!hostRtf.empty())
-    LoadRichEditRtf(richEdit, hostRtf);
+    LoadRichEditRtf(richEdit, std::move(hostRtf));
   else
     hostTextLost_ = RichEditTextLength(hostEditorWindow, hostPart_) > 0;
 }

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "convert/richedit_stream.h"
 #include "dialog/log_list.h"
 #include "dialog/send_dialog.h"
 #include "resources/resource_ids.h"
@@ -21,6 +20,7 @@
 #include "tests/dialog/list_state.h"
 #include "testbed/test_host.h"
 #include "tests/enscript_fixture.h"
+#include "tests/rtf_capture.h"
 #include "tests/registry_fixture.h"
 
 namespace {
@@ -167,7 +167,7 @@ TEST_F(SendDialogTest, RichEditHoldsTheHostsSelectionAtTheHostsPositions) {
     EXPECT_EQ(WithoutFinalBreak(WindowText(richEdit)), L"bold \u041f\u0440\u0438\u0432\u0435\u0442");
     // Positions are the host's, although the text here starts at the selection.
     EXPECT_EQ(SelectionOf(richEdit).cpMin, 6);
-    ByteString rtf = CaptureRichEditRtf(richEdit, RichEditPart::kWholeText);
+    ByteString rtf = CapturedRtf(richEdit, RichEditPart::kWholeText);
     EXPECT_NE(rtf.find("\\b"), ByteString::npos) << rtf;
     EXPECT_NE(rtf.find("bold\\b0"), ByteString::npos) << rtf;
     EXPECT_NE(rtf.find("Courier New"), ByteString::npos) << rtf;
@@ -185,7 +185,7 @@ TEST_F(SendDialogTest, WithoutSelectionTheWholePageIsShownWithTheCaretWhereItWas
     CHARRANGE caret = SelectionOf(richEdit);
     EXPECT_EQ(caret.cpMin, 9);
     EXPECT_EQ(caret.cpMax, 9);
-    ByteString rtf = CaptureRichEditRtf(richEdit, RichEditPart::kWholeText);
+    ByteString rtf = CapturedRtf(richEdit, RichEditPart::kWholeText);
     EXPECT_NE(rtf.find("\\u1055?"), ByteString::npos) << rtf;
     EXPECT_NE(rtf.find("Courier New"), ByteString::npos) << rtf;
   }));
