@@ -91,6 +91,10 @@ bool EnexFile::Write(const EnexDocumentWriter& writeDocument, WideString& reason
     reason = SystemErrorText(sink.error());
   else
     whole = ConfirmFileOnDisk(handle_.get(), sink.written(), reason);
+  if (whole && lifetime_ == Lifetime::kKept && !FlushFileBuffers(handle_.get())) {
+    reason = SystemErrorText(GetLastError());
+    whole = false;
+  }
   handle_.reset();
   return whole;
 }
@@ -111,7 +115,7 @@ bool SaveEnexFile(const WideString& folder, WideView title, const EnexDocumentWr
   }
   const size_t room = MAX_PATH - 1 - folder.size() - 1 - kNumberAndExtension;
   const WideString name = FileNameFromTitle(title, room < kLongestTitleName ? room : kLongestTitleName);
-  EnexFile file;
+  EnexFile file(EnexFile::Lifetime::kKept);
   DWORD error = ERROR_SUCCESS;
   const bool created = file.Create(
       [&](unsigned index) { return folder + u"\\" + NumberedName(name, static_cast<int>(index) + 1); },
@@ -145,10 +149,6 @@ bool ConfirmFileOnDisk(HANDLE file, unsigned long long expectedSize, WideString&
   if (static_cast<unsigned long long>(size.QuadPart) != expectedSize) {
     failure = u"the file holds " + WideNumber(size.QuadPart) + u" bytes instead of " +
               WideNumber(static_cast<long long>(expectedSize));
-    return false;
-  }
-  if (!FlushFileBuffers(file)) {
-    failure = SystemErrorText(GetLastError());
     return false;
   }
   return true;

@@ -51,7 +51,12 @@ using EnexDocumentWriter = std::function<bool(const EnexSink& sink)>;
 // only mislead, and a note file must not outlive its import.
 class EnexFile {
  public:
-  EnexFile() = default;
+  // A file kept for the user is flushed to the disk once written. A note file is not:
+  // ENScript reads it at once from the system's cache and it goes after the import, so a
+  // flush would cost each send tens of milliseconds and protect nothing.
+  enum class Lifetime { kUntilImported, kKept };
+
+  explicit EnexFile(Lifetime lifetime) : lifetime_(lifetime) {}
   EnexFile(const EnexFile&) = delete;
   EnexFile& operator=(const EnexFile&) = delete;
   ~EnexFile() { Delete(); }
@@ -61,8 +66,8 @@ class EnexFile {
   bool Create(const std::function<WideString(unsigned index)>& nameFor, unsigned count,
               DWORD& error);
   // Writes the whole document writeDocument gives, confirms it on disk
-  // (ConfirmFileOnDisk) and closes the file. False with reason saying why: the system's
-  // error, or what the disk holds instead.
+  // (ConfirmFileOnDisk), flushes a kept file and closes the file. False with reason
+  // saying why: the system's error, or what the disk holds instead.
   bool Write(const EnexDocumentWriter& writeDocument, WideString& reason);
   // The file stays when this object goes.
   void Keep() { owned_ = false; }
@@ -72,6 +77,7 @@ class EnexFile {
   const WideString& path() const { return path_; }  // the file, or the name last tried
 
  private:
+  Lifetime lifetime_;
   WideString path_;
   UniqueFile handle_;
   bool owned_ = false;  // created here, neither kept nor deleted yet
@@ -84,8 +90,8 @@ bool SaveEnexFile(const WideString& folder, WideView title, const EnexDocumentWr
                   WideString& path, WideString& failure);
 
 // Checks a file just written through handle before it is handed on: the handle is a file
-// on disk (not a device such as NUL, which swallows every byte), it holds exactly
-// expectedSize bytes, and they are flushed to the disk. False with failure saying why.
+// on disk (not a device such as NUL, which swallows every byte) and it holds exactly
+// expectedSize bytes. False with failure saying why.
 bool ConfirmFileOnDisk(HANDLE file, unsigned long long expectedSize, WideString& failure);
 
 // Shows a saved file to the user: Explorer opens its folder with the file selected.

@@ -198,7 +198,8 @@ bool RunImport(const ImportRequest& request) {
   if (enscriptPath.empty()) return SaveInsteadOfImport(request, true);
   request.log.Line(u"ENScript path: " + enscriptPath);
 
-  EnexFile note;  // outlives the process below: dealt with once ENScript has ended
+  // Outlives the process below: dealt with once ENScript has ended.
+  EnexFile note(EnexFile::Lifetime::kUntilImported);
   DWORD error = ERROR_SUCCESS;
   if (!CreateNoteFile(note, error)) {
     request.log.Error(u"Cannot create temp file " + note.path() + u": " + SystemErrorText(error));
