@@ -84,24 +84,40 @@ class PeakMemory {
 };
 
 // Runs this program again with arguments (a fresh process, so that its peak is its own)
-// and waits for it, at most kLongestRunMs: a run that hangs is ended there. Its output
-// goes where this program's goes. The run prints its own line and ends with 0, or with 1
-// after a line that says what failed; for any other end (it crashed, could not start, or
-// was stopped at the limit) an error line for label is printed here. True when it ended
-// with 0.
+// and waits for it, at most kLongestRunMs: a run that hangs is ended there. The run
+// prints its lines and ends with 0, or with 1 after a line that says what failed. Its
+// output goes through a file and is printed here once it has ended: a run that died
+// (Wine may give a killed process any exit code) leaves no output, and then, as for a run
+// that could not start or was stopped at the limit, an error line for label is printed
+// instead. True when the run printed its lines and ended with 0.
 constexpr DWORD kLongestRunMs = 30 * 60 * 1000;
 
 inline bool RunFresh(const std::string& arguments, const std::string& label) {
-  wchar_t path[MAX_PATH];
   std::fflush(stdout);
-  std::wstring command;
-  if (GetModuleFileNameW(nullptr, path, MAX_PATH))
-    command = L"\"" + std::wstring(path) + L"\" " + std::wstring(arguments.begin(), arguments.end());
+  wchar_t path[MAX_PATH];
+  wchar_t folder[MAX_PATH];
+  wchar_t outputPath[MAX_PATH];
+  if (!GetModuleFileNameW(nullptr, path, MAX_PATH) || !GetTempPathW(MAX_PATH, folder) ||
+      !GetTempFileNameW(folder, L"run", 0, outputPath)) {
+    std::printf("%10s   error: cannot prepare a run (error %lu)\n", label.c_str(), GetLastError());
+    return false;
+  }
+  SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
+  UniqueFile output(CreateFileW(outputPath, GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherited,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                nullptr));
+  std::wstring command =
+      L"\"" + std::wstring(path) + L"\" " + std::wstring(arguments.begin(), arguments.end());
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = output.get();
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION started{};
-  if (command.empty() || !CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                         nullptr, &startup, &started)) {
+  if (!output || !CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                 &startup, &started)) {
     std::printf("%10s   error: cannot start a run (error %lu)\n", label.c_str(), GetLastError());
     return false;
   }
@@ -114,11 +130,18 @@ inline bool RunFresh(const std::string& arguments, const std::string& label) {
                 label.c_str(), kLongestRunMs / 60000);
     return false;
   }
+  std::string printed;
+  char buffer[4096];
+  DWORD read = 0;
+  SetFilePointer(output.get(), 0, nullptr, FILE_BEGIN);
+  while (ReadFile(output.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    printed.append(buffer, read);
+  std::fwrite(printed.data(), 1, printed.size(), stdout);
   DWORD code = 0;
   if (!GetExitCodeProcess(process.get(), &code)) code = 0xFFFFFFFF;
-  if (code > 1)
-    std::printf("%10s   error: the run ended with code %lu (0x%08lX) before its line\n",
+  if (printed.empty() || code > 1)
+    std::printf("%10s   error: the run ended (code %lu, 0x%08lX) without its line\n",
                 label.c_str(), code, code);
   std::fflush(stdout);
-  return code == 0;
+  return !printed.empty() && code == 0;
 }
