@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include "text/wide_string.h"
 #include "win/system_pieces.h"
 
 // Which part of the control's text an operation covers.
@@ -13,15 +12,13 @@ enum class RichEditPart { kWholeText, kSelection };
 // Characters in the whole text, or in the selection whichever way it was made.
 LONG RichEditTextLength(HWND richEdit, RichEditPart part);
 
-// The RTF of the whole text or of the selection, cut at the first zero byte. Empty when
-// there is nothing to stream (no text, a collapsed selection, not a rich edit), when the
-// control streamed nothing, or when memory ran out on the way.
-ByteString CaptureRichEditRtf(HWND richEdit, RichEditPart part);
-
-// The same RTF in blocks from the system, for a page that is converted piece by piece
-// and let go as it is read. Empty as above.
+// The RTF of the whole text or of the selection, cut at the first zero byte, in blocks from
+// the system as the control streams it out (nothing is reserved ahead, nothing copied to
+// grow). Empty when there is nothing to stream (no text, a collapsed selection, not a
+// rich edit), when the control streamed nothing, or when memory ran out on the way.
 SystemPieces CaptureRichEditRtfPieces(HWND richEdit, RichEditPart part);
 
-// Replaces the control's whole content with rtf up to its first zero byte. True when the
-// control read at least one character.
-bool LoadRichEditRtf(HWND richEdit, const ByteString& rtf);
+// Replaces the control's whole content with rtf up to its first zero byte, giving each
+// block back as soon as the control has read it. True when the control read at least one
+// character.
+bool LoadRichEditRtf(HWND richEdit, SystemPieces rtf);

@@ -196,7 +196,9 @@ void SendDialog::ApplyHostLook() {
   SendMessageW(list, LVM_SETTEXTCOLOR, 0, options.textColor);
 }
 
+// One batch, ended before the folder warning's box can show.
 void SendDialog::WriteOpeningLog(const WideString& caption) {
+  LogBatch batch(GetDlgItem(window, IDC_LOG_LIST));
   for (const WideString& line : InstallInfoLines()) AddLogLine(window, line);
   AddLogLine(window, caption);
   WideString tags = GetNodeTags();
@@ -222,17 +224,18 @@ WideString SendDialog::GetHostPageLink() {
   return HostNodeLink(documentPath, HostCurrentNode());
 }
 
-// The host's text goes into the dialog's rich edit through a copy as RTF that lives
-// only while it loads: the rich edit keeps the page, and a send captures it anew.
+// The host's text goes into the dialog's rich edit through a copy as RTF in blocks, each
+// given back once the rich edit has read it: the rich edit keeps the page, and a send
+// captures it anew.
 void SendDialog::LoadHostText(HWND richEdit) {
   if (nodeKind == kNodeHtmlOnly) return;  // there is no rich text to show
   HostCommand(kHostBeforeEditorRead, 0, nullptr);
   CHARRANGE selection = SelectionOf(hostEditorWindow);
   hostPart_ = selection.cpMin == selection.cpMax ? RichEditPart::kWholeText
                                                  : RichEditPart::kSelection;
-  const ByteString hostRtf = CaptureRichEditRtf(hostEditorWindow, hostPart_);
+  SystemPieces hostRtf = CaptureRichEditRtfPieces(hostEditorWindow, hostPart_);
   if (!hostRtf.empty())
-    LoadRichEditRtf(richEdit, hostRtf);
+    LoadRichEditRtf(richEdit, std::move(hostRtf));
   else
     hostTextLost_ = RichEditTextLength(hostEditorWindow, hostPart_) > 0;
 }
@@ -372,8 +375,12 @@ void SendDialog::SendHtmlCode() {
   SendPageAsNote(&htmlCode);
 }
 
+// The send's lines go in one batch; the import shows them before it waits for ENScript.
 void SendDialog::SendPageAsNote(const WideString* htmlCode) {
-  SendPage(NewSendRequest(htmlCode));
+  {
+    LogBatch batch(GetDlgItem(window, IDC_LOG_LIST));
+    SendPage(NewSendRequest(htmlCode));
+  }
   PlayNotificationSound();
 }
 
@@ -403,7 +410,9 @@ SendRequest SendDialog::NewSendRequest(const WideString* htmlCode) {
   return request;
 }
 
-LogSink SendDialog::DialogLog() const { return {LogToList, GetDlgItem(window, IDC_LOG_LIST)}; }
+LogSink SendDialog::DialogLog() const {
+  return {LogToList, GetDlgItem(window, IDC_LOG_LIST), ShowLogList};
+}
 
 INT_PTR OpenSendDialog(HWND owner, HWND hostEditorWindow, const WideString& displayName,
                        int nodeKind) {

@@ -10,7 +10,7 @@ namespace {
 
 constexpr wchar_t kSubFolder[] = L"Yarrin2Evernote";
 constexpr size_t kLongestTitleName = 120;
-constexpr int kMostNumbers = 9999;
+constexpr unsigned kMostNumbers = 9999;
 // What a numbered name adds at most: " (9999).enex".
 constexpr size_t kNumberAndExtension = 12;
 
@@ -20,26 +20,6 @@ BOOL WriteToFile(HANDLE file, const void* data, DWORD size, DWORD* written) {
   return WriteFile(file, data, size, written, nullptr);
 }
 FileWriter fileWriter = WriteToFile;
-
-// Closes and deletes a file that was created but not written whole, on every way out (an
-// exception from the writer included): a part of a note would only mislead.
-class UnfinishedFile {
- public:
-  UnfinishedFile(UniqueFile& file, const WideString& path) : file_(file), path_(path) {}
-  UnfinishedFile(const UnfinishedFile&) = delete;
-  UnfinishedFile& operator=(const UnfinishedFile&) = delete;
-  ~UnfinishedFile() {
-    if (finished_) return;
-    file_.reset();  // opened without sharing: it must be closed to go
-    DeleteFileW(WidePtr(path_));
-  }
-  void Finished() { finished_ = true; }
-
- private:
-  UniqueFile& file_;
-  const WideString& path_;
-  bool finished_ = false;
-};
 
 WideString DocumentsFolder() {
   PWSTR path = nullptr;
@@ -87,6 +67,45 @@ bool EnexFileSink::Write(const char* data, size_t size) {
   return true;
 }
 
+bool EnexFile::Create(const std::function<WideString(unsigned index)>& nameFor, unsigned count,
+                      DWORD& error) {
+  error = ERROR_FILE_EXISTS;
+  for (unsigned index = 0; index < count; ++index) {
+    path_ = nameFor(index);
+    handle_.reset(CreateFileW(WidePtr(path_), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (handle_) {
+      owned_ = true;
+      return true;
+    }
+    error = GetLastError();
+    if (error != ERROR_FILE_EXISTS) return false;
+  }
+  return false;
+}
+
+bool EnexFile::Write(const EnexDocumentWriter& writeDocument, WideString& reason) {
+  EnexFileSink sink(handle_.get());
+  bool whole = writeDocument(sink.sink());
+  if (!whole)
+    reason = SystemErrorText(sink.error());
+  else
+    whole = ConfirmFileOnDisk(handle_.get(), sink.written(), reason);
+  if (whole && lifetime_ == Lifetime::kKept && !FlushFileBuffers(handle_.get())) {
+    reason = SystemErrorText(GetLastError());
+    whole = false;
+  }
+  handle_.reset();
+  return whole;
+}
+
+bool EnexFile::Delete() {
+  handle_.reset();  // opened without sharing: it must be closed to go
+  if (!owned_) return true;
+  owned_ = false;
+  return DeleteFileW(WidePtr(path_)) != FALSE;
+}
+
 bool SaveEnexFile(const WideString& folder, WideView title, const EnexDocumentWriter& writeDocument,
                   WideString& path, WideString& failure) {
   // Short enough for the whole path to stay within MAX_PATH, numbered or not.
@@ -96,32 +115,25 @@ bool SaveEnexFile(const WideString& folder, WideView title, const EnexDocumentWr
   }
   const size_t room = MAX_PATH - 1 - folder.size() - 1 - kNumberAndExtension;
   const WideString name = FileNameFromTitle(title, room < kLongestTitleName ? room : kLongestTitleName);
-  for (int number = 1; number <= kMostNumbers; ++number) {
-    path = folder + u"\\" + NumberedName(name, number);
-    UniqueFile file(CreateFileW(WidePtr(path), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-      if (GetLastError() == ERROR_FILE_EXISTS) continue;
-      failure = u"Cannot create the file " + path + u": " + SystemErrorText(GetLastError());
-      return false;
-    }
-    UnfinishedFile unfinished(file, path);
-    EnexFileSink sink(file.get());
-    WideString reason;
-    bool whole = writeDocument(sink.sink());
-    if (!whole)
-      reason = SystemErrorText(sink.error());
-    else if (!ConfirmFileOnDisk(file.get(), sink.written(), reason))
-      whole = false;
-    if (!whole) {
-      failure = u"Cannot write the file " + path + u": " + reason;
-      return false;
-    }
-    unfinished.Finished();
-    return true;
+  EnexFile file(EnexFile::Lifetime::kKept);
+  DWORD error = ERROR_SUCCESS;
+  const bool created = file.Create(
+      [&](unsigned index) { return folder + u"\\" + NumberedName(name, static_cast<int>(index) + 1); },
+      kMostNumbers, error);
+  path = file.path();
+  if (!created) {
+    failure = error == ERROR_FILE_EXISTS
+                  ? u"Every name for \"" + name + u".enex\" is taken in " + folder
+                  : u"Cannot create the file " + path + u": " + SystemErrorText(error);
+    return false;
   }
-  failure = u"Every name for \"" + name + u".enex\" is taken in " + folder;
-  return false;
+  WideString reason;
+  if (!file.Write(writeDocument, reason)) {
+    failure = u"Cannot write the file " + path + u": " + reason;
+    return false;
+  }
+  file.Keep();
+  return true;
 }
 
 bool ConfirmFileOnDisk(HANDLE file, unsigned long long expectedSize, WideString& failure) {
@@ -137,10 +149,6 @@ bool ConfirmFileOnDisk(HANDLE file, unsigned long long expectedSize, WideString&
   if (static_cast<unsigned long long>(size.QuadPart) != expectedSize) {
     failure = u"the file holds " + WideNumber(size.QuadPart) + u" bytes instead of " +
               WideNumber(static_cast<long long>(expectedSize));
-    return false;
-  }
-  if (!FlushFileBuffers(file)) {
-    failure = SystemErrorText(GetLastError());
     return false;
   }
   return true;

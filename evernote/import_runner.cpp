@@ -56,70 +56,33 @@ constexpr int kShowNormal = 5;
 constexpr int kHide = 0;
 constexpr unsigned kNamesToTry = 0x10000;
 
-// The note file: created under a name that no file has yet (an existing file of the same
-// name, whoever it belongs to, is never overwritten), and deleted on every way out unless
-// it is kept for an ENScript that may still read it.
-class NoteFile {
- public:
-  NoteFile() = default;
-  NoteFile(const NoteFile&) = delete;
-  NoteFile& operator=(const NoteFile&) = delete;
-  ~NoteFile() {
-    handle_.reset();
-    if (created_) DeleteFileW(WidePtr(path_));
-  }
-
-  // False with error() telling the system's reason.
-  bool Create(const WideString& folder) {
-    if (folder.empty()) {  // the folder is unknown: no name to try
-      error_ = ERROR_PATH_NOT_FOUND;
-      return false;
-    }
-    unsigned first = GetTickCount();
-    for (unsigned attempt = 0; attempt < kNamesToTry; ++attempt) {
-      path_ = NewTempFileName(folder, u"enex", first + attempt);
-      handle_.reset(CreateFileW(WidePtr(path_), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-      if (handle_) return created_ = true;
-      error_ = GetLastError();
-      if (error_ != ERROR_FILE_EXISTS) return false;
-    }
+// The note file in the user's own temporary folder: a standard account may not write into
+// ENScript's folder under Program Files, and a write redirected to the VirtualStore would
+// never reach ENScript.
+bool CreateNoteFile(EnexFile& note, DWORD& error) {
+  const WideString folder = TempFolderPath();
+  if (folder.empty()) {  // the folder is unknown: no name to try
+    error = ERROR_PATH_NOT_FOUND;
     return false;
   }
-
-  // The whole document as writeDocument gives it; the file is closed afterwards.
-  bool Write(const EnexDocumentWriter& writeDocument) {
-    EnexFileSink sink(handle_.get());
-    const bool whole = writeDocument(sink.sink());
-    handle_.reset();
-    return whole;
-  }
-
-  // Left in place when the run ends.
-  void Keep() { created_ = false; }
-
-  const WideString& path() const { return path_; }
-  DWORD error() const { return error_; }
-
- private:
-  WideString path_;
-  UniqueFile handle_;
-  bool created_ = false;
-  DWORD error_ = ERROR_SUCCESS;
-};
+  const unsigned first = GetTickCount();
+  return note.Create([&](unsigned index) { return NewTempFileName(folder, u"enex", first + index); },
+                     kNamesToTry, error);
+}
 
 // ENScript's process, waited for before its handle is closed on every way out (its note
-// file must outlive it), with the thread's windows served, unless the user stops waiting:
-// then ENScript runs on, is not ended, and its note file is kept.
+// file must outlive it), with the thread's windows served. Whenever the wait ends without
+// ENScript having ended (the user stopped waiting, or the system refused to wait),
+// ENScript runs on, is not ended, and its note file is kept.
 class EnscriptProcess {
  public:
-  EnscriptProcess(const ImportRequest& request, NoteFile& note) : request_(request), note_(note) {}
+  EnscriptProcess(const ImportRequest& request, EnexFile& note) : request_(request), note_(note) {}
   EnscriptProcess(const EnscriptProcess&) = delete;
   EnscriptProcess& operator=(const EnscriptProcess&) = delete;
   ~EnscriptProcess() {
     // Left by an exception between the start and the wait: no notices here, since a log
     // line could throw again.
-    if (handle_ && Serve(0, nullptr) == WaitEnd::kStopped) note_.Keep();
+    if (handle_ && Serve(0, nullptr) != WaitEnd::kSignalled) note_.Keep();
   }
 
   // Starts ENScript in its own folder through the shell, which shows no box of its own.
@@ -143,38 +106,43 @@ class EnscriptProcess {
 
   bool running() const { return static_cast<bool>(handle_); }
 
-  enum class Outcome { kEnded, kUnknown, kStopped };
+  enum class Outcome { kEnded, kUnknown, kStopped, kFailed };
 
   // Waits with notices in the log and to the caller's wait control. kEnded with the exit
-  // code; kUnknown when the system cannot tell it; kStopped when the user gave up, with
-  // the seconds waited.
-  Outcome Wait(DWORD& exitCode, DWORD& waitedSeconds) {
+  // code; kUnknown when ENScript has ended but the system cannot tell the code (error says
+  // why); kStopped when the user gave up, with the seconds waited; kFailed when the system
+  // refused to wait (error says why).
+  Outcome Wait(DWORD& exitCode, DWORD& waitedSeconds, DWORD& error) {
     const DWORD start = GetTickCount();
     WaitEnd end = Serve(request_.waitNoticeMs, [&](DWORD seconds) {
       request_.log.Line(u"Still waiting for ENScript to finish (" + WideNumber(seconds) +
                             u" s); a hidden ENScript window may be waiting for input.");
       if (request_.waitControl) request_.waitControl->OnStillWaiting();
     });
+    error = GetLastError();
     waitedSeconds = (GetTickCount() - start) / 1000;
-    if (end == WaitEnd::kStopped) {
+    if (end != WaitEnd::kSignalled) {
       note_.Keep();
       handle_.reset();
-      return Outcome::kStopped;
+      return end == WaitEnd::kStopped ? Outcome::kStopped : Outcome::kFailed;
     }
     bool known = GetExitCodeProcess(handle_.get(), &exitCode) != FALSE;
+    error = GetLastError();
     handle_.reset();
     return known ? Outcome::kEnded : Outcome::kUnknown;
   }
 
  private:
+  // The lines so far go on screen first: the wait may be long.
   WaitEnd Serve(DWORD noticeMs, const std::function<void(DWORD)>& notice) {
+    request_.log.Show();
     WaitControl* control = request_.waitControl;
     return WaitServingMessages(handle_.get(), noticeMs, notice,
                                [control] { return control && control->StopWaiting(); });
   }
 
   const ImportRequest& request_;
-  NoteFile& note_;
+  EnexFile& note_;
   UniqueProcess handle_;
 };
 
@@ -230,22 +198,21 @@ bool RunImport(const ImportRequest& request) {
   if (enscriptPath.empty()) return SaveInsteadOfImport(request, true);
   request.log.Line(u"ENScript path: " + enscriptPath);
 
-  NoteFile note;  // destroyed after the process: dealt with once ENScript has ended
-  // The user's own temporary folder: a standard account may not write into ENScript's
-  // folder under Program Files, and a write redirected to the VirtualStore would never
-  // reach ENScript.
-  if (!note.Create(TempFolderPath())) {
-    request.log.Error(u"Cannot create temp file " + note.path() + u": " + SystemErrorText(note.error()));
+  // Outlives the process below: dealt with once ENScript has ended.
+  EnexFile note(EnexFile::Lifetime::kUntilImported);
+  DWORD error = ERROR_SUCCESS;
+  if (!CreateNoteFile(note, error)) {
+    request.log.Error(u"Cannot create temp file " + note.path() + u": " + SystemErrorText(error));
     return false;
   }
+  WideString reason;
   // Written as it is made: the document is never whole in memory.
-  if (!note.Write(NoteDocument(request))) {
-    request.log.Error(u"Cannot write temp file " + note.path());
+  if (!note.Write(NoteDocument(request), reason)) {
+    request.log.Error(u"Cannot write temp file " + note.path() + u": " + reason);
     return false;
   }
 
   EnscriptProcess enscript(request, note);
-  DWORD error = ERROR_SUCCESS;
   // The full path, quoted: the folder may hold blanks, and ENScript's working folder is
   // its own.
   WideString arguments = u"importNotes /s \"" + note.path() + u"\"";
@@ -260,17 +227,29 @@ bool RunImport(const ImportRequest& request) {
   }
   DWORD exitCode = 0;
   DWORD waited = 0;
-  switch (enscript.Wait(exitCode, waited)) {
+  const EnscriptProcess::Outcome outcome = enscript.Wait(exitCode, waited, error);
+  switch (outcome) {
     case EnscriptProcess::Outcome::kStopped:
       request.log.Error(u"Stopped waiting for ENScript after " + WideNumber(waited) +
                             u" s; it may still import the note. The note file is kept: " +
                             note.path());
       return false;
-    case EnscriptProcess::Outcome::kUnknown:
-      request.log.Error(u"Cannot tell how ENScript ended: " + SystemErrorText(GetLastError()));
+    case EnscriptProcess::Outcome::kFailed:
+      request.log.Error(u"Cannot wait for ENScript to end: " + SystemErrorText(error) +
+                            u"; it may still import the note. The note file is kept: " +
+                            note.path());
       return false;
     case EnscriptProcess::Outcome::kEnded:
+    case EnscriptProcess::Outcome::kUnknown:
       break;
+  }
+  // ENScript has ended: its note file goes before the run's last line.
+  if (!note.Delete())
+    request.log.Error(u"Cannot delete the note file " + note.path() + u": " +
+                      SystemErrorText(GetLastError()));
+  if (outcome == EnscriptProcess::Outcome::kUnknown) {
+    request.log.Error(u"Cannot tell how ENScript ended: " + SystemErrorText(error));
+    return false;
   }
   if (exitCode != 0) {
     request.log.Error(EnscriptExitText(exitCode));

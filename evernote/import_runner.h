@@ -46,10 +46,12 @@ struct ImportRequest {
 };
 
 // True when ENScript ran and reported success (exit code 0), or the note was saved as a
-// file. Every failure is logged as a line beginning "ERROR: ". When the user stops
-// waiting, ENScript runs on and its note file is kept. Exceptions (memory running out)
-// pass to the caller, but never before ENScript, once started, has ended (or the user
-// has stopped waiting for it) and the note file is dealt with as above.
+// file. Every failure is logged as a line beginning "ERROR: ". The note file is deleted
+// once ENScript has ended, before the run's last line; when the user stops waiting, or
+// the system refuses to wait, ENScript runs on and its note file is kept. The lines are
+// shown (LogSink::Show) before the wait. Exceptions (memory running out) pass to the
+// caller, but never before ENScript, once started, has ended (or the wait has ended as
+// above) and the note file is dealt with.
 bool RunImport(const ImportRequest& request);
 
 // The user's temporary folder (GetTempPathW), usually ending in a backslash.

@@ -2,6 +2,8 @@
 
 namespace {
 
+SystemWait systemWait = MsgWaitForMultipleObjectsEx;
+
 bool IsDialog(HWND window) {
   wchar_t className[8] = {};
   return GetClassNameW(window, className, 8) && lstrcmpW(className, L"#32770") == 0;
@@ -23,7 +25,10 @@ class PendingQuit {
   PendingQuit(const PendingQuit&) = delete;
   PendingQuit& operator=(const PendingQuit&) = delete;
   ~PendingQuit() {
-    if (taken_) PostQuitMessage(static_cast<int>(code_));
+    if (!taken_) return;
+    const DWORD error = GetLastError();  // a failed wait's reason stays for the caller
+    PostQuitMessage(static_cast<int>(code_));
+    SetLastError(error);
   }
   void Take(WPARAM code) {
     taken_ = true;
@@ -54,8 +59,7 @@ WaitEnd WaitServingMessages(HANDLE handle, DWORD noticeIntervalMs,
       }
       timeout = nextNotice - waited;
     }
-    DWORD result = MsgWaitForMultipleObjectsEx(1, &handle, timeout, QS_ALLINPUT,
-                                               MWMO_INPUTAVAILABLE);
+    DWORD result = systemWait(1, &handle, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (result == WAIT_OBJECT_0) return WaitEnd::kSignalled;
     if (result == WAIT_FAILED || result == WAIT_ABANDONED_0) return WaitEnd::kFailed;
     if (result != WAIT_OBJECT_0 + 1) continue;  // time for the next notice
@@ -69,4 +73,10 @@ WaitEnd WaitServingMessages(HANDLE handle, DWORD noticeIntervalMs,
     }
     if (stop && stop()) return WaitEnd::kStopped;  // sent messages are served by the peek
   }
+}
+
+SystemWait SetSystemWait(SystemWait wait) {
+  SystemWait previous = systemWait;
+  systemWait = wait ? wait : MsgWaitForMultipleObjectsEx;
+  return previous;
 }

@@ -9,7 +9,8 @@
 enum class WaitEnd {
   kSignalled,  // the handle was signalled
   kStopped,    // stop() said so: the caller gave up waiting
-  kFailed,     // the handle cannot be waited for
+  kFailed,     // the system refused to wait (GetLastError tells why): the handle's
+               // owner may still be running
 };
 
 // Waits until handle is signalled while dispatching this thread's messages, so that its
@@ -21,3 +22,10 @@ enum class WaitEnd {
 WaitEnd WaitServingMessages(HANDLE handle, DWORD noticeIntervalMs,
                             const std::function<void(DWORD seconds)>& notice,
                             const std::function<bool()>& stop = nullptr);
+
+// What the wait waits with: MsgWaitForMultipleObjectsEx's arguments and result. Tests put
+// in one that fails, as the system does for a handle that is no longer valid. Returns the
+// one it replaces; null puts the system's back.
+using SystemWait = DWORD(WINAPI*)(DWORD count, const HANDLE* handles, DWORD timeoutMs,
+                                 DWORD wakeMask, DWORD flags);
+SystemWait SetSystemWait(SystemWait wait);

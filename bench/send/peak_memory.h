@@ -84,22 +84,64 @@ class PeakMemory {
 };
 
 // Runs this program again with arguments (a fresh process, so that its peak is its own)
-// and waits for it; its output goes where this program's goes. The exit code, or -1.
-inline int RunFresh(const std::string& arguments) {
+// and waits for it, at most kLongestRunMs: a run that hangs is ended there. The run
+// prints its lines and ends with 0, or with 1 after a line that says what failed. Its
+// output goes through a file and is printed here once it has ended: a run that died
+// (Wine may give a killed process any exit code) leaves no output, and then, as for a run
+// that could not start or was stopped at the limit, an error line for label is printed
+// instead. True when the run printed its lines and ended with 0.
+constexpr DWORD kLongestRunMs = 30 * 60 * 1000;
+
+inline bool RunFresh(const std::string& arguments, const std::string& label) {
+  std::fflush(stdout);
   wchar_t path[MAX_PATH];
-  if (!GetModuleFileNameW(nullptr, path, MAX_PATH)) return -1;
+  wchar_t folder[MAX_PATH];
+  wchar_t outputPath[MAX_PATH];
+  if (!GetModuleFileNameW(nullptr, path, MAX_PATH) || !GetTempPathW(MAX_PATH, folder) ||
+      !GetTempFileNameW(folder, L"run", 0, outputPath)) {
+    std::printf("%10s   error: cannot prepare a run (error %lu)\n", label.c_str(), GetLastError());
+    return false;
+  }
+  SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
+  UniqueFile output(CreateFileW(outputPath, GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherited,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                nullptr));
   std::wstring command =
       L"\"" + std::wstring(path) + L"\" " + std::wstring(arguments.begin(), arguments.end());
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = output.get();
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION started{};
-  std::fflush(stdout);
-  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                      &started))
-    return -1;
+  if (!output || !CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                 &startup, &started)) {
+    std::printf("%10s   error: cannot start a run (error %lu)\n", label.c_str(), GetLastError());
+    return false;
+  }
   UniqueProcess process(started.hProcess);
   UniqueThread thread(started.hThread);
-  WaitForSingleObject(process.get(), INFINITE);
+  if (WaitForSingleObject(process.get(), kLongestRunMs) != WAIT_OBJECT_0) {
+    TerminateProcess(process.get(), 1);
+    WaitForSingleObject(process.get(), 10000);
+    std::printf("%10s   error: the run did not end within %lu minutes and was stopped\n",
+                label.c_str(), kLongestRunMs / 60000);
+    return false;
+  }
+  std::string printed;
+  char buffer[4096];
+  DWORD read = 0;
+  SetFilePointer(output.get(), 0, nullptr, FILE_BEGIN);
+  while (ReadFile(output.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+    printed.append(buffer, read);
+  std::fwrite(printed.data(), 1, printed.size(), stdout);
   DWORD code = 0;
-  return GetExitCodeProcess(process.get(), &code) ? static_cast<int>(code) : -1;
+  if (!GetExitCodeProcess(process.get(), &code)) code = 0xFFFFFFFF;
+  if (printed.empty() || code > 1)
+    std::printf("%10s   error: the run ended (code %lu, 0x%08lX) without its line\n",
+                label.c_str(), code, code);
+  std::fflush(stdout);
+  return !printed.empty() && code == 0;
 }

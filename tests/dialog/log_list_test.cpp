@@ -6,8 +6,10 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "dialog/log_list.h"
+#include "tests/dialog/list_state.h"
 #include "win/clipboard.h"
 #include "resources/resource_ids.h"
 
@@ -16,10 +18,10 @@ namespace {
 // A window holding the log list as control 1003, laid out as in the send dialog.
 class LogWindow {
  public:
-  LogWindow() {
+  explicit LogWindow(int left = 0) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    dialog_ = CreateWindowExW(0, L"STATIC", L"log", WS_POPUP, 0, 0, 600, 200,
+    dialog_ = CreateWindowExW(0, L"STATIC", L"log", WS_POPUP, left, 0, 600, 200,
                               nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     list_ = CreateWindowExW(0, WC_LISTVIEWW, L"List1",
                             WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_SINGLESEL |
@@ -216,6 +218,114 @@ TEST(LogListTest, LogCallbackAndStringTableLinesAppend) {
   AddLogString(log.dialog(), 99);  // no such string: no row
   EXPECT_EQ(LogText(log.list()),
             u"from the import\nConvert text to HTML\nSend HTML code into Evernote");
+}
+
+// The list's client area as drawn, pixel by pixel.
+std::vector<COLORREF> Pixels(HWND list) {
+  RECT client{};
+  GetClientRect(list, &client);
+  std::vector<COLORREF> pixels;
+  HDC dc = GetDC(list);
+  for (int y = 0; y < client.bottom; y += 2)
+    for (int x = 0; x < client.right; x += 3) pixels.push_back(GetPixel(dc, x, y));
+  ReleaseDC(list, dc);
+  return pixels;
+}
+
+std::wstring Line(int i) { return L"line " + std::to_wstring(i) + L" of the log"; }
+
+// Counts the scrolling and column-width requests a list receives while it lives.
+class RequestCounter {
+ public:
+  explicit RequestCounter(HWND list) : list_(list) {
+    SetWindowSubclass(list_, Count, 1, reinterpret_cast<DWORD_PTR>(this));
+  }
+  RequestCounter(const RequestCounter&) = delete;
+  RequestCounter& operator=(const RequestCounter&) = delete;
+  ~RequestCounter() { RemoveWindowSubclass(list_, Count, 1); }
+
+  int scrolls = 0;
+  int widths = 0;
+
+ private:
+  static LRESULT CALLBACK Count(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                DWORD_PTR self) {
+    auto* counter = reinterpret_cast<RequestCounter*>(self);
+    counter->scrolls += message == LVM_ENSUREVISIBLE;
+    counter->widths += message == LVM_SETCOLUMNWIDTH;
+    return DefSubclassProc(list, message, wParam, lParam);
+  }
+  HWND list_;
+};
+
+// A batch leaves the list as adding its lines one by one does: rows, selection, focus,
+// top row, the last row in view and the column's width. The reference list is filled
+// line by line in a window of the same size beside it.
+TEST(LogBatchTest, BatchEndsAsLineByLineAddingEnds) {
+  const struct Case {
+    const char* name;
+    int before;   // lines added one by one first
+    int batched;  // lines added in the batch
+    int width;    // the list's width from the batch on
+    bool topFirst;  // the reader scrolled back to the first row before the batch
+  } cases[] = {
+      {"few lines, no scroll bar", 0, 3, 500, false},
+      {"scroll bar appears within the batch", 2, 12, 500, false},
+      {"scroll bar there already", 9, 6, 500, false},
+      {"list narrowed before the batch", 9, 6, 320, false},
+      {"empty batch keeps the reader's place", 12, 0, 500, true},
+      {"batch after the reader scrolled back", 12, 3, 500, true},
+  };
+  for (const Case& c : cases) {
+    LogWindow batched, reference(620);
+    for (LogWindow* log : {&batched, &reference}) {
+      for (int i = 0; i < c.before; ++i) log->Add(Line(i));
+      SetWindowPos(log->list(), nullptr, 0, 0, c.width, 80, SWP_NOMOVE | SWP_NOZORDER);
+      if (c.topFirst) SendMessageW(log->list(), LVM_ENSUREVISIBLE, 0, FALSE);
+    }
+    {
+      RequestCounter requests(batched.list());
+      {
+        LogBatch batch(batched.list());
+        for (int i = c.before; i < c.before + c.batched; ++i) batched.Add(Line(i));
+        EXPECT_EQ(requests.scrolls + requests.widths, 0) << c.name << ": before the batch ended";
+      }
+      // The point of a batch: the list scrolls and stretches once, whatever the lines.
+      EXPECT_EQ(requests.scrolls, c.batched ? 1 : 0) << c.name;
+      EXPECT_EQ(requests.widths, c.batched ? 1 : 0) << c.name;
+    }
+    for (int i = c.before; i < c.before + c.batched; ++i) reference.Add(Line(i));
+    EXPECT_EQ(StateOf(batched.list()), StateOf(reference.list())) << c.name;
+    EXPECT_EQ(batched.Rows(), c.before + c.batched) << c.name;
+  }
+}
+
+// A batch opened within another adds nothing; ShowLogLines ends the open one at once, and
+// the lines after it are shown one by one; the list is painted as the reference is.
+TEST(LogBatchTest, NestedBatchAndShowingEarly) {
+  LogWindow batched, reference(620);
+  for (LogWindow* log : {&batched, &reference}) ShowWindow(log->dialog(), SW_SHOWNOACTIVATE);
+  int next = 0;
+  RequestCounter requests(batched.list());
+  {
+    LogBatch outer(batched.list());
+    {
+      LogBatch inner(batched.list());
+      for (; next < 8; ++next) batched.Add(Line(next));
+    }
+    EXPECT_EQ(requests.scrolls, 0) << "the inner batch ended the outer one";
+    for (; next < 10; ++next) batched.Add(Line(next));
+    ShowLogLines(batched.list());
+    for (int i = 0; i < next; ++i) reference.Add(Line(i));
+    EXPECT_EQ(StateOf(batched.list()), StateOf(reference.list()));
+    EXPECT_EQ(Pixels(batched.list()), Pixels(reference.list())) << "not on screen when shown";
+    batched.Add(Line(next));
+    reference.Add(Line(next));
+    EXPECT_EQ(StateOf(batched.list()), StateOf(reference.list())) << "a line after showing";
+  }
+  UpdateWindow(reference.list());
+  EXPECT_EQ(StateOf(batched.list()), StateOf(reference.list()));
+  EXPECT_EQ(Pixels(batched.list()), Pixels(reference.list()));
 }
 
 }  // namespace

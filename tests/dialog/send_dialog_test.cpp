@@ -13,12 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "convert/richedit_stream.h"
+#include "dialog/log_list.h"
 #include "dialog/send_dialog.h"
 #include "resources/resource_ids.h"
 #include "testbed/screenshot.h"
+#include "tests/dialog/list_state.h"
 #include "testbed/test_host.h"
 #include "tests/enscript_fixture.h"
+#include "tests/rtf_capture.h"
 #include "tests/registry_fixture.h"
 
 namespace {
@@ -115,6 +117,26 @@ TEST_F(SendDialogTest, CaptionOwnerAndOpeningLogLines) {
   }));
 }
 
+// The opening lines and each send's lines go in one batch each: the list ends as adding
+// them one by one leaves it, its scroll bar appearing on the way.
+TEST_F(SendDialogTest, LogAfterTheOpeningAndAfterEachSendIsAsLineByLine) {
+  ScopedEnscript enscript(L"batches");
+  Host().tags = u"work";
+  ASSERT_TRUE(WithOpenDialog([&](HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_LOG_LIST);
+    EXPECT_EQ(StateOf(list).rows.size(), 4u);
+    EXPECT_EQ(StateOf(list), LineByLineState(list)) << "after the opening";
+    for (int send = 1; send <= 3; ++send) {
+      Press(dialog, IDOK);
+      const ListState state = StateOf(list);
+      ASSERT_EQ(state.rows.back(), L"End of Yarrin2Evernote") << "send " << send;
+      EXPECT_TRUE(state.lastRowShows) << "send " << send;
+      EXPECT_EQ(state, LineByLineState(list)) << "send " << send;
+    }
+    EXPECT_GT(StateOf(list).top, 0) << "the log never needed its scroll bar";
+  }));
+}
+
 TEST_F(SendDialogTest, WithoutMainWindowOrEditorTheDialogStillOpens) {
   Host().mainWindowAvailable = false;
   EventInfo noEditor{};
@@ -145,7 +167,7 @@ TEST_F(SendDialogTest, RichEditHoldsTheHostsSelectionAtTheHostsPositions) {
     EXPECT_EQ(WithoutFinalBreak(WindowText(richEdit)), L"bold \u041f\u0440\u0438\u0432\u0435\u0442");
     // Positions are the host's, although the text here starts at the selection.
     EXPECT_EQ(SelectionOf(richEdit).cpMin, 6);
-    ByteString rtf = CaptureRichEditRtf(richEdit, RichEditPart::kWholeText);
+    ByteString rtf = CapturedRtf(richEdit, RichEditPart::kWholeText);
     EXPECT_NE(rtf.find("\\b"), ByteString::npos) << rtf;
     EXPECT_NE(rtf.find("bold\\b0"), ByteString::npos) << rtf;
     EXPECT_NE(rtf.find("Courier New"), ByteString::npos) << rtf;
@@ -163,7 +185,7 @@ TEST_F(SendDialogTest, WithoutSelectionTheWholePageIsShownWithTheCaretWhereItWas
     CHARRANGE caret = SelectionOf(richEdit);
     EXPECT_EQ(caret.cpMin, 9);
     EXPECT_EQ(caret.cpMax, 9);
-    ByteString rtf = CaptureRichEditRtf(richEdit, RichEditPart::kWholeText);
+    ByteString rtf = CapturedRtf(richEdit, RichEditPart::kWholeText);
     EXPECT_NE(rtf.find("\\u1055?"), ByteString::npos) << rtf;
     EXPECT_NE(rtf.find("Courier New"), ByteString::npos) << rtf;
   }));
@@ -525,23 +547,31 @@ TEST_F(SendDialogResultTest, CloseEscapeAndTheCloseBoxEndWithResultTwo) {
 class StuckEnscriptTest : public SendDialogResultTest {
  protected:
   // Presses Send; once the first notice has made Close available, leave(dialog) runs.
-  // The log is read as the dialog closes.
+  // The log is read as the dialog closes. The watches run after this function has
+  // returned: they take the dialog as the window they found.
   INT_PTR SendAndThen(const std::function<void(HWND)>& leave) {
     return RunAndEnd([&](HWND dialog) {
       BeforeWindowCloses(dialog, [&](HWND closing) { finalLog = LogRows(closing); });
       WhenWindowAppears(
           [dialog](HWND window) { return window == dialog && !IsSendButtonEnabled(dialog); },
-          [&](HWND) { closeEnabledAtStart = IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)); });
+          [&](HWND waiting) {
+            closeEnabledAtStart = IsWindowEnabled(GetDlgItem(waiting, IDCANCEL));
+            HWND list = GetDlgItem(waiting, IDC_LOG_LIST);
+            listWhenWaiting = StateOf(list);
+            lineByLineWhenWaiting = LineByLineState(list);
+          });
       WhenWindowAppears(
           [dialog](HWND window) {
             return window == dialog && !IsSendButtonEnabled(dialog) &&
                    IsWindowEnabled(GetDlgItem(dialog, IDCANCEL));
           },
-          [&](HWND) {
-            logWhenOffered = LogRows(dialog);
-            leave(dialog);
+          [&](HWND waiting) {
+            logWhenOffered = LogRows(waiting);
+            leave(waiting);
           },
           20000);
+      // Lines enough for the scroll bar, so that a list still held would show an old place.
+      for (int line = 0; line < 8; ++line) AddLogLine(dialog, u"earlier line");
       PostMessageW(dialog, WM_COMMAND, IDOK, 0);  // the dialog's own loop starts the send
     });
   }
@@ -556,6 +586,7 @@ class StuckEnscriptTest : public SendDialogResultTest {
   ScopedUserSetting notices{L"WaitNoticeSeconds", 1};
   std::vector<std::wstring> finalLog, logWhenOffered;
   bool closeEnabledAtStart = true;
+  ListState listWhenWaiting, lineByLineWhenWaiting;
 };
 
 TEST_F(StuckEnscriptTest, CloseEscapeOrTheCloseBoxStopsWaitingAndKeepsTheNoteFile) {
@@ -570,6 +601,11 @@ TEST_F(StuckEnscriptTest, CloseEscapeOrTheCloseBoxStopsWaitingAndKeepsTheNoteFil
     enscript.SetFault("sleep 3000");
     EXPECT_EQ(SendAndThen(leave), 2) << way;
     EXPECT_FALSE(closeEnabledAtStart) << way << ": Close is offered only after a notice";
+    // The send's lines are shown, not held, while it waits.
+    ASSERT_FALSE(listWhenWaiting.rows.empty()) << way;
+    EXPECT_EQ(listWhenWaiting.rows.back().rfind(L"ENScript started ", 0), 0u) << way;
+    EXPECT_TRUE(listWhenWaiting.lastRowShows) << way;
+    EXPECT_EQ(listWhenWaiting, lineByLineWhenWaiting) << way;
     ASSERT_FALSE(logWhenOffered.empty()) << way;
     EXPECT_EQ(logWhenOffered.back().rfind(L"Still waiting for ENScript to finish (1 s)", 0), 0u)
         << way;

@@ -6,6 +6,7 @@
 
 #include "evernote/enex_file.h"
 #include "evernote/import_runner.h"
+#include "win/message_wait.h"
 #include "testbed/test_host.h"
 #include "tests/enscript_fixture.h"
 #include "tests/registry_fixture.h"
@@ -180,41 +181,66 @@ BOOL WriteUntilDiskFull(HANDLE file, const void* data, DWORD size, DWORD* writte
   return FALSE;
 }
 
-// A disk that fills up part of the way, for the note file ENScript would read and for
-// the file saved for the user: an ERROR line, and no part of a note left behind.
-TEST_F(ImportRunnerTest, DiskFullPartOfTheWayLeavesNoFileBehind) {
+// Says every byte is written but writes only the first 100, as a write cached for a
+// network share that fails later.
+BOOL WriteFirstBytesOnly(HANDLE file, const void* data, DWORD size, DWORD* written) {
+  const DWORD room = 100 - writtenBeforeFull;
+  const DWORD part = size < room ? size : room;
+  if (!WriteFile(file, data, part, written, nullptr)) return FALSE;
+  writtenBeforeFull += *written;
+  *written = size;
+  return TRUE;
+}
+
+// A disk that fills up part of the way, or a write that claims more than reached the disk,
+// for the note file ENScript would read and for the file saved for the user alike: an
+// ERROR line with the reason, and no part of a note left behind.
+TEST_F(ImportRunnerTest, WriteThatFailsOrFallsShortLeavesNoFileBehind) {
   const std::wstring documents = ProgramFolder() + L"full-documents";
   RemoveFolderTree(documents);
   CreateDirectoryW(documents.c_str(), nullptr);
   ScopedDocumentsFolder pointed(documents);
   const std::wstring saved = documents + L"\\Yarrin2Evernote\\";
-  struct Hooks {  // put back on every way out, a failed assertion included
+  const struct {
+    const char* name;
     FileWriter writer;
-    FileRevealer revealer;
-    ~Hooks() { SetFileWriter(writer), SetFileRevealer(revealer); }
-  } hooks{SetFileWriter(WriteUntilDiskFull), SetFileRevealer(RecordShown)};
-  shown.clear();
-  writtenBeforeFull = 0;
-  {
-    ScopedEnscript enscript(L"diskfull");
-    EXPECT_FALSE(RunImport(Request()));
-    ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[3].rfind(L"ERROR: Cannot write temp file " + temp.folder() + L"abc", 0), 0u)
-        << log[3].c_str();
-    EXPECT_EQ(writtenBeforeFull, 100u);
-    EXPECT_TRUE(enscript.ImportLog().empty());
-    EXPECT_TRUE(EnexFilesIn(temp.folder()).empty());
+    const wchar_t* reason;  // found in the ERROR line
+  } cases[] = {
+      {"disk full", WriteUntilDiskFull, L"(error 112)"},
+      {"short write", WriteFirstBytesOnly, L"the file holds 100 bytes instead of "},
+  };
+  for (const auto& c : cases) {
+    struct Hooks {  // put back on every way out, a failed assertion included
+      FileWriter writer;
+      FileRevealer revealer;
+      ~Hooks() { SetFileWriter(writer), SetFileRevealer(revealer); }
+    } hooks{SetFileWriter(c.writer), SetFileRevealer(RecordShown)};
+    shown.clear();
+    {
+      ScopedEnscript enscript(L"diskfull");
+      log.clear();
+      writtenBeforeFull = 0;
+      EXPECT_FALSE(RunImport(Request())) << c.name;
+      ASSERT_EQ(log.size(), 4u) << c.name;
+      const std::wstring start = L"ERROR: Cannot write temp file " + temp.folder() + L"abc";
+      EXPECT_EQ(log[3].rfind(start, 0), 0u) << c.name << ": " << log[3].c_str();
+      EXPECT_NE(log[3].find(L".TMP.enex: "), std::wstring::npos) << c.name << ": " << log[3].c_str();
+      EXPECT_NE(log[3].find(c.reason), std::wstring::npos) << c.name << ": " << log[3].c_str();
+      EXPECT_EQ(writtenBeforeFull, 100u) << c.name;
+      EXPECT_TRUE(enscript.ImportLog().empty()) << c.name;
+      EXPECT_TRUE(EnexFilesIn(temp.folder()).empty()) << c.name;
+    }
+    log.clear();
+    writtenBeforeFull = 0;
+    EXPECT_FALSE(RunImport(Request())) << c.name;  // no ENScript: saved for the user
+    ASSERT_EQ(log.size(), 4u) << c.name;
+    const std::wstring start = L"ERROR: Cannot write the file " + saved + L"Weekly notes.enex: ";
+    EXPECT_EQ(log[3].rfind(start, 0), 0u) << c.name << ": " << log[3].c_str();
+    EXPECT_NE(log[3].find(c.reason), std::wstring::npos) << c.name << ": " << log[3].c_str();
+    EXPECT_EQ(log[3].substr(log[3].size() - 24), L"; the note was not saved") << c.name;
+    EXPECT_TRUE(EnexFilesIn(saved).empty()) << c.name;
+    EXPECT_TRUE(shown.empty()) << c.name;
   }
-  log.clear();
-  writtenBeforeFull = 0;
-  EXPECT_FALSE(RunImport(Request()));  // no ENScript: saved for the user
-  ASSERT_EQ(log.size(), 4u);
-  const std::wstring start = L"ERROR: Cannot write the file " + saved + L"Weekly notes.enex: ";
-  EXPECT_EQ(log[3].rfind(start, 0), 0u) << log[3].c_str();
-  EXPECT_NE(log[3].find(L"(error 112); the note was not saved"), std::wstring::npos)
-      << log[3].c_str();
-  EXPECT_TRUE(EnexFilesIn(saved).empty());
-  EXPECT_TRUE(shown.empty());
   RemoveFolderTree(documents);
 }
 
@@ -294,6 +320,82 @@ TEST_F(ImportRunnerTest, ExceptionAfterTheStartWaitsServingMessagesAndDeletesThe
   EXPECT_EQ(quit.wParam, 5u);
   EXPECT_EQ(enscript.Notes().size(), 1u);
   EXPECT_TRUE(EnexFilesIn(temp.folder()).empty());
+}
+
+// The note file is gone before the run's last line is logged, whatever ENScript said.
+TEST_F(ImportRunnerTest, NoteFileIsDeletedBeforeTheLastLine) {
+  ScopedEnscript enscript(L"order");
+  struct Record {
+    std::wstring folder;
+    std::vector<std::wstring> lines;
+    std::vector<size_t> filesLeft;  // note files in the folder as each line was logged
+  } record{temp.folder(), {}, {}};
+  for (const char* fault : {"exit 0", "exit 7"}) {
+    enscript.SetFault(fault);
+    record.lines.clear();
+    record.filesLeft.clear();
+    ImportRequest request = Request();
+    request.log = {[](const wchar_t* text, void* context) -> int {
+                     auto* seen = static_cast<Record*>(context);
+                     seen->lines.push_back(text);
+                     seen->filesLeft.push_back(EnexFilesIn(seen->folder).size());
+                     return 0;
+                   },
+                   &record};
+    RunImport(request);
+    ASSERT_EQ(record.lines.size(), 5u) << fault;
+    EXPECT_EQ(record.lines[3], L"ENScript started " + enscript.exePath()) << fault;
+    EXPECT_EQ(record.filesLeft[3], 1u) << fault << ": the note file was not there for ENScript";
+    EXPECT_EQ(record.filesLeft[4], 0u) << fault << ": " << record.lines[4].c_str();
+  }
+}
+
+// The system refuses to wait (as for a handle no longer valid) while ENScript still runs.
+DWORD WINAPI FailToWait(DWORD, const HANDLE*, DWORD, DWORD, DWORD) {
+  SetLastError(ERROR_INVALID_HANDLE);
+  return WAIT_FAILED;
+}
+
+// A wait that fails is not an exit code: the run says what failed and keeps the note
+// file, which the still running ENScript imports afterwards; the same when a log line
+// throws before the wait and the wait on the way out fails.
+TEST_F(ImportRunnerTest, FailedWaitKeepsTheNoteFileForTheRunningEnscript) {
+  for (bool throwingLog : {false, true}) {
+    ScopedEnscript enscript(L"waitfails");
+    enscript.SetFault("sleep 1000");
+    log.clear();
+    ImportRequest request = Request();
+    if (throwingLog)
+      request.log.callback = [](const wchar_t* text, void* context) -> int {
+        CollectLine(text, context);
+        if (std::wstring(text).rfind(L"ENScript started", 0) == 0) throw std::bad_alloc();
+        return 0;
+      };
+    struct Hook {  // put back on every way out
+      SystemWait wait;
+      ~Hook() { SetSystemWait(wait); }
+    } hook{SetSystemWait(FailToWait)};
+    if (throwingLog) {
+      EXPECT_THROW(RunImport(request), std::bad_alloc);
+    } else {
+      EXPECT_FALSE(RunImport(request));
+    }
+    SetSystemWait(hook.wait);
+    const std::vector<std::wstring> kept = EnexFilesIn(temp.folder());
+    ASSERT_EQ(kept.size(), 1u) << "throwing " << throwingLog << ": the note file is gone";
+    if (!throwingLog) {
+      ASSERT_EQ(log.size(), 5u);
+      EXPECT_EQ(log[4].rfind(L"ERROR: Cannot wait for ENScript to end: ", 0), 0u) << log[4].c_str();
+      EXPECT_NE(log[4].find(L"(error 6); it may still import the note. The note file is kept: " +
+                            temp.folder() + kept[0]),
+                std::wstring::npos)
+          << log[4].c_str();
+    }
+    for (DWORD start = GetTickCount(); enscript.Notes().empty() && GetTickCount() - start < 15000;)
+      Sleep(50);
+    EXPECT_EQ(enscript.Notes().size(), 1u) << "throwing " << throwingLog << ": ENScript had no file";
+    DeleteFileW((temp.folder() + kept[0]).c_str());
+  }
 }
 
 TEST_F(ImportRunnerTest, UnstartableEnscriptIsReportedWithoutABoxAndTheFileIsGone) {

@@ -14,6 +14,7 @@
 #include "tests/cleanup/canonical_xml.h"
 #include "tests/cleanup/reference/steps.h"
 #include "tests/enscript_fixture.h"
+#include "tests/rtf_capture.h"
 #include "text/code_pages.h"
 
 namespace {
@@ -72,7 +73,7 @@ SendResult SendThroughDialog(int presses = 1, std::function<void(HWND)> prepare 
     result.logBefore = LogRows(dialog);
     result.linkField = WindowText(GetDlgItem(dialog, 1001));
     result.expectedBody =
-        WholePageCleanedUp(CaptureRichEditRtf(GetDlgItem(dialog, 1007), RichEditPart::kWholeText));
+        WholePageCleanedUp(CapturedRtf(GetDlgItem(dialog, 1007), RichEditPart::kWholeText));
     result.clockBefore = EnexNow();
     for (int i = 0; i < presses; ++i) {
       SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
@@ -188,7 +189,9 @@ TEST_F(SendEndToEndTest, LargePageArrivesAsTheWholePageCleanedUp) {
   // Into the dialog's own editor: Wine's rich edit takes minutes to empty the host's of
   // a page this large afterwards.
   SendResult sent = SendThroughDialog(
-      1, [&page](HWND dialog) { ASSERT_TRUE(LoadRichEditRtf(GetDlgItem(dialog, 1007), page)); });
+      1, [&page](HWND dialog) {
+        ASSERT_TRUE(LoadRichEditRtf(GetDlgItem(dialog, 1007), SystemPiecesOf(page)));
+      });
   auto notes = enscript.Notes();
   ASSERT_EQ(notes.size(), 1u);
   const WideString body = NoteBody(notes[0]);
