@@ -404,9 +404,10 @@ SendRequest SendDialog::NewSendRequest(const WideString* htmlCode) {
   request.ask.link = [dialog] { return DialogItemText(dialog, IDC_LINK_FIELD, kLinkFieldUnits); };
   request.ask.documentPath = [] { return HostDocumentPath(); };
   request.ask.tags = [] { return GetNodeTags(); };
-  request.showConsole = IsDlgButtonChecked(window, IDC_SHOW_CONSOLE) == BST_CHECKED;
-  request.log = DialogLog();
-  request.waitControl = sending_;
+  request.import = UserImportSettings();
+  request.import.showConsole = IsDlgButtonChecked(window, IDC_SHOW_CONSOLE) == BST_CHECKED;
+  request.import.log = DialogLog();
+  request.import.waitControl = sending_;
   return request;
 }
 

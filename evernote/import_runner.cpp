@@ -8,13 +8,24 @@
 #include "evernote/paths.h"
 #include "win/guards.h"
 #include "win/message_wait.h"
+#include "win/settings.h"
 #include "win/system_text.h"
 
-ImportRequest::ImportRequest() {
+Note::Note() {
   GetSystemTime(&created);
   updated = created;
 }
 
+
+ImportSettings UserImportSettings() {
+  ImportSettings settings;
+  if (const auto seconds = ReadUserSetting(kWaitNoticeSetting)) {
+    constexpr DWORD kLongestSeconds = 24 * 60 * 60;  // beyond a day the product overflows
+    settings.waitNoticeMs = (*seconds < kLongestSeconds ? *seconds : kLongestSeconds) * 1000;
+  }
+  settings.saveAsFile = ReadUserSetting(kSaveEnexFileSetting).value_or(0) == 1;
+  return settings;
+}
 
 WideString TempFolderPath() {
   wchar_t buffer[MAX_PATH] = {};
@@ -76,7 +87,7 @@ bool CreateNoteFile(EnexFile& note, DWORD& error) {
 // ENScript runs on, is not ended, and its note file is kept.
 class EnscriptProcess {
  public:
-  EnscriptProcess(const ImportRequest& request, EnexFile& note) : request_(request), note_(note) {}
+  EnscriptProcess(const ImportSettings& settings, EnexFile& note) : settings_(settings), note_(note) {}
   EnscriptProcess(const EnscriptProcess&) = delete;
   EnscriptProcess& operator=(const EnscriptProcess&) = delete;
   ~EnscriptProcess() {
@@ -114,10 +125,10 @@ class EnscriptProcess {
   // refused to wait (error says why).
   Outcome Wait(DWORD& exitCode, DWORD& waitedSeconds, DWORD& error) {
     const DWORD start = GetTickCount();
-    WaitEnd end = Serve(request_.waitNoticeMs, [&](DWORD seconds) {
-      request_.log.Line(u"Still waiting for ENScript to finish (" + WideNumber(seconds) +
-                            u" s); a hidden ENScript window may be waiting for input.");
-      if (request_.waitControl) request_.waitControl->OnStillWaiting();
+    WaitEnd end = Serve(settings_.waitNoticeMs, [&](DWORD seconds) {
+      settings_.log.Line(u"Still waiting for ENScript to finish (" + WideNumber(seconds) +
+                         u" s); a hidden ENScript window may be waiting for input.");
+      if (settings_.waitControl) settings_.waitControl->OnStillWaiting();
     });
     error = GetLastError();
     waitedSeconds = (GetTickCount() - start) / 1000;
@@ -135,94 +146,85 @@ class EnscriptProcess {
  private:
   // The lines so far go on screen first: the wait may be long.
   WaitEnd Serve(DWORD noticeMs, const std::function<void(DWORD)>& notice) {
-    request_.log.Show();
-    WaitControl* control = request_.waitControl;
+    settings_.log.Show();
+    WaitControl* control = settings_.waitControl;
     return WaitServingMessages(handle_.get(), noticeMs, notice,
                                [control] { return control && control->StopWaiting(); });
   }
 
-  const ImportRequest& request_;
+  const ImportSettings& settings_;
   EnexFile& note_;
   UniqueProcess handle_;
 };
 
-WideString TitleOf(const ImportRequest& request) {
-  return NoteTitle(request.title ? WideView(*request.title) : WideView());
-}
-
-// Writes the request's note as an ENEX document to a sink; the request outlives it.
-EnexDocumentWriter NoteDocument(const ImportRequest& request) {
-  return [&request](const ByteSink& sink) {
-    static const std::vector<NoteResource> kNoResources;
-    return WriteEnexDocument(sink, TitleOf(request), *request.content,
-                             NoteTimeFromSystemTime(request.created),
-                             NoteTimeFromSystemTime(request.updated),
-                             request.tags ? WideView(*request.tags) : WideView(),
-                             request.resources ? *request.resources : kNoResources);
+// Writes the note as an ENEX document to a sink; the note outlives it.
+EnexDocumentWriter NoteDocument(const Note& note) {
+  return [&note](const ByteSink& sink) {
+    return WriteEnexDocument(sink, NoteTitle(note.title), note.content,
+                             NoteTimeFromSystemTime(note.created),
+                             NoteTimeFromSystemTime(note.updated), note.tags, note.resources);
   };
 }
 
 // The note as a file in the user's Documents, shown in Explorer, with what to do next.
-bool SaveInsteadOfImport(const ImportRequest& request, bool enscriptMissing) {
-  request.log.Line(enscriptMissing
-                       ? u"ENScript, Evernote's import tool, is not installed: the note is saved "
-                         u"as an ENEX file instead."
-                       : u"The note is saved as an ENEX file, as the setting SaveEnexFile asks.");
+bool SaveInsteadOfImport(const Note& note, const ImportSettings& settings, bool enscriptMissing) {
+  const LogSink& log = settings.log;
+  log.Line(enscriptMissing
+               ? u"ENScript, Evernote's import tool, is not installed: the note is saved "
+                 u"as an ENEX file instead."
+               : u"The note is saved as an ENEX file, as the setting SaveEnexFile asks.");
   WideString failure;
   WideString folder = EnexFileFolder(failure);
   WideString path;
   if (folder.empty() ||
-      !SaveEnexFile(folder, TitleOf(request), NoteDocument(request), path, failure)) {
-    request.log.Error(failure + u"; the note was not saved");
+      !SaveEnexFile(folder, NoteTitle(note.title), NoteDocument(note), path, failure)) {
+    log.Error(failure + u"; the note was not saved");
     return false;
   }
-  request.log.Line(u"Saved: " + path);
-  request.log.Line(u"To import it into Evernote, choose File, Import, \"ENEX file\" there and "
-                   u"pick this file. Other notes apps with an ENEX import take it as well.");
+  log.Line(u"Saved: " + path);
+  log.Line(u"To import it into Evernote, choose File, Import, \"ENEX file\" there and "
+           u"pick this file. Other notes apps with an ENEX import take it as well.");
   RevealSavedFile(path);
-  request.log.Line(u"End of Yarrin2Evernote");
+  log.Line(u"End of Yarrin2Evernote");
   return true;
 }
 
 }  // namespace
 
-bool RunImport(const ImportRequest& request) {
-  request.log.Line(u"==================");
-  request.log.Line(u"Start Yarrin2Evernote");
-  if (!request.content) {
-    request.log.Error(u"Content not specified");
-    return false;
-  }
-  if (request.saveAsFile) return SaveInsteadOfImport(request, false);
+bool RunImport(const Note& imported, const ImportSettings& settings) {
+  const LogSink& log = settings.log;
+  log.Line(u"==================");
+  log.Line(u"Start Yarrin2Evernote");
+  if (settings.saveAsFile) return SaveInsteadOfImport(imported, settings, false);
   WideString enscriptPath = FindEnscriptPath();
-  if (enscriptPath.empty()) return SaveInsteadOfImport(request, true);
-  request.log.Line(u"ENScript path: " + enscriptPath);
+  if (enscriptPath.empty()) return SaveInsteadOfImport(imported, settings, true);
+  log.Line(u"ENScript path: " + enscriptPath);
 
   // Outlives the process below: dealt with once ENScript has ended.
   EnexFile note(EnexFile::Lifetime::kUntilImported);
   DWORD error = ERROR_SUCCESS;
   if (!CreateNoteFile(note, error)) {
-    request.log.Error(u"Cannot create temp file " + note.path() + u": " + SystemErrorText(error));
+    log.Error(u"Cannot create temp file " + note.path() + u": " + SystemErrorText(error));
     return false;
   }
   WideString reason;
   // Written as it is made: the document is never whole in memory.
-  if (!note.Write(NoteDocument(request), reason)) {
-    request.log.Error(u"Cannot write temp file " + note.path() + u": " + reason);
+  if (!note.Write(NoteDocument(imported), reason)) {
+    log.Error(u"Cannot write temp file " + note.path() + u": " + reason);
     return false;
   }
 
-  EnscriptProcess enscript(request, note);
+  EnscriptProcess enscript(settings, note);
   // The full path, quoted: the folder may hold blanks, and ENScript's working folder is
   // its own.
   WideString arguments = u"importNotes /s \"" + note.path() + u"\"";
-  if (!enscript.Start(enscriptPath, arguments, request.showConsole != 0, error)) {
-    request.log.Error(u"Cannot start ENScript " + enscriptPath + u": " + SystemErrorText(error));
+  if (!enscript.Start(enscriptPath, arguments, settings.showConsole, error)) {
+    log.Error(u"Cannot start ENScript " + enscriptPath + u": " + SystemErrorText(error));
     return false;
   }
-  request.log.Line(u"ENScript started " + enscriptPath);
+  log.Line(u"ENScript started " + enscriptPath);
   if (!enscript.running()) {
-    request.log.Error(u"The system did not say when ENScript ended; the note may not be imported");
+    log.Error(u"The system did not say when ENScript ended; the note may not be imported");
     return false;
   }
   DWORD exitCode = 0;
@@ -230,14 +232,12 @@ bool RunImport(const ImportRequest& request) {
   const EnscriptProcess::Outcome outcome = enscript.Wait(exitCode, waited, error);
   switch (outcome) {
     case EnscriptProcess::Outcome::kStopped:
-      request.log.Error(u"Stopped waiting for ENScript after " + WideNumber(waited) +
-                            u" s; it may still import the note. The note file is kept: " +
-                            note.path());
+      log.Error(u"Stopped waiting for ENScript after " + WideNumber(waited) +
+                u" s; it may still import the note. The note file is kept: " + note.path());
       return false;
     case EnscriptProcess::Outcome::kFailed:
-      request.log.Error(u"Cannot wait for ENScript to end: " + SystemErrorText(error) +
-                            u"; it may still import the note. The note file is kept: " +
-                            note.path());
+      log.Error(u"Cannot wait for ENScript to end: " + SystemErrorText(error) +
+                u"; it may still import the note. The note file is kept: " + note.path());
       return false;
     case EnscriptProcess::Outcome::kEnded:
     case EnscriptProcess::Outcome::kUnknown:
@@ -245,16 +245,16 @@ bool RunImport(const ImportRequest& request) {
   }
   // ENScript has ended: its note file goes before the run's last line.
   if (!note.Delete())
-    request.log.Error(u"Cannot delete the note file " + note.path() + u": " +
-                      SystemErrorText(GetLastError()));
+    log.Error(u"Cannot delete the note file " + note.path() + u": " +
+              SystemErrorText(GetLastError()));
   if (outcome == EnscriptProcess::Outcome::kUnknown) {
-    request.log.Error(u"Cannot tell how ENScript ended: " + SystemErrorText(error));
+    log.Error(u"Cannot tell how ENScript ended: " + SystemErrorText(error));
     return false;
   }
   if (exitCode != 0) {
-    request.log.Error(EnscriptExitText(exitCode));
+    log.Error(EnscriptExitText(exitCode));
     return false;
   }
-  request.log.Line(u"End of Yarrin2Evernote");
+  log.Line(u"End of Yarrin2Evernote");
   return true;
 }

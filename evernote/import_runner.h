@@ -29,21 +29,30 @@ class WaitControl {
   ~WaitControl() = default;
 };
 
-struct ImportRequest {
-  ImportRequest();  // reads the UTC clock once into created and updated
+// The note to import: one value, made by the send and read by the runner.
+struct Note {
+  Note();  // reads the UTC clock once into created and updated
 
-  const BytePieces* content = nullptr;  // the note body (an ENML fragment); required
-  const WideString* title = nullptr;
-  int showConsole = 1;  // nonzero: ENScript's window is shown
+  WideString title;                     // "The Default Title " when empty
+  BytePieces content;                   // the note's body: valid ENML in UTF-8 pieces
+  std::vector<NoteResource> resources;  // files the note carries, such as its pictures
+  WideString tags;                      // comma-separated; empty: no tags
   SYSTEMTIME created;
   SYSTEMTIME updated;
+};
+
+// How an import runs and where it reports; the send dialog fills it.
+struct ImportSettings {
+  bool showConsole = false;  // ENScript's window is shown
   LogSink log;
-  const WideString* tags = nullptr;
+  WaitControl* waitControl = nullptr;  // null: the wait ends only with ENScript
   DWORD waitNoticeMs = kDefaultWaitNoticeMs;  // 0: no notices
   bool saveAsFile = false;  // an ENEX file for the user even where ENScript is installed
-  const std::vector<NoteResource>* resources = nullptr;  // files the note carries
-  WaitControl* waitControl = nullptr;  // null: the wait ends only with ENScript
 };
+
+// The settings as the user's values under HKCU\Software\Yarrin2Evernote set them
+// (WaitNoticeSeconds, SaveEnexFile); the rest as default.
+ImportSettings UserImportSettings();
 
 // True when ENScript ran and reported success (exit code 0), or the note was saved as a
 // file. Every failure is logged as a line beginning "ERROR: ". The note file is deleted
@@ -52,7 +61,7 @@ struct ImportRequest {
 // shown (LogSink::Show) before the wait. Exceptions (memory running out) pass to the
 // caller, but never before ENScript, once started, has ended (or the wait has ended as
 // above) and the note file is dealt with.
-bool RunImport(const ImportRequest& request);
+bool RunImport(const Note& note, const ImportSettings& settings);
 
 // The user's temporary folder (GetTempPathW), usually ending in a backslash.
 WideString TempFolderPath();

@@ -6,13 +6,11 @@
 
 #include "cleanup/enml_pass.h"
 #include "convert/rtf_to_html.h"
-#include "evernote/enex_file.h"
 #include "note/note_pictures.h"
 #include "resources/resource_ids.h"
 #include "text/code_pages.h"
 #include "text/markup_escape.h"
 #include "win/module_state.h"
-#include "win/settings.h"
 
 namespace {
 
@@ -31,13 +29,10 @@ Answer Ask(const std::function<Answer()>& question) {
   return question ? question() : Answer();
 }
 
-// The link paragraph, when there is a link, as valid ENML in UTF-8.
-ByteString LinkParagraphEnml(const SendRequest& request) {
-  const WideString link = Ask(request.ask.link);
-  const WideString documentPath = Ask(request.ask.documentPath);
-  if (link.empty()) return ByteString();
-  return CleanUpHtml(
-      WideToUtf8(LinkParagraph(link, documentPath, request.title, CurrentStamp(), ImportedByText())));
+Note WithTimesOfNow(Note note) {
+  GetSystemTime(&note.created);
+  note.updated = note.created;
+  return note;
 }
 
 ByteSink ContentSink(BytePieces& content) {
@@ -47,81 +42,72 @@ ByteSink ContentSink(BytePieces& content) {
   };
 }
 
-// The note's content for a page of rich text: the link paragraph and the page converted,
-// cleaned up and wrapped in a paragraph. False (logged) when the page could not be had
-// or converted, since a note made of an error message or of nothing would hide that the
-// page went nowhere.
-bool RichTextContent(const SendRequest& request, BytePieces& content,
-                     std::vector<NoteResource>& resources) {
+// The link paragraph, when there is a link, as valid ENML in UTF-8.
+ByteString LinkParagraphEnml(const SendRequest& request) {
+  const WideString link = Ask(request.ask.link);
+  const WideString documentPath = Ask(request.ask.documentPath);
+  if (link.empty()) return ByteString();
+  return CleanUpHtml(
+      WideToUtf8(LinkParagraph(link, documentPath, request.title, CurrentStamp(), ImportedByText())));
+}
+
+// The page as the note's content: its RTF asked for, converted, cleaned up with its
+// pictures made resources. False (logged) when the page could not be had or converted,
+// since a note made of an error message or of nothing would hide that the page went
+// nowhere.
+bool PageIntoNote(const SendRequest& request, Note& note) {
+  const LogSink& log = request.import.log;
   // A rich edit that holds text yet gives no RTF (its capture ran out of memory, as a
   // 32-bit host may with a page of tens of megabytes): an empty note must not stand in
   // for the page.
   std::optional<SystemPieces> rtf = Ask(request.ask.pageRtf);
   if (!rtf) {
-    request.log.Error(u"Cannot capture the text as RTF; nothing was sent");
+    log.Error(u"Cannot capture the text as RTF; nothing was sent");
     return false;
   }
   WideString failure;
   // Moved in: the conversion lets each piece of the RTF go once it is read.
   std::optional<ConvertedPage> page = ConvertPage(std::move(*rtf), failure);
-  if (!page || !PageContent(*page, request.log, content, resources, failure)) {
-    request.log.Error(failure + u"; nothing was sent");
+  if (!page || !PageContent(*page, log, note.content, note.resources, failure)) {
+    log.Error(failure + u"; nothing was sent");
     return false;
   }
-  // Asked for now, after the conversion; it goes first.
-  content.insert(content.begin(), LinkParagraphEnml(request));
   return true;
 }
 
-// The note's content for the host's HTML code: the link paragraph and the code wrapped in
-// a paragraph, made valid ENML.
-BytePieces HtmlCodeContent(const SendRequest& request) {
-  BytePieces content;
-  const ByteString link = LinkParagraphEnml(request);
-  AppendToPieces(content, link.data(), link.size());
-  AppendToPieces(content, "<p>", 3);
+// The host's HTML code as the note's content, wrapped in a paragraph and made valid ENML.
+void HtmlCodeIntoNote(const SendRequest& request, Note& note) {
+  AppendToPieces(note.content, "<p>", 3);
   EnmlOptions options;
   options.outerDepth = 1;
-  EnmlPass pass(options, ContentSink(content));
+  EnmlPass pass(options, ContentSink(note.content));
   FeedWideHtml(pass, request.htmlCode);
   pass.Finish();
-  AppendToPieces(content, "</p>", 4);
-  TrimLastPiece(content);
-  return content;
+  AppendToPieces(note.content, "</p>", 4);
+  TrimLastPiece(note.content);
 }
 
-DWORD WaitNoticeMs() {
-  constexpr DWORD kLongestSeconds = 24 * 60 * 60;  // beyond a day the product overflows
-  auto seconds = ReadUserSetting(kWaitNoticeSetting);
-  if (!seconds) return kDefaultWaitNoticeMs;
-  return (*seconds < kLongestSeconds ? *seconds : kLongestSeconds) * 1000;
-}
-
+// The send, top-down: its first line, the page (or the host's code) made the note's
+// content, the link back to the host page put before it, the tags, then the import,
+// which writes the note file, runs ENScript and logs the rest.
 void SendComposedNote(const SendRequest& request) {
   const bool richText = request.source == BodySource::kRichText;
-  WideString first = ModuleString(richText ? IDS_CONVERT_TEXT : IDS_SEND_HTML_CODE);
-  if (!first.empty()) request.log.Line(first);
+  const WideString first = ModuleString(richText ? IDS_CONVERT_TEXT : IDS_SEND_HTML_CODE);
+  if (!first.empty()) request.import.log.Line(first);
 
-  std::vector<NoteResource> resources;
-  BytePieces content;
+  Note note;
+  note.title = request.title;
   if (richText) {
-    if (!RichTextContent(request, content, resources)) return;
+    if (!PageIntoNote(request, note)) return;
   } else {
-    content = HtmlCodeContent(request);
+    HtmlCodeIntoNote(request, note);
   }
-
-  ImportRequest import;
-  import.content = &content;
-  import.title = &request.title;
-  import.showConsole = request.showConsole ? 1 : 0;
-  import.log = request.log;
-  import.waitControl = request.waitControl;
-  const WideString tags = Ask(request.ask.tags);
-  if (!tags.empty()) import.tags = &tags;
-  import.resources = &resources;
-  import.waitNoticeMs = WaitNoticeMs();
-  import.saveAsFile = ReadUserSetting(kSaveEnexFileSetting).value_or(0) == 1;
-  RunImport(import);
+  // Asked for now, after the page; it goes first.
+  note.content.insert(note.content.begin(), LinkParagraphEnml(request));
+  note.tags = Ask(request.ask.tags);
+  // The note's times are those of the import, as Evernote would set them.
+  note = WithTimesOfNow(std::move(note));
+  RunImport(note, request.import);
 }
 
 }  // namespace
@@ -173,8 +159,8 @@ void SendPage(const SendRequest& request) {
   try {
     SendComposedNote(request);
   } catch (const std::bad_alloc&) {
-    request.log.Error(u"There was not enough memory to send this page");
+    request.import.log.Error(u"There was not enough memory to send this page");
   } catch (...) {
-    request.log.Error(u"The page could not be sent because of an unexpected error");
+    request.import.log.Error(u"The page could not be sent because of an unexpected error");
   }
 }

@@ -39,9 +39,7 @@ struct SendRequest {
   BodySource source = BodySource::kRichText;
   WideString htmlCode;  // the node's HTML code, for kHtmlCode
   SendQuestions ask;
-  bool showConsole = false;  // ENScript's window is shown
-  LogSink log;               // receives every line
-  WaitControl* waitControl = nullptr;  // the way out of a long wait for ENScript; may be null
+  ImportSettings import;  // how the import runs; its log receives every line of the send
 };
 
 // Sends the note and waits until the import has ended; reports through the log, where

@@ -167,7 +167,7 @@ int OneSend(const std::string& kind) {
   SendRequest request;
   request.title = u"Pictures";
   request.ask.pageRtf = [&page] { return std::optional<SystemPieces>(SystemPiecesOf(page)); };
-  request.log = {RecordLine, &progress};
+  request.import.log = {RecordLine, &progress};
   const unsigned long long start = NowIn100ns();
   SendPage(request);
   if (progress.started == 0) {

@@ -357,7 +357,9 @@ TEST_F(SendDialogTest, SendThatRaisesSaysSoEnablesTheButtonsAndKeepsTheDialog) {
       EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)));
       std::vector<std::wstring> rows = LogRows(dialog);
       ASSERT_EQ(rows.size(), rowsBefore + newRows) << "kind " << kind;
-      if (newRows == 2) EXPECT_EQ(rows[rowsBefore], L"Convert text to HTML");
+      if (newRows == 2) {
+        EXPECT_EQ(rows[rowsBefore], L"Convert text to HTML");
+      }
       EXPECT_EQ(rows.back(), L"ERROR: The page could not be sent because of an unexpected error");
       rowsBefore = rows.size();
     }

@@ -33,33 +33,27 @@ std::wstring Wide(const std::string& utf8) {
 
 class ImportRunnerTest : public ::testing::Test {
  protected:
-  void SetUp() override { RemoveEvernoteAppPaths(); }
+  void SetUp() override {
+    RemoveEvernoteAppPaths();
+    note.title = u"Weekly notes";
+    note.content = {"<p>Hello &amp; ", "welcome</p>"};
+    settings.log = {CollectLine, &log};
+  }
   void TearDown() override { RemoveEvernoteAppPaths(); }
 
   // A user whose name and temporary folder hold blanks and letters beyond Latin.
   ScopedTempFolder temp{L"profile\\Test User \u0416\u0430\u043d\\AppData\\Local\\Temp \u00e9\u00df"};
 
-  ImportRequest Request() {
-    ImportRequest request;
-    request.content = &pieces;
-    request.title = &title;
-    request.log = {CollectLine, &log};
-    request.showConsole = 0;
-    return request;
-  }
-
   WideString content = u"<p>Hello &amp; welcome</p>";
-  BytePieces pieces = {"<p>Hello &amp; ", "welcome</p>"};
-  WideString title = u"Weekly notes";
+  Note note;
+  ImportSettings settings;
   std::vector<std::wstring> log;
 };
 
 TEST_F(ImportRunnerTest, SuccessfulRunImportsTheNoteAndLogsFiveLines) {
   ScopedEnscript enscript(L"success");
-  WideString tags = u"work, plans";
-  ImportRequest request = Request();
-  request.tags = &tags;
-  ASSERT_TRUE(RunImport(request));
+  note.tags = u"work, plans";
+  ASSERT_TRUE(RunImport(note, settings));
 
   std::vector<std::wstring> expected = {
       L"==================", L"Start Yarrin2Evernote", L"ENScript path: " + enscript.exePath(),
@@ -75,7 +69,7 @@ TEST_F(ImportRunnerTest, SuccessfulRunImportsTheNoteAndLogsFiveLines) {
 
 TEST_F(ImportRunnerTest, NoteFileInTheTempFolderIsHandedOverByItsQuotedFullPath) {
   ScopedEnscript enscript(L"arguments");
-  ASSERT_TRUE(RunImport(Request()));
+  ASSERT_TRUE(RunImport(note, settings));
   auto lines = enscript.ImportLog();
   ASSERT_EQ(lines.size(), 1u);
   std::wstring line = Wide(lines[0]);
@@ -104,7 +98,7 @@ TEST_F(ImportRunnerTest, EnscriptFolderThatNobodyMayWriteIntoStillImports) {
   ScopedAppPath appPath(L"ENScript.exe", folder + L"ENScript.exe");
   const std::wstring notebook = folder + L"notebook";
   size_t before = ReadNotebook(WideString(notebook.begin(), notebook.end())).size();
-  ASSERT_TRUE(RunImport(Request()));
+  ASSERT_TRUE(RunImport(note, settings));
   auto notes = ReadNotebook(WideString(notebook.begin(), notebook.end()));
   ASSERT_EQ(notes.size(), before + 1);
   EXPECT_EQ(notes.back().title, u"Weekly notes");
@@ -113,34 +107,21 @@ TEST_F(ImportRunnerTest, EnscriptFolderThatNobodyMayWriteIntoStillImports) {
 
 TEST_F(ImportRunnerTest, ShowModeFollowsTheRequest) {
   ScopedEnscript enscript(L"show");
-  ImportRequest request = Request();
-  request.showConsole = 0;
-  ASSERT_TRUE(RunImport(request));
-  request.showConsole = 1;
-  ASSERT_TRUE(RunImport(request));
+  settings.showConsole = false;
+  ASSERT_TRUE(RunImport(note, settings));
+  settings.showConsole = true;
+  ASSERT_TRUE(RunImport(note, settings));
   auto lines = enscript.ImportLog();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_NE(lines[0].find("show=hidden"), std::string::npos) << lines[0];
   EXPECT_NE(lines[1].find("show=shown 5"), std::string::npos) << lines[1];
 }
 
-TEST_F(ImportRunnerTest, MissingContentIsAnError) {
-  ScopedEnscript enscript(L"nocontent");
-  ImportRequest request = Request();
-  request.content = nullptr;
-  EXPECT_FALSE(RunImport(request));
-  EXPECT_EQ(log, (std::vector<std::wstring>{L"==================", L"Start Yarrin2Evernote",
-                                            L"ERROR: Content not specified"}));
-  EXPECT_TRUE(enscript.ImportLog().empty());
-}
-
 TEST_F(ImportRunnerTest, EmptyContentAndNoTitleStillImport) {
   ScopedEnscript enscript(L"empty");
-  BytePieces empty;
-  ImportRequest request = Request();
-  request.content = &empty;
-  request.title = nullptr;
-  ASSERT_TRUE(RunImport(request));
+  note.content.clear();
+  note.title.clear();
+  ASSERT_TRUE(RunImport(note, settings));
   auto notes = enscript.Notes();
   ASSERT_EQ(notes.size(), 1u);
   EXPECT_EQ(notes[0].title, u"The Default Title ");
@@ -156,7 +137,7 @@ TEST_F(ImportRunnerTest, WithoutEnscriptTheNoteIsSavedAsAFileAndShown) {
   ScopedDocumentsFolder pointed(documents);
   shown.clear();
   FileRevealer previous = SetFileRevealer(RecordShown);
-  EXPECT_TRUE(RunImport(Request()));
+  EXPECT_TRUE(RunImport(note, settings));
   SetFileRevealer(previous);
   const std::wstring path = documents + L"\\Yarrin2Evernote\\Weekly notes.enex";
   ASSERT_EQ(log.size(), 6u);
@@ -220,7 +201,7 @@ TEST_F(ImportRunnerTest, WriteThatFailsOrFallsShortLeavesNoFileBehind) {
       ScopedEnscript enscript(L"diskfull");
       log.clear();
       writtenBeforeFull = 0;
-      EXPECT_FALSE(RunImport(Request())) << c.name;
+      EXPECT_FALSE(RunImport(note, settings)) << c.name;
       ASSERT_EQ(log.size(), 4u) << c.name;
       const std::wstring start = L"ERROR: Cannot write temp file " + temp.folder() + L"abc";
       EXPECT_EQ(log[3].rfind(start, 0), 0u) << c.name << ": " << log[3].c_str();
@@ -232,7 +213,7 @@ TEST_F(ImportRunnerTest, WriteThatFailsOrFallsShortLeavesNoFileBehind) {
     }
     log.clear();
     writtenBeforeFull = 0;
-    EXPECT_FALSE(RunImport(Request())) << c.name;  // no ENScript: saved for the user
+    EXPECT_FALSE(RunImport(note, settings)) << c.name;  // no ENScript: saved for the user
     ASSERT_EQ(log.size(), 4u) << c.name;
     const std::wstring start = L"ERROR: Cannot write the file " + saved + L"Weekly notes.enex: ";
     EXPECT_EQ(log[3].rfind(start, 0), 0u) << c.name << ": " << log[3].c_str();
@@ -247,7 +228,7 @@ TEST_F(ImportRunnerTest, WriteThatFailsOrFallsShortLeavesNoFileBehind) {
 TEST_F(ImportRunnerTest, MissingTempFolderIsReportedWithTheFilePath) {
   ScopedEnscript enscript(L"notemp");
   SetEnvironmentVariableW(L"TMP", L"C:\\no such folder\\");
-  EXPECT_FALSE(RunImport(Request()));
+  EXPECT_FALSE(RunImport(note, settings));
   ASSERT_EQ(log.size(), 4u);
   EXPECT_EQ(log[3].rfind(L"ERROR: Cannot create temp file C:\\no such folder\\abc", 0), 0u)
       << log[3].c_str();
@@ -263,7 +244,7 @@ TEST_F(ImportRunnerTest, NonZeroExitCodeIsAFailureAndTheFileIsGone) {
   for (const char* fault : {"exit 7", "exit 3221225477"}) {
     enscript.SetFault(fault);
     log.clear();
-    EXPECT_FALSE(RunImport(Request())) << fault;
+    EXPECT_FALSE(RunImport(note, settings)) << fault;
     ASSERT_EQ(log.size(), 5u) << fault;
     EXPECT_EQ(log[3], L"ENScript started " + enscript.exePath());
     EXPECT_EQ(log[4].rfind(L"ERROR: ENScript ended with exit code ", 0), 0u) << log[4].c_str();
@@ -276,10 +257,9 @@ TEST_F(ImportRunnerTest, NonZeroExitCodeIsAFailureAndTheFileIsGone) {
 TEST_F(ImportRunnerTest, WaitSaysSoInTheLogAndEndsWithEnscript) {
   ScopedEnscript enscript(L"slow");
   enscript.SetFault("sleep 1500");
-  ImportRequest request = Request();
-  request.waitNoticeMs = 400;
+  settings.waitNoticeMs = 400;
   DWORD start = GetTickCount();
-  EXPECT_TRUE(RunImport(request));
+  EXPECT_TRUE(RunImport(note, settings));
   EXPECT_GE(GetTickCount() - start, 1400u);
   EXPECT_EQ(enscript.Notes().size(), 1u) << "the note must have arrived when the runner returns";
   int notices = 0;
@@ -302,8 +282,7 @@ void CALLBACK CountTickAndQuitOnce(HWND, UINT, UINT_PTR, DWORD) {
 TEST_F(ImportRunnerTest, ExceptionAfterTheStartWaitsServingMessagesAndDeletesTheFile) {
   ScopedEnscript enscript(L"throwing");
   enscript.SetFault("sleep 1200");
-  ImportRequest request = Request();
-  request.log.callback = [](const wchar_t* text, void* context) -> int {
+  settings.log.callback = [](const wchar_t* text, void* context) -> int {
     CollectLine(text, context);
     if (std::wstring(text).rfind(L"ENScript started", 0) == 0) throw std::bad_alloc();
     return 0;
@@ -311,7 +290,7 @@ TEST_F(ImportRunnerTest, ExceptionAfterTheStartWaitsServingMessagesAndDeletesThe
   timerTicks = 0;
   UINT_PTR timer = SetTimer(nullptr, 0, 100, CountTickAndQuitOnce);
   DWORD start = GetTickCount();
-  EXPECT_THROW(RunImport(request), std::bad_alloc);
+  EXPECT_THROW(RunImport(note, settings), std::bad_alloc);
   KillTimer(nullptr, timer);
   EXPECT_GE(GetTickCount() - start, 1100u) << "ENScript was left running";
   EXPECT_GE(timerTicks, 5) << "the wait did not serve the thread's messages after the quit";
@@ -334,15 +313,14 @@ TEST_F(ImportRunnerTest, NoteFileIsDeletedBeforeTheLastLine) {
     enscript.SetFault(fault);
     record.lines.clear();
     record.filesLeft.clear();
-    ImportRequest request = Request();
-    request.log = {[](const wchar_t* text, void* context) -> int {
+    settings.log = {[](const wchar_t* text, void* context) -> int {
                      auto* seen = static_cast<Record*>(context);
                      seen->lines.push_back(text);
                      seen->filesLeft.push_back(EnexFilesIn(seen->folder).size());
                      return 0;
                    },
                    &record};
-    RunImport(request);
+    RunImport(note, settings);
     ASSERT_EQ(record.lines.size(), 5u) << fault;
     EXPECT_EQ(record.lines[3], L"ENScript started " + enscript.exePath()) << fault;
     EXPECT_EQ(record.filesLeft[3], 1u) << fault << ": the note file was not there for ENScript";
@@ -364,9 +342,8 @@ TEST_F(ImportRunnerTest, FailedWaitKeepsTheNoteFileForTheRunningEnscript) {
     ScopedEnscript enscript(L"waitfails");
     enscript.SetFault("sleep 1000");
     log.clear();
-    ImportRequest request = Request();
     if (throwingLog)
-      request.log.callback = [](const wchar_t* text, void* context) -> int {
+      settings.log.callback = [](const wchar_t* text, void* context) -> int {
         CollectLine(text, context);
         if (std::wstring(text).rfind(L"ENScript started", 0) == 0) throw std::bad_alloc();
         return 0;
@@ -376,9 +353,9 @@ TEST_F(ImportRunnerTest, FailedWaitKeepsTheNoteFileForTheRunningEnscript) {
       ~Hook() { SetSystemWait(wait); }
     } hook{SetSystemWait(FailToWait)};
     if (throwingLog) {
-      EXPECT_THROW(RunImport(request), std::bad_alloc);
+      EXPECT_THROW(RunImport(note, settings), std::bad_alloc);
     } else {
-      EXPECT_FALSE(RunImport(request));
+      EXPECT_FALSE(RunImport(note, settings));
     }
     SetSystemWait(hook.wait);
     const std::vector<std::wstring> kept = EnexFilesIn(temp.folder());
@@ -406,7 +383,7 @@ TEST_F(ImportRunnerTest, UnstartableEnscriptIsReportedWithoutABoxAndTheFileIsGon
     boxShown = true;
     PostMessageW(box, WM_COMMAND, IDOK, 0);
   });
-  EXPECT_FALSE(RunImport(Request()));
+  EXPECT_FALSE(RunImport(note, settings));
   PumpMessages(500);
   CancelWindowWatch(watch);
   EXPECT_FALSE(boxShown) << "the shell showed a box of its own";
@@ -434,7 +411,7 @@ TEST_F(ImportRunnerTest, ExistingFilesWithTheNamesTheRunnerWouldPickSurvive) {
   while (static_cast<LONG>(GetTickCount() - start) < 0) Sleep(5);
 
   ASSERT_LT(GetTickCount() - start, kStretch / 2);
-  ASSERT_TRUE(RunImport(Request()));
+  ASSERT_TRUE(RunImport(note, settings));
   EXPECT_EQ(enscript.Notes().size(), 1u);
   for (const std::wstring& path : taken) ASSERT_EQ(ReadFileBytes(path), "keep me") << path.c_str();
   EXPECT_EQ(EnexFilesIn(temp.folder()).size(), taken.size());

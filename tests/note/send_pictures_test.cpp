@@ -36,7 +36,7 @@ class SendPicturesTest : public ::testing::Test {
     SendRequest request;
     request.title = u"Pictures";
     request.ask.pageRtf = [&rtf] { return std::optional<SystemPieces>(SystemPiecesOf(rtf)); };
-    request.log = {CollectLine, &log};
+    request.import.log = {CollectLine, &log};
     SendPage(request);
     return enscript.Notes();
   }
