@@ -38,9 +38,9 @@ std::string NoteBody(std::string_view rtf) {
 TEST(IrunBinding, RtfBecomesNoteBody) {
   const std::string body = NoteBody(kRtf);
   EXPECT_EQ(body,
-            "\r\n<div>Caf\xC3\xA9 <a name=\"Intro\"><font color=\"orange\">\xE2\x80\xA2</font></a> "
-            "see <a href=\"http://x.y/z\" target=\"_blank\">http://x.y/z</a></div>\r\n"
-            "<div>Q&amp;A</div>\r\n");
+            "\r\n<div style=\"font-family:Arial\">Caf\xC3\xA9 <a name=\"Intro\"><font "
+            "color=\"orange\">\xE2\x80\xA2</font></a> see <a href=\"http://x.y/z\" "
+            "target=\"_blank\">http://x.y/z</a></div>\r\n<div style=\"font-family:Arial\">Q&amp;A</div>\r\n");
   EXPECT_EQ(GetModuleHandleW(L"irun.dll"), nullptr);
 
   const NoteTime time{2026, 12, 8, 5, 42, 9, 0};
