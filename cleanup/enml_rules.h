@@ -50,6 +50,8 @@ bool IsAddressAttribute(std::string_view attribute);
 // matter. value is the attribute's value as written into the note, references decoded.
 bool IsUnsafeAddress(std::string_view value);
 
-// A style that could run code or fetch a document: a url() or expression() whose text,
-// CSS escapes and comments read as a browser reads them, names such a scheme.
+// A style that could run code or fetch a document: once its CSS escapes and comments are
+// read as a browser reads them and what a reader may skip is gone, it holds an
+// expression() or a javascript:, vbscript: or data: scheme anywhere (a url() naming one
+// among them). Stricter than a browser: a style that goes loses formatting, never text.
 bool IsUnsafeStyle(std::string_view value);
